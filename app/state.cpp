@@ -1,0 +1,118 @@
+#include "app/state.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/platform.h"
+
+namespace {
+
+const char* const kTooltips[kToolbarButtons] = {
+    "File Open",          "File Save",         "Print",           "Copy Graph to Clipboard",
+    "Back One Record",    "Forward One Record", "Zoom On/Off",    "Pan On/Off",
+    "Reset",              "Autoscale On/Off",  "Filter On/Off",   "Fourier Transform On/Off",
+    "Apparent Resisivity On/Off", "Find Peaks On/Off"};
+
+std::string CurrentDirectory() {
+  std::vector<char> buf(4096);
+  while (getcwd(buf.data(), buf.size()) == nullptr) {
+    if (buf.size() > (1u << 20)) return ".";
+    buf.resize(buf.size() * 2);
+  }
+  return buf.data();
+}
+
+// One line of lidar.dir: bytes up to a line feed or 256 bytes; the last byte read is dropped.
+std::string ReadDirLine(std::FILE* f) {
+  std::string line;
+  int c = 0;
+  while (line.size() < 256 && (c = std::fgetc(f)) != EOF) {
+    line.push_back(static_cast<char>(c));
+    if (c == '\n') break;
+  }
+  if (!line.empty()) line.pop_back();
+  return line;
+}
+
+}  // namespace
+
+std::string WithSeparator(std::string dir) {
+  if (dir.empty() || dir.back() != kPathSeparator) dir.push_back(kPathSeparator);
+  return dir;
+}
+
+int InitAppState(AppState& s, Platform& host, const StartupOptions& options) {
+  s.host = &host;
+  s.ProgramName = "Zorvan";
+  for (int i = 0; i < kToolbarButtons; ++i) s.Tooltips[static_cast<size_t>(i)] = kTooltips[i];
+  for (auto* rows : {&s.yplotdata_prev})
+    for (auto& row : *rows) row.assign(kHistoryPoints, 0.0);
+  s.Counts.assign(kMaxSampsPerBlock, {});
+  s.RawBlock.assign(static_cast<size_t>(kChannels) * kMaxSampsPerBlock * 3, 0);
+  s.StandardLineWidth = 2;  // max(2, panel height / 120) with no panel yet
+  s.RedrawAll = 1;
+
+  s.UseDirFile = options.useDirFile;
+  s.StartDir = WithSeparator(options.startDir.empty() ? CurrentDirectory() : options.startDir);
+  s.DataDir = s.StartDir;
+  s.WorkDir = s.StartDir;
+  if (s.UseDirFile) {
+    std::string path = s.StartDir + "lidar.dir";
+    if (!ReadDirFile(s, path)) WriteDirFile(path, s.DataDir, s.WorkDir);
+  }
+  if (options.changeToWorkDir && !s.WorkDir.empty()) {
+    if (chdir(s.WorkDir.c_str()) != 0) {
+      // A working directory that no longer exists leaves the current one.
+    }
+  }
+  return 1;
+}
+
+void ShutdownAppState(AppState& s) {
+  if (s.DataFile) std::fclose(s.DataFile);
+  s.DataFile = nullptr;
+  for (ChannelRows* rows : {&s.yplotdata, &s.yplotdata_orig, &s.yplotdataFFT, &s.yplotdata2, &s.yplotdata_prev,
+                            &s.ypoly, &s.ZZ, &s.ZZPhase, &s.ZZStd, &s.ZZPhaseStd})
+    for (auto& row : *rows) std::vector<double>().swap(row);
+  std::vector<double>().swap(s.xplotdata);
+  std::vector<double>().swap(s.PlotX);
+  std::vector<double>().swap(s.eigv);
+}
+
+void EnsurePagePoints(AppState& s, int n) {
+  size_t need = static_cast<size_t>(n);
+  if (s.xplotdata.size() >= need) return;
+  // Grow geometrically so paging through a file does not reallocate per record.
+  size_t size = std::max(need, std::min<size_t>(s.xplotdata.size() * 2, MaxPlotPoints));
+  s.xplotdata.resize(size);
+  for (int ch = 0; ch < kChannels; ++ch) {
+    s.yplotdata[ch].resize(size);
+    s.yplotdata_orig[ch].resize(size);
+  }
+}
+
+int ReadDirFile(AppState& s, const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "r+");
+  if (!f) f = std::fopen(path.c_str(), "r");
+  if (!f) return 0;
+  std::string data = ReadDirLine(f);
+  std::string work = ReadDirLine(f);
+  std::fclose(f);
+  // Empty lines would leave the dialogs nowhere: keep the start-up directory then.
+  s.DataDir = data.empty() ? s.StartDir : WithSeparator(data);
+  s.WorkDir = work.empty() ? s.StartDir : work;
+  return 1;
+}
+
+int WriteDirFile(const std::string& path, const std::string& dataDir, const std::string& workDir) {
+  std::FILE* f = std::fopen(path.c_str(), "w+");
+  if (!f) return 0;
+  std::fprintf(f, "%s\n%s\n", dataDir.c_str(), workDir.c_str());
+  return std::fclose(f) == 0 ? 1 : 0;
+}
+
+void RememberDirectories(AppState& s) {
+  if (s.UseDirFile) WriteDirFile(s.StartDir + "lidar.dir", s.DataDir, s.WorkDir);
+}

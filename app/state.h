@@ -1,0 +1,133 @@
+#pragma once
+// The program's working state: one record that every command, loader, writer
+// and the paint pipeline read and write. Functions take it explicitly.
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "datafile/header.h"
+#include "datafile/record_time.h"
+
+class Platform;
+
+constexpr int MaxPlotPoints = 10'000'000;  // points per channel in one page
+constexpr int kHistoryPoints = 200;        // filter priming points per channel
+constexpr int kToolbarButtons = 14;
+constexpr int kToolbarHeight = 24;
+constexpr int kStatusBarHeight = 20;
+constexpr int kMaxMarkers = 100;
+
+using ChannelRows = std::array<std::vector<double>, kChannels>;
+
+struct AppState {
+  Platform* host = nullptr;
+  std::string ProgramName = "Zorvan";
+
+  // Channel arrays. They grow to what a page needs (EnsurePagePoints), never
+  // beyond MaxPlotPoints per channel.
+  ChannelRows yplotdata;       // plotted values
+  ChannelRows yplotdata_orig;  // raw counts as read
+  ChannelRows yplotdataFFT;
+  ChannelRows yplotdata2;
+  ChannelRows yplotdata_prev;  // filter priming, kHistoryPoints per channel
+  ChannelRows ypoly;
+  ChannelRows ZZ;
+  ChannelRows ZZPhase;
+  ChannelRows ZZStd;
+  ChannelRows ZZPhaseStd;
+  std::vector<double> xplotdata;  // time of each point, seconds from the file's first record
+  std::vector<double> PlotX;      // X of each plotted point (time or frequency)
+  int PlotCount = 0;
+  std::vector<double> eigv;  // Slepian tapers
+
+  // The open file and the record position.
+  std::FILE* DataFile = nullptr;
+  int FileLoaded = 0;
+  int EndOfFile = 0;        // the last read met the end of the file
+  int IncompleteTold = 0;   // the incomplete last record was reported for this file
+  RecorderHeader Header{};
+  RecorderHeader OutHeader{};
+  int CurrentRecord = 0;
+  int RecordsPerPlot = 1;
+  int SampsPerBlock = 0;
+  int SampleRate = 0;  // rate code of Header; RateHz gives samples per second
+  double PlotStartTime = 0;
+  int NumPlotPoints = 0;
+  int NumEnabledChans = 0;
+  RecordTime PlotFirstRecordTime{};
+  RecordTime RecordTimeShown{};
+  int TimeFormatHST = 0;
+  std::string CurrentFilePath;
+  std::string CurrentFileTitle;
+  uint64_t BlockBytes = 0;
+  std::vector<std::array<int32_t, kChannels>> Counts;  // decoded samples of the last record
+  std::vector<uint8_t> RawBlock;                       // sample block of the last record
+  double SensorScale[kChannels] = {1, 1, 1, 1, 1, 1};
+  double AdcSpanMilliVolts = 10000.0;
+
+  // Display modes.
+  int ZoomMode = 0;
+  int ZoomDragging = 0;
+  int Zoomed = 0;
+  int PanMode = 0, PanDragging = 0, PanDone = 0;
+  int AutoscaleAll = 1;
+  int AutoscaleChan[kChannels] = {1, 1, 1, 1, 1, 1};
+  int FilterOn = 0;
+  int FourierOn = 0;
+  int LogX = 0, LogY = 0;
+  int AppResOn = 0;
+  int FindPeaksOn = 0;
+  int RedrawAll = 1;
+  int RecomputeSpectra = 1;
+  int KeyHandled = 0;
+  int CtrlDown = 0;
+
+  // Plot geometry and limits, left by the last full redraw.
+  int ClientWidth = 0, ClientHeight = 0;
+  int ImageWidth = 0, ImageHeight = 0;
+  int PlotLeft = 0, PlotTop = 0, PlotWidth = 0, PanelHeight = 0, PanelGap = 0;
+  int PanelTop[kChannels] = {};
+  double XMin = 0, XMax = 0, YMin = 0, YMax = 0;
+  double YMinChan[kChannels] = {}, YMaxChan[kChannels] = {};
+  double YMinManual[kChannels] = {}, YMaxManual[kChannels] = {};
+  double XTickStep = 0, YTickStep = 0;
+  int ZoomChannel = 0;
+  int StandardLineWidth = 2;
+
+  // Remembered directories, each ending in the path separator.
+  std::string StartDir;
+  std::string DataDir;
+  std::string WorkDir;
+  bool UseDirFile = true;  // the command-line tool neither reads nor writes lidar.dir
+
+  std::array<std::string, kToolbarButtons> Tooltips;
+};
+
+struct StartupOptions {
+  std::string startDir;  // empty: the current directory
+  bool useDirFile = true;
+  bool changeToWorkDir = true;
+};
+
+/// Start-up: defaults, tooltips, directories and lidar.dir. Returns 1.
+int InitAppState(AppState& s, Platform& host, const StartupOptions& options = {});
+/// Shut-down: closes the open file and releases the arrays.
+void ShutdownAppState(AppState& s);
+
+/// Grows the page arrays (yplotdata, yplotdata_orig, xplotdata) to hold n points.
+void EnsurePagePoints(AppState& s, int n);
+
+/// Reads lidar.dir at path into DataDir and WorkDir; 0 when it cannot be opened.
+int ReadDirFile(AppState& s, const std::string& path);
+/// Writes the two-line lidar.dir; 0 when it cannot be opened for writing.
+int WriteDirFile(const std::string& path, const std::string& dataDir, const std::string& workDir);
+/// Writes lidar.dir in StartDir when the state uses it.
+void RememberDirectories(AppState& s);
+
+/// The path separator of this platform.
+constexpr char kPathSeparator = '/';
+/// dir with a trailing separator.
+std::string WithSeparator(std::string dir);

@@ -1,0 +1,3 @@
+#include "cli/cli.h"
+
+int RunZorvan(int, char**) { return 0; }

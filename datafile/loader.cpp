@@ -1,0 +1,220 @@
+#include "datafile/loader.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "datafile/record_io.h"
+#include "platform/platform.h"
+
+const char* const kTruncatedPlotMessage = "Plot points exceed %d, plot truncated";
+
+namespace {
+
+void TellIncomplete(AppState& s) {
+  if (s.IncompleteTold) return;
+  s.IncompleteTold = 1;
+  ShowMessage(*s.host, "The last record of " + s.CurrentFileTitle + " is incomplete; it was ignored.",
+              MsgIcon::Warning);
+}
+
+void TellTruncatedPage(AppState& s) {
+  char text[128];
+  std::snprintf(text, sizeof text, kTruncatedPlotMessage, MaxPlotPoints);
+  ShowMessage(*s.host, text, MsgIcon::Warning);
+}
+
+int RecordsPerPlotFromText(const std::string& text) {
+  int n = std::atoi(text.c_str());
+  return n > 0 ? n : 1;
+}
+
+}  // namespace
+
+std::string FileTitleOf(const std::string& path) {
+  size_t slash = path.find_last_of(kPathSeparator);
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string DirectoryOf(const std::string& path) {
+  size_t slash = path.find_last_of(kPathSeparator);
+  return slash == std::string::npos ? std::string(".") + kPathSeparator : path.substr(0, slash + 1);
+}
+
+double SamplesPerSecond(const AppState& s) {
+  double r = RateHz(static_cast<uint32_t>(s.SampleRate));
+  return r > 0 ? r : 1.0;
+}
+
+void ComputeSensorScales(AppState& s, const RecorderHeader& h) {
+  for (int k = 0; k < kChannels; ++k) {
+    double electrode = h.Spacing[k] >= 1 ? 1000.0 / h.Spacing[k] : 1000.0 / 150.0;
+    switch (h.SensorID[k]) {
+      case 2:
+      case 7: s.SensorScale[k] = electrode; break;
+      case 4:
+      case 5:
+      case 6: s.SensorScale[k] = 5.0; break;
+      default: s.SensorScale[k] = 1.0; break;  // 0, 1, 3 and unknown codes
+    }
+  }
+}
+
+double ChannelFactor(const AppState& s, const RecorderHeader& h, int ch) {
+  int gain = h.ChannelGain[ch] > 0 ? h.ChannelGain[ch] : 1;
+  return s.SensorScale[ch] * s.AdcSpanMilliVolts / 16777216.0 / gain;
+}
+
+int OpenRecorderFile(AppState& s) {
+  OpenFileRequest request;
+  request.filters = RecorderFileFilters();
+  request.initialDir = s.DataDir;
+  request.recordsPerPlotText = std::to_string(s.RecordsPerPlot);
+  std::optional<OpenFileAnswer> answer = s.host->OpenFileDialog(request);
+  if (!answer) return 0;
+  s.RecordsPerPlot = RecordsPerPlotFromText(answer->recordsPerPlotText);
+  return LoadRecorderFile(s, answer->path);
+}
+
+int LoadRecorderFile(AppState& s, const std::string& path) {
+  Platform& host = *s.host;
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) {
+    ShowMessage(host, "Cannot open " + path + ": " + std::strerror(errno), MsgIcon::Error);
+    return 0;
+  }
+  if (s.DataFile) std::fclose(s.DataFile);
+  s.DataFile = f;
+  s.CurrentFilePath = path;
+  s.CurrentFileTitle = FileTitleOf(path);
+  s.DataDir = DirectoryOf(path);
+  host.SetStatusText(0, s.CurrentFileTitle);
+  host.SetCursor(CursorShape::Wait);
+
+  s.EndOfFile = 0;
+  s.IncompleteTold = 0;
+  s.NumPlotPoints = 0;
+  int p = 0;
+  uint8_t raw[kHeaderBytes];
+  RecorderHeader h = s.Header;
+  for (int r = 0; r < s.RecordsPerPlot && p < MaxPlotPoints; ++r) {
+    RecordReadResult hr = ReadHeader(f, raw, h);
+    if (hr.status == ReadStatus::End) {
+      s.EndOfFile = 1;
+      break;
+    }
+    if (hr.status == ReadStatus::Error) {
+      ReportErrorAndExit(host, s.ProgramName, hr.err);
+      break;
+    }
+    if (hr.status == ReadStatus::Truncated) {
+      s.EndOfFile = 1;
+      TellIncomplete(s);
+      break;
+    }
+    if (r == 0) {
+      s.Header = h;
+      // OutHeader keeps its invert flags: decoding leaves them alone.
+      RecorderHeader out = s.OutHeader;
+      DecodeHeader(raw, out);
+      s.OutHeader = out;
+      s.PlotFirstRecordTime = s.Header.StartTime;
+      s.NumEnabledChans = CountEnabled(s.Header);
+      s.SampleRate = static_cast<int>(s.Header.SampleRate);
+      s.BlockBytes = BlockBytes(s.Header);
+      s.SampsPerBlock = s.NumEnabledChans > 0 ? SampsPerBlockOf(s.Header) : 0;
+      ComputeGains(s.Header);
+      ComputeGains(s.OutHeader);
+      ComputeSensorScales(s, s.Header);
+      if (s.NumEnabledChans == 0) {
+        ShowMessage(host, "No channel is enabled in the first record of " + s.CurrentFileTitle +
+                              ": there is nothing to plot.",
+                    MsgIcon::Warning);
+        break;
+      }
+    } else if (BlockBytes(h) != s.BlockBytes || CountEnabled(h) != s.NumEnabledChans) {
+      // Reading it with the first record's layout would misalign every later sample.
+      ShowMessage(host, "Record " + std::to_string(r + 1) + " of " + s.CurrentFileTitle +
+                            " has another channel set; the page ends before it.",
+                  MsgIcon::Warning);
+      std::fseek(f, -static_cast<long>(kHeaderBytes), SEEK_CUR);
+      break;
+    }
+    if (static_cast<long long>(p) + s.SampsPerBlock > MaxPlotPoints) {
+      std::fseek(f, -static_cast<long>(kHeaderBytes), SEEK_CUR);
+      TellTruncatedPage(s);
+      break;
+    }
+    RecordReadResult br = ReadBlock(f, s.BlockBytes, s.RawBlock);
+    if (br.status == ReadStatus::Error) {
+      ReportErrorAndExit(host, s.ProgramName, br.err);
+      break;
+    }
+    if (br.status == ReadStatus::Truncated) {
+      s.EndOfFile = 1;
+      TellIncomplete(s);
+      break;
+    }
+    UnpackBlock(s.RawBlock.data(), h, s.SampsPerBlock, s.Counts);
+
+    EnsurePagePoints(s, p + s.SampsPerBlock);
+    const double rate = SamplesPerSecond(s);
+    for (int i = 0; i < s.SampsPerBlock; ++i) s.xplotdata[static_cast<size_t>(p + i)] = (p + i) / rate;
+    for (int ch = 0; ch < kChannels; ++ch) {
+      double* orig = s.yplotdata_orig[ch].data() + p;
+      double* plot = s.yplotdata[ch].data() + p;
+      for (int i = 0; i < s.SampsPerBlock; ++i) orig[i] = plot[i] = s.Counts[static_cast<size_t>(i)][ch];
+      if (r == 0) {
+        // The display filter starts from the page's first sample.
+        double first = s.SensorScale[ch] * (s.Counts[0][ch] * s.AdcSpanMilliVolts / 16777216.0) /
+                       (s.Header.ChannelGain[ch] > 0 ? s.Header.ChannelGain[ch] : 1);
+        s.yplotdata_prev[ch].assign(kHistoryPoints, first);
+      }
+    }
+    p += s.SampsPerBlock;
+  }
+  if (!s.EndOfFile && std::feof(f)) s.EndOfFile = 1;
+  if (!s.EndOfFile) {
+    // A page that ends exactly at the end of the file is at its end too.
+    int c = std::fgetc(f);
+    if (c == EOF) s.EndOfFile = 1;
+    else std::ungetc(c, f);
+  }
+  s.NumPlotPoints = p;
+  RememberDirectories(s);
+  host.SetCursor(CursorShape::Arrow);
+  return 1;
+}
+
+int ReadRecord(AppState& s) {
+  if (!s.DataFile) return 0;
+  Platform& host = *s.host;
+  uint8_t raw[kHeaderBytes];
+  RecorderHeader h = s.Header;
+  long start = std::ftell(s.DataFile);
+  RecordReadResult hr = ReadHeader(s.DataFile, raw, h);
+  if (hr.status != ReadStatus::Ok) {
+    if (hr.status == ReadStatus::Error) ReportErrorAndExit(host, s.ProgramName, hr.err);
+    if (hr.status == ReadStatus::Truncated) TellIncomplete(s);
+    if (start >= 0) std::fseek(s.DataFile, start, SEEK_SET);
+    s.EndOfFile = 1;
+    return 0;
+  }
+  uint64_t bytes = BlockBytes(h);
+  RecordReadResult br = ReadBlock(s.DataFile, bytes, s.RawBlock);
+  if (br.status != ReadStatus::Ok) {
+    if (br.status == ReadStatus::Error) ReportErrorAndExit(host, s.ProgramName, br.err);
+    else TellIncomplete(s);
+    if (start >= 0) std::fseek(s.DataFile, start, SEEK_SET);
+    s.EndOfFile = 1;
+    return 0;
+  }
+  s.Header = h;
+  ComputeGains(s.Header);
+  s.NumEnabledChans = CountEnabled(s.Header);
+  s.BlockBytes = bytes;
+  s.SampsPerBlock = s.NumEnabledChans > 0 ? SampsPerBlockOf(s.Header) : 0;
+  UnpackBlock(s.RawBlock.data(), s.Header, s.SampsPerBlock, s.Counts);
+  return kHeaderBytes;
+}

@@ -1,0 +1,35 @@
+#pragma once
+// Opening a recorder file, loading its first page into the channel arrays,
+// reading further records, and the scaling of raw counts to physical units.
+
+#include <string>
+
+#include "app/state.h"
+
+/// Shows the open dialog and loads the chosen file's first page.
+/// Returns 1 when a file was opened, 0 when cancelled or it could not be opened.
+int OpenRecorderFile(AppState& s);
+
+/// Opens path and loads its first page of RecordsPerPlot records (the part of
+/// OpenRecorderFile after the dialog). Returns 1 when the file was opened.
+int LoadRecorderFile(AppState& s, const std::string& path);
+
+/// Reads the next record of DataFile into Header, Counts and RawBlock.
+/// Returns the header bytes read: 0 at the end of the file (EndOfFile set),
+/// also for an incomplete last record or a read error, each reported once.
+int ReadRecord(AppState& s);
+
+void ComputeSensorScales(AppState& s, const RecorderHeader& h);
+
+/// Physical units per raw count of channel ch with the gains of header h:
+/// SensorScale · AdcSpanMilliVolts / 2^24 / ChannelGain.
+double ChannelFactor(const AppState& s, const RecorderHeader& h, int ch);
+
+/// Samples per second of the open file (62 is 62.5; a rate code of 0 counts as 1).
+double SamplesPerSecond(const AppState& s);
+
+/// The file name of a path, and the directory part ending in the separator.
+std::string FileTitleOf(const std::string& path);
+std::string DirectoryOf(const std::string& path);
+
+extern const char* const kTruncatedPlotMessage;  // "Plot points exceed %d, plot truncated"

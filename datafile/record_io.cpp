@@ -1,0 +1,99 @@
+#include "datafile/record_io.h"
+
+#include <cerrno>
+
+size_t ReadFully(std::FILE* f, void* buf, size_t n, int* err) {
+  size_t got = 0;
+  auto* p = static_cast<uint8_t*>(buf);
+  while (got < n) {
+    size_t r = std::fread(p + got, 1, n - got, f);
+    got += r;
+    if (r == 0) {
+      if (std::ferror(f)) {
+        if (err) *err = errno ? errno : EIO;
+      }
+      break;
+    }
+  }
+  return got;
+}
+
+RecordReadResult ReadHeader(std::FILE* f, uint8_t* raw, RecorderHeader& h) {
+  RecordReadResult r;
+  errno = 0;
+  r.bytesRead = ReadFully(f, raw, kHeaderBytes, &r.err);
+  if (r.err) {
+    r.status = ReadStatus::Error;
+  } else if (r.bytesRead == 0) {
+    r.status = ReadStatus::End;
+  } else if (r.bytesRead < kHeaderBytes) {
+    r.status = ReadStatus::Truncated;
+  } else {
+    DecodeHeader(raw, h);
+    r.status = ReadStatus::Ok;
+  }
+  return r;
+}
+
+RecordReadResult ReadBlock(std::FILE* f, uint64_t blockBytes, std::vector<uint8_t>& block) {
+  RecordReadResult r;
+  if (block.size() < blockBytes) block.resize(blockBytes);
+  errno = 0;
+  r.bytesRead = ReadFully(f, block.data(), blockBytes, &r.err);
+  if (r.err) r.status = ReadStatus::Error;
+  else if (r.bytesRead < blockBytes) r.status = ReadStatus::Truncated;
+  else r.status = ReadStatus::Ok;
+  return r;
+}
+
+void UnpackBlock(const uint8_t* block, const RecorderHeader& h, int samps,
+                 std::vector<std::array<int32_t, kChannels>>& counts) {
+  int enabled[kChannels];
+  int n = 0;
+  for (int k = 0; k < kChannels; ++k)
+    if (h.ChannelEnabled[k]) enabled[n++] = k;
+  if (counts.size() < static_cast<size_t>(samps)) counts.resize(static_cast<size_t>(samps));
+  const uint8_t* p = block;
+  for (int row = 0; row < samps; ++row) {
+    auto& out = counts[static_cast<size_t>(row)];
+    out.fill(0);
+    for (int j = 0; j < n; ++j, p += 3) out[enabled[j]] = DecodeSample(p);
+  }
+}
+
+RecordIndex ScanRecords(std::FILE* f) {
+  RecordIndex index;
+  uint8_t raw[kHeaderBytes];
+  RecorderHeader h;
+  if (std::fseek(f, 0, SEEK_END) == 0) {
+    long size = std::ftell(f);
+    if (size > 0) index.fileBytes = static_cast<uint64_t>(size);
+  }
+  std::rewind(f);
+  uint64_t offset = 0;
+  for (;;) {
+    RecordReadResult r = ReadHeader(f, raw, h);
+    if (r.status == ReadStatus::End) break;
+    if (r.status == ReadStatus::Error) {
+      index.err = r.err;
+      break;
+    }
+    if (r.status == ReadStatus::Truncated) {
+      index.truncated = true;
+      break;
+    }
+    uint64_t end = offset + kHeaderBytes + BlockBytes(h);
+    if (end > index.fileBytes) {
+      index.truncated = true;
+      break;
+    }
+    index.offsets.push_back(offset);
+    offset = end;
+    if (std::fseek(f, static_cast<long>(offset), SEEK_SET) != 0) {
+      index.err = errno ? errno : EIO;
+      break;
+    }
+  }
+  std::rewind(f);
+  return index;
+}

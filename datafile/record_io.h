@@ -1,0 +1,45 @@
+#pragma once
+// Reading records from a recorder file: one header and its sample block at a time.
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "datafile/header.h"
+
+enum class ReadStatus {
+  Ok,         // a complete record
+  End,        // the file ended before the record (nothing of it read)
+  Truncated,  // the file ended inside the record; the partial record is not used
+  Error,      // the operating system reported a read error (errno in err)
+};
+
+struct RecordReadResult {
+  ReadStatus status = ReadStatus::End;
+  int err = 0;
+  size_t bytesRead = 0;  // of this record
+};
+
+/// Reads up to n bytes, retrying short reads; stops at the end of the file or an error.
+size_t ReadFully(std::FILE* f, void* buf, size_t n, int* err);
+
+/// Reads a 1024-byte header into raw and decodes it into h (ChannelInvert untouched).
+RecordReadResult ReadHeader(std::FILE* f, uint8_t* raw, RecorderHeader& h);
+/// Reads a block of blockBytes bytes into block (grown to fit).
+RecordReadResult ReadBlock(std::FILE* f, uint64_t blockBytes, std::vector<uint8_t>& block);
+
+/// Decodes a block of samps rows into counts, for the channels enabled in h in
+/// ascending order; columns of channels that are not enabled are set to 0.
+void UnpackBlock(const uint8_t* block, const RecorderHeader& h, int samps,
+                 std::vector<std::array<int32_t, kChannels>>& counts);
+
+/// Byte offsets of every complete record, each record sized by its own header.
+struct RecordIndex {
+  std::vector<uint64_t> offsets;
+  bool truncated = false;  // the file ends inside a record
+  int err = 0;             // a read error stopped the scan
+  uint64_t fileBytes = 0;
+};
+RecordIndex ScanRecords(std::FILE* f);

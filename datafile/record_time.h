@@ -1,0 +1,25 @@
+#pragma once
+// Calendar time of a record or a plot point.
+
+#include <string>
+
+struct RecordTime {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+  int hour = 0;
+  int minute = 0;
+  double second = 0.0;  // with fraction
+};
+
+/// Adds s seconds (negative ones borrow) with carry across minutes, hours,
+/// days, months and years. February has 29 days in years divisible by 4.
+void AddSeconds(RecordTime& t, double s);
+
+/// "%02d/%02d/%d": month, day, four-digit year.
+std::string FormatDate(const RecordTime& t);
+/// "%02d:%02d:%06.3f": hour, minute, seconds.
+std::string FormatTime(const RecordTime& t);
+
+/// Seconds from a to b (b − a), for differences of a few years at most.
+double SecondsBetween(const RecordTime& a, const RecordTime& b);
