@@ -104,6 +104,17 @@ struct AppState {
   bool UseDirFile = true;  // the command-line tool neither reads nor writes lidar.dir
 
   std::array<std::string, kToolbarButtons> Tooltips;
+
+  // Numerics: filter state, tapers, response table.
+  static constexpr int kLowPassTaps = 9;         // histories hold order + 1 values (order 8 or 4)
+  static constexpr int kMaxResponseRows = 200;
+  int LowPassCorner = 1;                         // 1..6: corner of 5, 10, 20, 50, 100, 200 samples (Part 4.6)
+  double LowPassXv[kChannels][kLowPassTaps] = {};  // input history per channel, shared by both orders
+  double LowPassYv[kChannels][kLowPassTaps] = {};  // output history per channel, unscaled
+  std::vector<std::vector<double>> SlepianWindows;  // first Slepian taper of each record length used (NW 3.0)
+  double ResponseTable[kMaxResponseRows][3] = {};   // coil response rows: Hz, amplitude, phase in degrees
+  int ResponseRows = 0;
+  std::vector<std::string> ResponseToldNames;  // missing coil files already reported since the last open
 };
 
 struct StartupOptions {

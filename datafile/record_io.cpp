@@ -88,6 +88,7 @@ RecordIndex ScanRecords(std::FILE* f) {
       break;
     }
     index.offsets.push_back(offset);
+    if (CountEnabled(h) > 0) index.totalSamples += static_cast<uint64_t>(SampsPerBlockOf(h));
     offset = end;
     if (std::fseek(f, static_cast<long>(offset), SEEK_SET) != 0) {
       index.err = errno ? errno : EIO;

@@ -41,5 +41,6 @@ struct RecordIndex {
   bool truncated = false;  // the file ends inside a record
   int err = 0;             // a read error stopped the scan
   uint64_t fileBytes = 0;
+  uint64_t totalSamples = 0;  // samples per channel in the complete records
 };
 RecordIndex ScanRecords(std::FILE* f);

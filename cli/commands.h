@@ -1,0 +1,25 @@
+#pragma once
+// The subcommands of the zorvan tool. Each returns the process exit status,
+// prints its results on stdout and its errors on stderr.
+
+#include <string>
+
+#include "cli/args.h"
+
+struct CliCommand {
+  const char* name;
+  const char* summary;
+  const char* help;  // usage and options
+  std::set<std::string> flags;    // options without a value
+  std::set<std::string> options;  // every option it accepts
+  int (*run)(const Args& args);
+};
+
+int RunInfo(const Args& args);
+int RunSynth(const Args& args);
+
+extern const CliCommand kInfoCommand;
+extern const CliCommand kSynthCommand;
+
+/// Prints "zorvan: <message>" on stderr and returns 1.
+int Fail(const std::string& message);

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Sets up, generates a demo recording (with its coil response files) in demo/
+# and shows it: in the window when a display exists, otherwise on the terminal.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+zorvan="$PWD/build/zorvan"
+mkdir -p demo
+if [ ! -f demo/demo.bin ]; then
+  "$zorvan" synth demo/demo.bin --records 40 --noise 0.01 --earth 100 --lemi demo/LEMI
+fi
+cd demo
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && "$zorvan" --has-gui; then
+  exec "$zorvan" demo.bin
+fi
+echo "No display: the header of the demo recording demo/demo.bin follows."
+"$zorvan" info demo.bin

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: the full suite (core, command-line tool,
+# Qt layer offscreen), then the core suite again under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+export QT_QPA_PLATFORM=offscreen
+echo "== tests"
+ctest --test-dir build --output-on-failure -j"$(nproc)"
+
+echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+if [ ! -f build-asan/build.ninja ]; then
+  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
+    -DZORVAN_WITH_QT=OFF -DZORVAN_BUILD_BENCH=OFF -DZORVAN_SANITIZE=ON
+fi
+cmake --build build-asan -j"$(nproc)"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure -j"$(nproc)"
