@@ -214,7 +214,13 @@ RecorderHeader MakeHeader(const SynthOptions& o, int record, const RecordTime& s
 
   for (int k = 0; k < kChannels; ++k) {
     const SynthChannel& c = o.channels[static_cast<size_t>(k)];
-    h.ChannelEnabled[k] = c.enabled ? 1 : 0;
+    if (!c.enabled) {
+      // A slot that is off carries what the writers put in an unused slot.
+      SetText(h.SensorSerial[k], std::string(16, ' '));
+      h.ChannelLabel[k] = kLabelUnused;
+      continue;
+    }
+    h.ChannelEnabled[k] = 1;
     h.ChannelLabel[k] = static_cast<int8_t>(c.label);
     h.GainMUX[k] = c.gainMux & 3;
     h.GainSEL[k] = c.gainSel & 3;

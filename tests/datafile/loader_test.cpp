@@ -1,0 +1,274 @@
+#include "datafile/loader.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "app/commands.h"
+#include "datafile/record_io.h"
+#include "platform/headless/headless_platform.h"
+#include "tests/support/recordings.h"
+
+namespace {
+
+class LoaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    StartupOptions options;
+    options.startDir = dir.path();
+    options.changeToWorkDir = false;
+    InitAppState(s, host, options);
+  }
+  void TearDown() override { ShutdownAppState(s); }
+
+  int Open(const std::string& path, const std::string& recordsPerPlot = "1") {
+    host.AnswerOpen(path, recordsPerPlot);
+    return CmdOpenFile(s);
+  }
+
+  TempDir dir;
+  HeadlessPlatform host;
+  AppState s;
+};
+
+TEST_F(LoaderTest, FirstPageHoldsRawCountsAndPointTimes) {
+  std::string path = WriteRecording(dir, "site.bin", SmallRecording(3));
+  ASSERT_EQ(Open(path, "2"), 1);
+  EXPECT_EQ(s.FileLoaded, 1);
+  EXPECT_EQ(s.RecordsPerPlot, 2);
+  EXPECT_EQ(s.NumEnabledChans, 4);
+  EXPECT_EQ(s.BlockBytes, 30720u);
+  EXPECT_EQ(s.SampsPerBlock, 2560);
+  EXPECT_EQ(s.NumPlotPoints, 5120);
+  EXPECT_EQ(s.EndOfFile, 0);
+  EXPECT_EQ(host.status[1], "Rec 1");
+  EXPECT_EQ(host.status[0], "site.bin");
+  EXPECT_EQ(s.CurrentFileTitle, "site.bin");
+  EXPECT_EQ(s.DataDir, dir.path() + "/");
+  EXPECT_DOUBLE_EQ(s.xplotdata[2560], 2.56);
+
+  // The first sample of the second record, straight from the file.
+  auto bytes = ReadBytes(path);
+  size_t second = 1024 + 30720 + 1024;
+  EXPECT_EQ(s.yplotdata_orig[0][2560], DecodeSample(&bytes[second]));
+  EXPECT_EQ(s.yplotdata_orig[3][2561], DecodeSample(&bytes[second + 3 * 4 + 9]));
+  EXPECT_EQ(s.yplotdata[3][2561], s.yplotdata_orig[3][2561]);
+  EXPECT_EQ(s.yplotdata_orig[5][10], 0.0);  // slot 5 is not enabled
+
+  // The filter history holds the scaled first sample of the page.
+  double first = s.yplotdata_orig[0][0] * ChannelFactor(s, s.Header, 0);
+  EXPECT_DOUBLE_EQ(s.yplotdata_prev[0][0], first);
+  EXPECT_DOUBLE_EQ(s.yplotdata_prev[0][199], first);
+  EXPECT_STREQ(s.OutHeader.SensorSerial[0], "1045");
+  EXPECT_EQ(s.PlotFirstRecordTime.second, 10.0);
+}
+
+TEST_F(LoaderTest, RecordsPerPlotZeroOrTextBecomesOne) {
+  std::string path = WriteRecording(dir, "a.bin", SmallRecording(2));
+  ASSERT_EQ(Open(path, "0"), 1);
+  EXPECT_EQ(s.RecordsPerPlot, 1);
+  ASSERT_EQ(Open(path, "many"), 1);
+  EXPECT_EQ(s.RecordsPerPlot, 1);
+  ASSERT_EQ(Open(path, "-4"), 1);
+  EXPECT_EQ(s.RecordsPerPlot, 1);
+  EXPECT_EQ(host.openRequests.back().recordsPerPlotText, "1");
+  EXPECT_EQ(host.openRequests.back().filters[0].label, "Qor files(*.bin)");
+}
+
+TEST_F(LoaderTest, CancelKeepsTheOpenFile) {
+  std::string path = WriteRecording(dir, "a.bin", SmallRecording(2));
+  ASSERT_EQ(Open(path), 1);
+  std::FILE* before = s.DataFile;
+  EXPECT_EQ(CmdOpenFile(s), 0);  // no scripted answer: the dialog is cancelled
+  EXPECT_EQ(s.DataFile, before);
+  EXPECT_EQ(s.CurrentFilePath, path);
+  EXPECT_EQ(host.status[1], "Rec 1");
+}
+
+TEST_F(LoaderTest, MorePlotRecordsThanTheFileHasEndsAtEof) {
+  std::string path = WriteRecording(dir, "two.bin", SmallRecording(2));
+  ASSERT_EQ(Open(path, "3"), 1);
+  EXPECT_EQ(s.EndOfFile, 1);
+  EXPECT_EQ(s.NumPlotPoints, 2 * 2560);
+  EXPECT_EQ(host.status[1], "EOF");
+  EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(LoaderTest, EmptyFileLoadsNothingAndReachesEof) {
+  WriteBytes(dir / "empty.bin", {});
+  ASSERT_EQ(Open(dir / "empty.bin"), 1);
+  EXPECT_EQ(s.NumPlotPoints, 0);
+  EXPECT_EQ(s.EndOfFile, 1);
+  EXPECT_EQ(host.status[1], "EOF");
+}
+
+TEST_F(LoaderTest, FpgaVersionDoublesTheRecord) {
+  SynthOptions o = SmallRecording(1);
+  o.samplesPerRecord = 5120;
+  ASSERT_EQ(Open(WriteRecording(dir, "long.bin", o)), 1);
+  EXPECT_EQ(s.BlockBytes, 61440u);
+  EXPECT_EQ(s.SampsPerBlock, 5120);
+}
+
+TEST_F(LoaderTest, RateSixtyTwoSpacesPointsBySixtyTwoAndAHalf) {
+  SynthOptions o = SmallRecording(1);
+  o.rateCode = 62;
+  ASSERT_EQ(Open(WriteRecording(dir, "slow.bin", o)), 1);
+  EXPECT_EQ(s.SampleRate, 62);
+  EXPECT_DOUBLE_EQ(s.xplotdata[125], 2.0);
+}
+
+TEST_F(LoaderTest, FileCutInsideABlockKeepsTheCompleteRecordsAndSaysSoOnce) {
+  std::string path = WriteRecording(dir, "cut.bin", SmallRecording(3));
+  auto bytes = ReadBytes(path);
+  bytes.resize(2 * (1024 + 30720) + 1024 + 100);
+  WriteBytes(path, bytes);
+  ASSERT_EQ(Open(path, "5"), 1);
+  EXPECT_EQ(s.NumPlotPoints, 2 * 2560);
+  EXPECT_EQ(s.EndOfFile, 1);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].text, "The last record of cut.bin is incomplete; it was ignored.");
+  EXPECT_EQ(host.messages[0].caption, "Zorvan");
+  // Reading on at the end says nothing more and changes nothing.
+  EXPECT_EQ(ReadRecord(s), 0);
+  EXPECT_EQ(host.messages.size(), 1u);
+}
+
+TEST_F(LoaderTest, FileCutInsideAHeader) {
+  std::string path = WriteRecording(dir, "cut.bin", SmallRecording(2));
+  auto bytes = ReadBytes(path);
+  bytes.resize(1024 + 30720 + 500);
+  WriteBytes(path, bytes);
+  ASSERT_EQ(Open(path, "2"), 1);
+  EXPECT_EQ(s.NumPlotPoints, 2560);
+  EXPECT_EQ(s.EndOfFile, 1);
+  EXPECT_EQ(host.messages.size(), 1u);
+}
+
+TEST_F(LoaderTest, ShortBlockNeverShowsBytesOfAnEarlierBlock) {
+  std::string path = WriteRecording(dir, "cut.bin", SmallRecording(2));
+  ASSERT_EQ(Open(path), 1);
+  auto bytes = ReadBytes(path);
+  bytes.resize(bytes.size() - 3000);
+  WriteBytes(path, bytes);
+  double before = s.yplotdata_orig[1][100];
+  EXPECT_EQ(ReadRecord(s), 0);  // the second record is short
+  EXPECT_EQ(s.EndOfFile, 1);
+  EXPECT_EQ(s.yplotdata_orig[1][100], before);
+}
+
+TEST_F(LoaderTest, HeaderWithoutEnabledChannels) {
+  SynthOptions o = SmallRecording(2, "-");
+  ASSERT_EQ(Open(WriteRecording(dir, "none.bin", o)), 1);
+  EXPECT_EQ(s.NumEnabledChans, 0);
+  EXPECT_EQ(s.NumPlotPoints, 0);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].text, "No channel is enabled in the first record of none.bin: there is nothing to plot.");
+}
+
+TEST_F(LoaderTest, RandomBytesDoNotCrash) {
+  std::vector<uint8_t> bytes(200000);
+  uint32_t x = 12345;
+  for (auto& b : bytes) {
+    x = x * 1664525u + 1013904223u;
+    b = static_cast<uint8_t>(x >> 24);
+  }
+  WriteBytes(dir / "noise.bin", bytes);
+  ASSERT_EQ(Open(dir / "noise.bin", "50"), 1);
+  EXPECT_LE(s.NumPlotPoints, MaxPlotPoints);
+  for (int i = 0; i < 5; ++i) ReadRecord(s);
+}
+
+TEST_F(LoaderTest, ReadErrorIsReportedAndTheProgramGoesOn) {
+  ASSERT_EQ(Open(dir.path()), 1);  // a folder opens but cannot be read
+  ASSERT_FALSE(host.messages.empty());
+  EXPECT_EQ(host.messages[0].caption, "Error");
+  EXPECT_EQ(host.messages[0].text.rfind("Zorvan failed with error 21: ", 0), 0u) << host.messages[0].text;
+  EXPECT_EQ(s.NumPlotPoints, 0);
+}
+
+TEST_F(LoaderTest, MissingFileLeavesThePreviousOneOpen) {
+  std::string path = WriteRecording(dir, "a.bin", SmallRecording(1));
+  ASSERT_EQ(Open(path), 1);
+  EXPECT_EQ(Open(dir / "missing.bin"), 0);
+  EXPECT_EQ(s.CurrentFilePath, path);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_NE(host.messages[0].text.find("missing.bin"), std::string::npos);
+}
+
+TEST_F(LoaderTest, InvertFlagsSurviveReopening) {
+  std::string path = WriteRecording(dir, "a.bin", SmallRecording(1));
+  ASSERT_EQ(Open(path), 1);
+  s.OutHeader.ChannelInvert[2] = 1;
+  ASSERT_EQ(Open(path), 1);
+  EXPECT_EQ(s.OutHeader.ChannelInvert[2], 1);
+}
+
+TEST_F(LoaderTest, OpeningRemembersTheFolderInLidarDir) {
+  std::string path = WriteRecording(dir, "a.bin", SmallRecording(1));
+  ASSERT_EQ(Open(path), 1);
+  auto text = ReadBytes(dir / "lidar.dir");
+  std::string expected = dir.path() + "/\n" + dir.path() + "/\n";
+  EXPECT_EQ(std::string(text.begin(), text.end()), expected);
+}
+
+TEST_F(LoaderTest, PageStopsBeforeTenMillionPoints) {
+  // One channel of 5120-sample records: 1953 records make 9,999,360 points.
+  SynthOptions o = SmallRecording(1, "Hx");
+  o.samplesPerRecord = 5120;
+  std::string one = WriteRecording(dir, "one.bin", o);
+  auto record = ReadBytes(one);
+  ASSERT_EQ(record.size(), 1024u + 5120u * 3u);
+  {
+    std::ofstream out(dir / "long.bin", std::ios::binary);
+    for (int r = 0; r < 1960; ++r) out.write(reinterpret_cast<const char*>(record.data()), record.size());
+  }
+  ASSERT_EQ(Open(dir / "long.bin", "2000"), 1);
+  EXPECT_EQ(s.NumPlotPoints, 9999360);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].text, "Plot points exceed 10000000, plot truncated");
+  EXPECT_EQ(s.EndOfFile, 0);
+  // The file is left at the first record not loaded.
+  EXPECT_EQ(std::ftell(s.DataFile), 1953L * static_cast<long>(record.size()));
+}
+
+TEST(SensorScale, ByCodeAndSpacing) {
+  AppState s;
+  RecorderHeader h;
+  h.SensorID[0] = 2;
+  h.Spacing[0] = 0;
+  h.SensorID[1] = 7;
+  h.Spacing[1] = 50;
+  h.SensorID[2] = 5;
+  h.SensorID[3] = 3;
+  h.SensorID[4] = 9;
+  s.SensorScale[4] = 42.0;  // left from another file
+  ComputeSensorScales(s, h);
+  EXPECT_DOUBLE_EQ(s.SensorScale[0], 6.666666666666667);
+  EXPECT_DOUBLE_EQ(s.SensorScale[1], 20.0);
+  EXPECT_DOUBLE_EQ(s.SensorScale[2], 5.0);
+  EXPECT_DOUBLE_EQ(s.SensorScale[3], 1.0);
+  EXPECT_DOUBLE_EQ(s.SensorScale[4], 1.0);
+  h.GainMUX[2] = 0;
+  h.GainSEL[2] = 1;
+  ComputeGains(h);
+  EXPECT_DOUBLE_EQ(ChannelFactor(s, h, 2), 5.0 * 10000.0 / 16777216.0 / 160.0);
+}
+
+TEST(RecordIndex, ScansEveryCompleteRecordBySize) {
+  TempDir dir;
+  std::string path = WriteRecording(dir, "x.bin", SmallRecording(4));
+  auto bytes = ReadBytes(path);
+  bytes.resize(bytes.size() - 1);
+  WriteBytes(path, bytes);
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  RecordIndex index = ScanRecords(f);
+  std::fclose(f);
+  ASSERT_EQ(index.offsets.size(), 3u);
+  EXPECT_EQ(index.offsets[2], 2u * (1024 + 30720));
+  EXPECT_TRUE(index.truncated);
+  EXPECT_EQ(index.totalSamples, 3u * 2560);
+}
+
+}  // namespace
