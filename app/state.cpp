@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "platform/platform.h"
+#include "spectral/slepian.h"
 
 namespace {
 
@@ -47,6 +48,7 @@ int InitAppState(AppState& s, Platform& host, const StartupOptions& options) {
   s.host = &host;
   s.ProgramName = "Zorvan";
   for (int i = 0; i < kToolbarButtons; ++i) s.Tooltips[static_cast<size_t>(i)] = kTooltips[i];
+  ComputeDefaultTapers(s);
   for (auto* rows : {&s.yplotdata_prev})
     for (auto& row : *rows) row.assign(kHistoryPoints, 0.0);
   s.Counts.assign(kMaxSampsPerBlock, {});
