@@ -79,6 +79,7 @@ struct AppState {
   int FourierOn = 0;
   int LogX = 0, LogY = 0;
   int AppResOn = 0;
+  int AmplPhaseOn = 0;
   int FindPeaksOn = 0;
   int RedrawAll = 1;
   int RecomputeSpectra = 1;
@@ -129,7 +130,12 @@ int InitAppState(AppState& s, Platform& host, const StartupOptions& options = {}
 void ShutdownAppState(AppState& s);
 
 /// Grows the page arrays (yplotdata, yplotdata_orig, xplotdata) to hold n points.
-void EnsurePagePoints(AppState& s, int n);
+/// Returns 0 after "Unable to allocate memory for <array>" when memory runs out.
+int EnsurePagePoints(AppState& s, int n);
+
+/// The clock time of a point secondsFromFirst after the file's first record, as
+/// shown: UTC as recorded, or Hawaii Standard Time (UTC − 10 h) with TimeFormatHST.
+RecordTime ShownTime(const AppState& s, double secondsFromFirst);
 
 /// Reads lidar.dir at path into DataDir and WorkDir; 0 when it cannot be opened.
 int ReadDirFile(AppState& s, const std::string& path);
