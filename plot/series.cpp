@@ -1,0 +1,285 @@
+#include "plot/series.h"
+
+#include <cmath>
+
+#include "app/state.h"
+
+bool SeriesMapping::Setup(const SeriesAxes& a) {
+  left = a.left;
+  top = a.top;
+  bottom = a.top + a.height;
+  logx = a.logx != 0;
+  logy = a.logy != 0;
+  ymin = a.ymin;
+  if (!logx) {
+    sx = a.width / (a.xmax - a.xmin);
+    xorigin = a.xmin;
+  } else if (a.xmin > 0 && a.xmax > 0) {
+    sx = a.width / (std::log10(a.xmax) - std::log10(a.xmin));
+    xorigin = std::log10(a.xmin);
+  } else {
+    sx = a.width / std::log10(a.xmax);
+    xorigin = 0;
+  }
+  if (a.ymax == a.ymin) {
+    sy = a.height / 100;
+    L0 = std::log10(std::fabs(a.ymin));
+  } else if (!logy) {
+    sy = a.height / (a.ymax - a.ymin);
+  } else if (a.ymin > 0 && a.ymax > 0) {
+    sy = a.height / (std::log10(a.ymax) - std::log10(a.ymin));
+    L0 = std::log10(a.ymin);
+  } else {
+    sy = a.height / (std::log10(std::fabs(a.ymax)) - std::log10(std::fabs(a.ymin)));
+    L0 = std::log10(std::fabs(a.ymin));
+  }
+  // A logarithmic limit of 0 gives no finite scale: nothing can be placed.
+  if (!std::isfinite(sx) || !std::isfinite(xorigin) || !std::isfinite(sy)) return false;
+  if (logy && !std::isfinite(L0)) return false;
+  return true;
+}
+
+int ClipSegment(double x0, double y0, double x1, double y1, int xlow, int ylow, int xhigh, int yhigh, int& cx0,
+                int& cy0, int& cx1, int& cy1) {
+  auto inside = [&](double x, double y) { return x >= xlow && x <= xhigh && y >= ylow && y <= yhigh; };
+  auto to_int = [](double v) { return static_cast<int>(std::clamp(std::trunc(v), -1e9, 1e9)); };
+  const bool in0 = inside(x0, y0);
+  const bool in1 = inside(x1, y1);
+  if (in0 && in1) return 1;
+  if (in0) {
+    // Each test that holds overwrites the previous one: a corner is cut by
+    // the top or bottom edge last.
+    if (x1 < xlow) {
+      cx1 = xlow;
+      cy1 = to_int(y1 + (xlow - x1) * (y0 - y1) / (x0 - x1));
+    }
+    if (x1 > xhigh) {
+      cx1 = xhigh;
+      cy1 = to_int(y1 + (xhigh - x1) * (y0 - y1) / (x0 - x1));
+    }
+    if (y1 < ylow) {
+      cx1 = to_int(x0 + (ylow - y0) * (x0 - x1) / (y0 - y1));
+      cy1 = ylow;
+    }
+    if (y1 > yhigh) {
+      cx1 = to_int(x0 + (yhigh - y0) * (x0 - x1) / (y0 - y1));
+      cy1 = yhigh;
+    }
+    return 1;
+  }
+  if (in1) {
+    if (x0 < xlow) {
+      cx0 = xlow;
+      cy0 = to_int(y0 + (xlow - x0) * (y1 - y0) / (x1 - x0));
+    }
+    if (x0 > xhigh) {
+      cx0 = xhigh;
+      cy0 = to_int(y0 + (xhigh - x0) * (y1 - y0) / (x1 - x0));
+    }
+    if (y0 < ylow) {
+      cx0 = to_int(x1 + (ylow - y1) * (x1 - x0) / (y1 - y0));
+      cy0 = ylow;
+    }
+    if (y0 > yhigh) {
+      cx0 = to_int(x1 + (yhigh - y1) * (x1 - x0) / (y1 - y0));
+      cy0 = yhigh;
+    }
+    return 1;
+  }
+  return 0;
+}
+
+namespace {
+
+struct Clip {
+  int xlow, ylow, xhigh, yhigh;
+  bool Inside(int x, int y) const { return x >= xlow && x <= xhigh && y >= ylow && y <= yhigh; }
+};
+
+// Every segment drawn in turn, with error bars when asked.
+void DrawEverySegment(const AppState& s, Surface& sf, const SeriesMapping& m, const Clip& clip, int first,
+                      int count, const double* y, const double* x, const double* errors, bool bars) {
+  PenId thin = kStockPen, standard = kStockPen, callers = sf.CurrentPen();
+  if (bars) {
+    thin = sf.CreatePen(kBlack, 1);
+    standard = sf.CreatePen(kBlack, s.StandardLineWidth);
+  }
+  const bool logy = m.logy;
+  int ppx = 0, ppy = 0;
+  bool prevValid = false;
+  for (int i = first; i < count; ++i) {
+    int px = 0, py = 0, upper = 0, lower = 0;
+    bool valid = SeriesMapping::ToPixel(m.Column(x[i]), px);
+    bool barValid = false;
+    if (!bars) {
+      valid = SeriesMapping::ToPixel(m.Row(y[i]), py) && valid;
+    } else {
+      const double v = y[i];
+      const double e = (logy || s.AmplPhaseOn) ? errors[i] : errors[i] * v;
+      double rowU, row, rowL;
+      if (logy && v <= 0) {
+        rowU = row = rowL = m.bottom + std::trunc(20 * m.sy);
+      } else if (logy) {
+        rowU = m.bottom - std::trunc(m.sy * (std::log10(v * (1 + e)) - m.L0));
+        row = m.bottom - std::trunc(m.sy * (std::log10(v) - m.L0));
+        rowL = e < 1 ? m.bottom - std::trunc(m.sy * (std::log10(v * (1 - e)) - m.L0))
+                     : m.bottom - std::trunc(m.sy * (std::log10(v) - std::log10(e) - m.L0));
+      } else {
+        rowU = m.bottom - std::trunc(m.sy * (v + e - m.ymin));
+        row = m.bottom - std::trunc(m.sy * (v - m.ymin));
+        rowL = m.bottom - std::trunc(m.sy * (v - e - m.ymin));
+      }
+      rowU = std::clamp(rowU, static_cast<double>(m.top), static_cast<double>(m.bottom));
+      rowL = std::clamp(rowL, static_cast<double>(m.top), static_cast<double>(m.bottom));
+      valid = SeriesMapping::ToPixel(row, py) && valid;
+      barValid = valid && SeriesMapping::ToPixel(rowU, upper) && SeriesMapping::ToPixel(rowL, lower);
+    }
+
+    int ok = 0;
+    int cx0 = px, cy0 = py, cx1 = ppx, cy1 = ppy;
+    if (i == first) {
+      cx1 = px;
+      cy1 = py;
+    } else if (valid && prevValid) {
+      ok = ClipSegment(px, py, ppx, ppy, clip.xlow, clip.ylow, clip.xhigh, clip.yhigh, cx0, cy0, cx1, cy1);
+    }
+    if (i == first ? valid : prevValid) sf.MoveTo(cx1, cy1);
+    if (ok) {
+      if (!bars) {
+        sf.LineTo(cx0, cy0);
+      } else {
+        sf.SelectPen(thin);
+        sf.LineTo(cx0, cy0);
+      }
+    }
+    // The first point has no segment but still gets its bar when it lies in
+    // the panel.
+    if (bars && barValid && (ok || (i == first && clip.Inside(px, py)))) {
+      sf.SelectPen(standard);
+      sf.MoveTo(px, upper);
+      sf.LineTo(px, lower);
+      sf.MoveTo(px, py);
+    }
+    ppx = px;
+    ppy = py;
+    prevValid = valid;
+  }
+  if (bars) {
+    sf.SelectPen(callers);
+    sf.DeletePen(thin);
+    sf.DeletePen(standard);
+  }
+}
+
+// The same pixels as DrawEverySegment for a one-pixel pen without bars. A
+// one-pixel segment within one pixel column covers a run of rows; the runs of
+// consecutive segments in a column join, so each column needs only a few
+// vertical lines. Segments between columns are drawn as they are.
+void DrawByColumns(Surface& sf, const SeriesMapping& m, const Clip& clip, int first, int count, const double* y,
+                   const double* x) {
+  bool runActive = false;
+  int runX = 0, runLo = 0, runHi = 0;
+  auto flush = [&] {
+    if (!runActive) return;
+    sf.MoveTo(runX, runLo);
+    sf.LineTo(runX, runHi + 1);
+    runActive = false;
+  };
+  // A vertical one-pixel line covers its start row and stops short of its end.
+  auto vertical = [&](int col, int from, int to) {
+    int lo, hi;
+    if (from < to) {
+      lo = from;
+      hi = to - 1;
+    } else if (from > to) {
+      lo = to + 1;
+      hi = from;
+    } else {
+      return;
+    }
+    if (runActive && runX == col && lo <= runHi + 1 && hi >= runLo - 1) {
+      runLo = std::min(runLo, lo);
+      runHi = std::max(runHi, hi);
+      return;
+    }
+    flush();
+    runActive = true;
+    runX = col;
+    runLo = lo;
+    runHi = hi;
+  };
+
+  int ppx = 0, ppy = 0;
+  bool prevValid = false;
+  for (int i = first; i < count; ++i) {
+    int px = 0, py = 0;
+    bool valid = SeriesMapping::ToPixel(m.Column(x[i]), px);
+    valid = SeriesMapping::ToPixel(m.Row(y[i]), py) && valid;
+    if (i > first && valid && prevValid) {
+      int ax = ppx, ay = ppy, bx = px, by = py;
+      bool ok = (clip.Inside(px, py) && clip.Inside(ppx, ppy)) ||
+                ClipSegment(px, py, ppx, ppy, clip.xlow, clip.ylow, clip.xhigh, clip.yhigh, bx, by, ax, ay);
+      if (ok) {
+        if (ax == bx) {
+          vertical(ax, ay, by);
+        } else {
+          sf.MoveTo(ax, ay);
+          sf.LineTo(bx, by);
+        }
+      }
+    }
+    ppx = px;
+    ppy = py;
+    prevValid = valid;
+  }
+  flush();
+  if (prevValid) sf.MoveTo(ppx, ppy);
+}
+
+}  // namespace
+
+void DrawSeries(const AppState& s, Surface& surface, const SeriesAxes& a, int count, const double* y, const double* x,
+                const double* errors, int errorBars, SeriesPath path) {
+  if (a.ymin == 0 && a.ymax == 0) return;
+  if ((a.xmin == 0 && a.xmax == 0) || a.xmin == a.xmax) return;
+  if (!y || !x || count <= 0) return;
+  SeriesMapping m;
+  if (!m.Setup(a)) return;
+  const bool bars = errorBars && errors;
+  const int first = a.logx ? 1 : 0;  // the zero frequency has no place on a log axis
+  const Clip clip{a.left, a.top, a.left + a.width, a.top + a.height};
+  if (!bars && path == SeriesPath::Auto && surface.SelectedPen().width <= 1)
+    DrawByColumns(surface, m, clip, first, count, y, x);
+  else
+    DrawEverySegment(s, surface, m, clip, first, count, y, x, errors, bars);
+}
+
+void DrawClippedRect(Surface& surface, PenId pen, int x1, int y1, int x2, int y2, int xlow, int xhigh, int ylow,
+                     int yhigh) {
+  PenId old = surface.SelectPen(pen);
+  auto line = [&](int ax, int ay, int bx, int by) {
+    surface.MoveTo(ax, ay);
+    surface.LineTo(bx, by);
+  };
+  // The clamps of each side stay in force for the sides after it.
+  if (xlow < x1 && x1 < xhigh) {
+    y1 = std::max(y1, ylow);
+    y2 = std::min(y2, yhigh);
+    line(x1, y1, x1, y2);
+  }
+  if (xlow < x2 && x2 < xhigh) {
+    y1 = std::max(y1, ylow);
+    y2 = std::min(y2, yhigh);
+    line(x2, y1, x2, y2);
+  }
+  if (ylow < y2 && y2 < yhigh) {
+    x1 = std::max(x1, xlow);
+    x2 = std::min(x2, xhigh);
+    line(x1, y2, x2, y2);
+  }
+  if (ylow < y1 && y1 < yhigh) {
+    x1 = std::max(x1, xlow);
+    line(x1, y1, std::min(x2, xhigh), y1);
+  }
+  surface.SelectPen(old);
+}
