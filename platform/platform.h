@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/dialog.h"
+
 enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class MsgIcon { None, Information, Warning, Error, Question };
 enum class MsgAnswer { Ok, Cancel, Yes, No };
@@ -62,6 +64,9 @@ class Platform {
   virtual void InvalidatePlot(bool erase) = 0;
   /// Puts an image on the clipboard; false when the clipboard is busy.
   virtual bool CopyImageToClipboard(const RgbImage& image) = 0;
+  /// Runs a modal dialog: the procedure gets Init, then the user's events,
+  /// until it closes the dialog. Returns the result it closed with.
+  virtual int RunDialog(const DialogTemplate& dialog, const DialogProcedure& procedure) = 0;
   /// Progress of a long file operation, fraction 0..1.
   virtual void ReportProgress(const std::string& what, double fraction) {
     (void)what;

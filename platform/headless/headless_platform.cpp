@@ -72,3 +72,17 @@ std::vector<std::string> HeadlessPlatform::MessageTexts() const {
   for (const auto& m : messages) out.push_back(m.text);
   return out;
 }
+
+int HeadlessPlatform::RunDialog(const DialogTemplate& dialog, const DialogProcedure& procedure) {
+  dialogTitles.push_back(dialog.title);
+  HeadlessDialog view(dialog, procedure);
+  if (procedure) procedure(view, DialogMessage{DialogEvent::Init, 0});
+  if (!dialogScripts.empty()) {
+    auto script = dialogScripts.front();
+    dialogScripts.pop_front();
+    if (!view.closed()) script(view);
+  }
+  if (!view.closed()) view.Cancel();
+  if (!view.closed()) view.Close(kIdCancel);
+  return view.result();
+}

@@ -4,12 +4,14 @@
 
 #include <array>
 #include <deque>
+#include <functional>
 #include <iosfwd>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/headless/headless_dialog.h"
 #include "platform/platform.h"
 
 struct RecordedMessage {
@@ -27,10 +29,14 @@ class HeadlessPlatform : public Platform {
   std::deque<std::vector<std::string>> openFilesAnswers;
   std::deque<std::optional<std::string>> saveAnswers;
   std::deque<MsgAnswer> messageAnswers;
+  /// One script per dialog opened, run after its Init. A dialog the script
+  /// leaves open is cancelled.
+  std::deque<std::function<void(HeadlessDialog&)>> dialogScripts;
 
   // Record of what the program showed.
   std::vector<RecordedMessage> messages;
   std::vector<OpenFileRequest> openRequests;
+  std::vector<std::string> dialogTitles;  // every dialog opened, in order
   std::array<std::string, 10> status{};
   std::vector<std::pair<int, std::string>> statusHistory;
   std::map<int, bool> pressed;
@@ -56,6 +62,7 @@ class HeadlessPlatform : public Platform {
   void InvalidatePlot(bool erase) override;
   bool CopyImageToClipboard(const RgbImage& image) override;
   void ReportProgress(const std::string& what, double fraction) override;
+  int RunDialog(const DialogTemplate& dialog, const DialogProcedure& procedure) override;
 
   /// Queues an open-dialog answer: the file and the "Records/Plot" text.
   void AnswerOpen(const std::string& path, const std::string& recordsPerPlot = "1");
