@@ -1,0 +1,157 @@
+#include "spectral/polyfit.h"
+
+#include <cmath>
+#include <utility>
+
+double IntPow(double x, int n) {
+  // The magnitude as unsigned so that the most negative int has one.
+  unsigned int k = n < 0 ? 0u - static_cast<unsigned int>(n) : static_cast<unsigned int>(n);
+  double result = 1.0;
+  double base = x;
+  while (k != 0) {
+    if (k & 1u) result *= base;
+    k >>= 1;
+    if (k != 0) base *= base;
+  }
+  return n < 0 ? 1.0 / result : result;
+}
+
+void FindPivot(FitMatrix& A, int m, int ORD[], int k) {
+  int prow = k;
+  int pcol = k;
+  double big = std::fabs(A[k][k]);
+  for (int i = k; i <= m; ++i)
+    for (int j = k; j <= m; ++j)
+      if (std::fabs(A[i][j]) > big) {
+        big = std::fabs(A[i][j]);
+        prow = i;
+        pcol = j;
+      }
+  if (pcol != k) {
+    for (int i = 1; i <= m; ++i) std::swap(A[i][k], A[i][pcol]);
+    std::swap(ORD[k], ORD[pcol]);
+  }
+  if (prow != k)
+    for (int j = 1; j <= m + 1; ++j) std::swap(A[k][j], A[prow][j]);
+}
+
+int SolveLinear(FitMatrix& A, int m, double X[]) {
+  int ORD[kMaxFitTerms + 1];
+  double work[kMaxFitTerms + 1];
+  for (int i = 1; i <= m; ++i) ORD[i] = i;
+  for (int k = 1; k <= m - 1; ++k) {
+    FindPivot(A, m, ORD, k);
+    if (std::fabs(A[k][k]) <= kSingularPivot) return 0;
+    for (int i = k + 1; i <= m; ++i) {
+      double factor = A[i][k] / A[k][k];
+      for (int l = k; l <= m + 1; ++l) A[i][l] -= factor * A[k][l];
+    }
+  }
+  for (int i = 1; i <= m; ++i)
+    if (std::fabs(A[i][i]) <= kSingularPivot) return 0;
+  work[m] = A[m][m + 1] / A[m][m];
+  for (int i = m - 1; i >= 1; --i) {
+    double sum = A[i][m + 1];
+    for (int l = i + 1; l <= m; ++l) sum -= A[i][l] * work[l];
+    work[i] = sum / A[i][i];
+  }
+  for (int i = 1; i <= m; ++i) X[ORD[i]] = work[i];
+  return 1;
+}
+
+namespace {
+
+// Σ_{j=1…m} c[j]·t^(j−1), term by term with the integer power as the Part has it.
+double EvalTerms(const double c[], int m, double t) {
+  double f = 0.0;
+  for (int j = 1; j <= m; ++j) f += c[j] * IntPow(t, j - 1);
+  return f;
+}
+
+}  // namespace
+
+int PolyFit(const double x[], const double y[], double xout[], double yout[], double coeffs[], int order, int npts,
+            int nout, double* rms) {
+  if (npts < 1 || order < 0 || order > kMaxFitOrder) {
+    if (rms) *rms = 0.0;
+    return 0;
+  }
+  const int m = order + 1;
+
+  // The centred and scaled abscissa u = (x − c) / h keeps the normal equations
+  // well conditioned whatever the offset of x (seconds since the file's start).
+  double lo = x[0], hi = x[0], sum = 0.0;
+  for (int k = 0; k < npts; ++k) {
+    lo = std::fmin(lo, x[k]);
+    hi = std::fmax(hi, x[k]);
+    sum += x[k];
+  }
+  const double c = sum / npts;
+  const double h = 0.5 * (hi - lo);
+
+  double b[kMaxFitTerms + 1] = {};  // coefficients in powers of u
+  int solved = 0;
+  if (h > 0.0 && std::isfinite(h) && std::isfinite(c)) {
+    // One pass: the power sums Σu^k (k = 0 … 2p) and Σy·u^k (k = 0 … p).
+    double su[2 * kMaxFitTerms] = {};
+    double sy[kMaxFitTerms + 1] = {};
+    for (int k = 0; k < npts; ++k) {
+      double u = (x[k] - c) / h;
+      double pw = 1.0;
+      for (int q = 0; q < m; ++q) {
+        su[q] += pw;
+        sy[q] += y[k] * pw;
+        pw *= u;
+      }
+      for (int q = m; q <= 2 * order; ++q) {
+        su[q] += pw;
+        pw *= u;
+      }
+    }
+    FitMatrix A{};
+    for (int i = 1; i <= m; ++i) {
+      for (int j = 1; j <= m; ++j) A[i][j] = su[i + j - 2];
+      A[i][m + 1] = sy[i - 1];
+    }
+    solved = SolveLinear(A, m, b);
+  }
+
+  if (solved) {
+    // Back to powers of x: f = Σ b_j u^(j−1) with u = α·x + β, by Horner's rule
+    // on polynomials: p ← p·(αx + β) + b_j from the highest term down.
+    const double alpha = 1.0 / h;
+    const double beta = -c / h;
+    double p[kMaxFitTerms + 1] = {};  // p[1 … m], p[i] multiplies x^(i−1)
+    int deg = 0;                      // terms in use
+    for (int j = m; j >= 1; --j) {
+      double next[kMaxFitTerms + 1] = {};
+      for (int i = 1; i <= deg; ++i) {
+        next[i] += p[i] * beta;
+        next[i + 1] += p[i] * alpha;
+      }
+      next[1] += b[j];
+      deg = deg == 0 ? 1 : deg + 1;
+      for (int i = 1; i <= deg; ++i) p[i] = next[i];
+    }
+    for (int i = 1; i <= m; ++i) coeffs[i] = p[i];
+  }
+
+  // The misfit and the curve: in u with a new fit, in x with the kept coefficients.
+  auto f = [&](double xv) { return solved ? EvalTerms(b, m, (xv - c) / h) : EvalTerms(coeffs, m, xv); };
+  double ss = 0.0;
+  for (int k = 0; k < npts; ++k) {
+    double r = y[k] - f(x[k]);
+    ss += r * r;
+  }
+  if (rms) *rms = std::sqrt(ss / (npts - m));
+
+  if (nout > 0) {
+    const double x0 = x[0];
+    const double step = (x[npts - 1] - x[0]) / nout;
+    for (int i = 0; i < nout; ++i) {
+      xout[i] = x0 + i * step;
+      yout[i] = f(xout[i]);
+    }
+  }
+  return solved;
+}
