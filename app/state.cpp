@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 
 #include "platform/platform.h"
 #include "spectral/slepian.h"
@@ -83,16 +84,31 @@ void ShutdownAppState(AppState& s) {
   std::vector<double>().swap(s.eigv);
 }
 
-void EnsurePagePoints(AppState& s, int n) {
+int EnsurePagePoints(AppState& s, int n) {
   size_t need = static_cast<size_t>(n);
-  if (s.xplotdata.size() >= need) return;
+  if (s.xplotdata.size() >= need) return 1;
   // Grow geometrically so paging through a file does not reallocate per record.
   size_t size = std::max(need, std::min<size_t>(s.xplotdata.size() * 2, MaxPlotPoints));
-  s.xplotdata.resize(size);
-  for (int ch = 0; ch < kChannels; ++ch) {
-    s.yplotdata[ch].resize(size);
-    s.yplotdata_orig[ch].resize(size);
+  const char* array = "xplotdata";
+  try {
+    s.xplotdata.resize(size);
+    for (int ch = 0; ch < kChannels; ++ch) {
+      array = "yplotdata";
+      s.yplotdata[ch].resize(size);
+      array = "yplotdata_orig";
+      s.yplotdata_orig[ch].resize(size);
+    }
+  } catch (const std::bad_alloc&) {
+    ShowMessage(*s.host, std::string("Unable to allocate memory for ") + array, MsgIcon::Error);
+    return 0;
   }
+  return 1;
+}
+
+RecordTime ShownTime(const AppState& s, double secondsFromFirst) {
+  RecordTime t = s.PlotFirstRecordTime;
+  AddSeconds(t, secondsFromFirst - (s.TimeFormatHST ? 36000.0 : 0.0));
+  return t;
 }
 
 int ReadDirFile(AppState& s, const std::string& path) {

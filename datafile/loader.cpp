@@ -158,7 +158,7 @@ int LoadRecorderFile(AppState& s, const std::string& path) {
     }
     UnpackBlock(s.RawBlock.data(), h, s.SampsPerBlock, s.Counts);
 
-    EnsurePagePoints(s, p + s.SampsPerBlock);
+    if (!EnsurePagePoints(s, p + s.SampsPerBlock)) break;
     const double rate = SamplesPerSecond(s);
     for (int i = 0; i < s.SampsPerBlock; ++i) s.xplotdata[static_cast<size_t>(p + i)] = (p + i) / rate;
     for (int ch = 0; ch < kChannels; ++ch) {

@@ -120,3 +120,21 @@ TEST(PageArrays, GrowToThePageAndKeepTheirSize) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ShownTime, HawaiiIsTenHoursBehindUtc) {
+  AppState s;
+  s.PlotFirstRecordTime = RecordTime{2026, 12, 7, 5, 0, 0.0};
+  RecordTime utc = ShownTime(s, 90.5);
+  EXPECT_EQ(utc.hour, 5);
+  EXPECT_EQ(utc.minute, 1);
+  EXPECT_DOUBLE_EQ(utc.second, 30.5);
+  s.TimeFormatHST = 1;
+  RecordTime hst = ShownTime(s, 90.5);
+  EXPECT_EQ(hst.day, 6);
+  EXPECT_EQ(hst.hour, 19);
+  EXPECT_EQ(hst.minute, 1);
+}
+
+}  // namespace
