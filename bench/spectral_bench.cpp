@@ -1,0 +1,104 @@
+// Numerical kernels: four1 (ns per N·log2 N), the start-up tapers (goal: well
+// under 50 ms), LowPassStep (samples per second, orders 8 and 4) and the
+// Slepian window of a 5120-sample record on first use.
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "app/state.h"
+#include "spectral/fft.h"
+#include "spectral/lowpass.h"
+#include "spectral/polyfit.h"
+#include "spectral/slepian.h"
+#include "spectral/window.h"
+
+namespace {
+
+void BM_Four1(benchmark::State& state) {
+  const unsigned long N = static_cast<unsigned long>(state.range(0));
+  std::mt19937_64 rng(1);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  std::vector<double> data(2 * N + 1);
+  for (double& x : data) x = u(rng);
+  int isign = 1;
+  for (auto _ : state) {
+    four1(data.data(), N, isign);
+    isign = -isign;  // forward and back keep the values bounded
+    benchmark::DoNotOptimize(data.data());
+    benchmark::ClobberMemory();
+  }
+  const double work = static_cast<double>(N) * std::log2(static_cast<double>(N));
+  // Seconds per iteration divided by N·log2 N, shown in ns.
+  state.counters["ns_per_NlogN"] =
+      benchmark::Counter(work * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_Four1)->Arg(1 << 10)->Arg(1 << 16)->Arg(1 << 20)->Arg(1 << 22)->Unit(benchmark::kMillisecond);
+
+void BM_StartupTapers(benchmark::State& state) {
+  AppState s;
+  for (auto _ : state) {
+    ComputeDefaultTapers(s);
+    benchmark::DoNotOptimize(s.eigv.data());
+  }
+}
+BENCHMARK(BM_StartupTapers)->Unit(benchmark::kMillisecond);
+
+void BM_SlepianWindowFirstUse5120(benchmark::State& state) {
+  for (auto _ : state) {
+    AppState s;  // a fresh cache: the taper is computed
+    const std::vector<double>& w = SlepianWindow(s, 5120);
+    benchmark::DoNotOptimize(w.data());
+  }
+}
+BENCHMARK(BM_SlepianWindowFirstUse5120)->Unit(benchmark::kMillisecond);
+
+void BM_LowPassStep(benchmark::State& state) {
+  const int corner = static_cast<int>(state.range(0));
+  AppState s;
+  std::mt19937_64 rng(2);
+  std::normal_distribution<double> g(0.0, 100.0);
+  std::vector<double> input(1 << 16);
+  for (double& x : input) x = g(rng);
+  double sink = 0;
+  for (auto _ : state) {
+    for (double x : input) sink += LowPassStep(s, x, corner, 2);
+    benchmark::DoNotOptimize(sink);
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(input.size()));
+  state.SetLabel(corner <= 3 ? "order 8" : "order 4");
+}
+BENCHMARK(BM_LowPassStep)->Arg(1)->Arg(3)->Arg(4)->Arg(6);
+
+void BM_PolyFitOrder3(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  std::vector<double> x(static_cast<size_t>(n)), y(static_cast<size_t>(n)), xo(static_cast<size_t>(n)),
+      yo(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    x[static_cast<size_t>(i)] = 500.0 + i / 1024.0;
+    y[static_cast<size_t>(i)] = std::sin(i * 0.001) + 1e-3 * i;
+  }
+  double coeffs[kMaxFitTerms + 1] = {}, rms = 0;
+  for (auto _ : state) {
+    PolyFit(x.data(), y.data(), xo.data(), yo.data(), coeffs, 3, n, n, &rms);
+    benchmark::DoNotOptimize(yo.data());
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_PolyFitOrder3)->Arg(5120)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+
+void BM_ApplyWindowHanning(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  AppState s;
+  std::vector<double> in(static_cast<size_t>(n), 1.0), out(static_cast<size_t>(n));
+  for (auto _ : state) {
+    ApplyWindow(s, in.data(), out.data(), n, 1.0, kWindowHanning);
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_ApplyWindowHanning)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,107 @@
+#include "spectral/lowpass.h"
+
+#include <array>
+
+#include "app/state.h"
+
+namespace {
+
+// The Part's table, with the zero-frequency gain of each row's coefficients:
+// Σ numerator weights (2^order) over 1 − Σ c.
+constexpr std::array<LowPassDesign, 6> MakeDesigns() {
+  std::array<LowPassDesign, 6> designs = {{
+      {8, 5,
+     {-0.0008613684, 0.0122466702, -0.0820901316, 0.3191759432, -0.8694409155, 1.532625563, -2.0838133,
+      1.590566496},
+     440.1718407, 0.0},
+    {8, 10,
+     {-0.0372001007, 0.417217157, -2.079273803, 6.025260397, -11.12933104, 13.45771989, -10.44504107,
+      4.784514895},
+     41736.84699, 0.0},
+    {8, 20,
+     {-0.1981000116, 1.903668891, -8.040995933, 19.50563177, -29.73137544, 29.17109938, -18.00033834,
+      6.390364563},
+     5673585.908, 0.0},
+    {4, 50, {-0.7199103273, 3.115966925, -5.067998387, 3.671729089}, 75223.43863, 0.0},
+    {4, 100, {-0.8485559993, 3.53353522, -5.520819137, 3.835825541}, 1112983.215, 0.0},
+    {4, 200, {-0.9211819292, 3.760349508, -5.757076379, 3.917907865}, 17108222.97, 0.0},
+  }};
+  for (LowPassDesign& d : designs) {
+    double feedback = 0.0;
+    for (int i = 0; i < d.order; ++i) feedback += d.c[i];
+    d.gain = static_cast<double>(1 << d.order) / (1.0 - feedback);
+  }
+  return designs;
+}
+constexpr std::array<LowPassDesign, 6> kDesigns = MakeDesigns();
+
+// Number of the last inputs of a plot kept for priming the next paint.
+constexpr int kKeptInputs = 199;
+
+}  // namespace
+
+const LowPassDesign* LowPassDesignOf(int corner) {
+  return corner >= 1 && corner <= 6 ? &kDesigns[corner - 1] : nullptr;
+}
+
+int LowPassCornerSamples(int corner) {
+  const LowPassDesign* design = LowPassDesignOf(corner);
+  return design ? design->cornerSamples : 0;
+}
+
+double LowPassStep(AppState& s, double x, int corner, int ch) {
+  const LowPassDesign* design = LowPassDesignOf(corner);
+  if (!design || ch < 0 || ch >= kChannels) return x;
+  double* xv = s.LowPassXv[ch];
+  double* yv = s.LowPassYv[ch];
+  const double* c = design->c;
+  if (design->order == 8) {
+    for (int i = 0; i < 8; ++i) {
+      xv[i] = xv[i + 1];
+      yv[i] = yv[i + 1];
+    }
+    xv[8] = x;
+    double y = (xv[0] + xv[8]) + 8 * (xv[1] + xv[7]) + 28 * (xv[2] + xv[6]) + 56 * (xv[3] + xv[5]) + 70 * xv[4] +
+               (c[0] * yv[0]) + (c[1] * yv[1]) + (c[2] * yv[2]) + (c[3] * yv[3]) + (c[4] * yv[4]) + (c[5] * yv[5]) +
+               (c[6] * yv[6]) + (c[7] * yv[7]);
+    if (y < 1e-200 && y > -1e-200) y = 0.0;
+    yv[8] = y;
+    return y / design->gain;
+  }
+  for (int i = 0; i < 4; ++i) {
+    xv[i] = xv[i + 1];
+    yv[i] = yv[i + 1];
+  }
+  xv[4] = x;
+  double y = (xv[0] + xv[4]) + 4 * (xv[1] + xv[3]) + 6 * xv[2] + (c[0] * yv[0]) + (c[1] * yv[1]) + (c[2] * yv[2]) +
+             (c[3] * yv[3]);
+  yv[4] = y;
+  return y / design->gain;
+}
+
+void ScaleChannelForDisplay(AppState& s, int ch, double factor) {
+  if (ch < 0 || ch >= kChannels) return;
+  const int n = s.NumPlotPoints;
+  const bool invert = s.OutHeader.ChannelInvert[ch] != 0;
+  const double* orig = s.yplotdata_orig[ch].data();
+  double* out = s.yplotdata[ch].data();
+  if (!s.FilterOn) {
+    for (int i = 0; i < n; ++i) {
+      double v = orig[i] * factor;
+      out[i] = invert ? -v : v;
+    }
+    return;
+  }
+  std::vector<double>& prev = s.yplotdata_prev[ch];
+  if (prev.size() < static_cast<size_t>(kHistoryPoints)) prev.resize(kHistoryPoints, 0.0);
+  const int corner = s.LowPassCorner;
+  const int W = LowPassCornerSamples(corner);
+  for (int i = 0; i < W; ++i) LowPassStep(s, prev[static_cast<size_t>(i)], corner, ch);
+  const int firstKept = n - kKeptInputs;
+  for (int i = 0; i < n; ++i) {
+    double x = orig[i] * factor;
+    if (i >= firstKept) prev[static_cast<size_t>(i - firstKept)] = x;
+    double y = LowPassStep(s, x, corner, ch);
+    out[i] = invert ? -y : y;
+  }
+}
