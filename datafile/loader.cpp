@@ -218,3 +218,49 @@ int ReadRecord(AppState& s) {
   UnpackBlock(s.RawBlock.data(), s.Header, s.SampsPerBlock, s.Counts);
   return kHeaderBytes;
 }
+
+int LoadPageAt(AppState& s, int firstRecord) {
+  if (!s.DataFile || firstRecord < 0) return 0;
+  RecordIndex index = ScanRecords(s.DataFile);
+  if (static_cast<size_t>(firstRecord) >= index.offsets.size()) return 0;
+  if (std::fseek(s.DataFile, static_cast<long>(index.offsets[static_cast<size_t>(firstRecord)]), SEEK_SET) != 0)
+    return 0;
+  s.EndOfFile = 0;
+  const double rate = SamplesPerSecond(s);
+  int n = 0;
+  int read = 0;
+  for (int r = 0; r < s.RecordsPerPlot; ++r) {
+    long before = std::ftell(s.DataFile);
+    if (!ReadRecord(s)) break;
+    if (r == 0) s.PlotStartTime = static_cast<double>(firstRecord) * s.SampsPerBlock / rate;
+    if (static_cast<long long>(n) + s.SampsPerBlock > MaxPlotPoints) {
+      std::fseek(s.DataFile, before, SEEK_SET);
+      TellTruncatedPage(s);
+      break;
+    }
+    if (!EnsurePagePoints(s, n + s.SampsPerBlock)) break;
+    for (int i = 0; i < s.SampsPerBlock; ++i) s.xplotdata[static_cast<size_t>(n + i)] = s.PlotStartTime + (n + i) / rate;
+    for (int ch = 0; ch < kChannels; ++ch) {
+      double* orig = s.yplotdata_orig[ch].data() + n;
+      double* plot = s.yplotdata[ch].data() + n;
+      for (int i = 0; i < s.SampsPerBlock; ++i) orig[i] = plot[i] = s.Counts[static_cast<size_t>(i)][ch];
+    }
+    n += s.SampsPerBlock;
+    ++read;
+  }
+  if (read == 0) return 0;
+  if (!s.EndOfFile) {
+    int c = std::fgetc(s.DataFile);
+    if (c == EOF) s.EndOfFile = 1;
+    else std::ungetc(c, s.DataFile);
+  }
+  s.CurrentRecord = firstRecord;
+  s.NumPlotPoints = n;
+  s.RecomputeSpectra = 1;
+  s.FitValid = 0;
+  s.RecordTimeShown = ShownTime(s, s.PlotStartTime);
+  s.host->SetStatusText(1, s.EndOfFile ? "EOF" : "Rec " + std::to_string(s.CurrentRecord + 1));
+  s.host->SetStatusText(2, FormatDate(s.RecordTimeShown));
+  s.host->SetStatusText(3, FormatTime(s.RecordTimeShown));
+  return read;
+}

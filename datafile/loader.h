@@ -33,3 +33,10 @@ std::string FileTitleOf(const std::string& path);
 std::string DirectoryOf(const std::string& path);
 
 extern const char* const kTruncatedPlotMessage;  // "Plot points exceed %d, plot truncated"
+
+/// Loads the page of RecordsPerPlot records that starts at record firstRecord
+/// (0-based) of the open file, seeking there through the record index: points
+/// from 0, xplotdata from PlotStartTime = firstRecord · SampsPerBlock / rate,
+/// CurrentRecord = firstRecord, EndOfFile when the file ended. Returns the
+/// records read; 0 (and nothing changed) when that record does not exist.
+int LoadPageAt(AppState& s, int firstRecord);

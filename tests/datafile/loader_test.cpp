@@ -233,6 +233,34 @@ TEST_F(LoaderTest, PageStopsBeforeTenMillionPoints) {
   EXPECT_EQ(std::ftell(s.DataFile), 1953L * static_cast<long>(record.size()));
 }
 
+TEST_F(LoaderTest, PageAtARecordSeeksThereThroughTheIndex) {
+  std::string path = WriteRecording(dir, "paged.bin", SmallRecording(11));
+  ASSERT_EQ(Open(path, "3"), 1);
+  auto bytes = ReadBytes(path);
+  const size_t recordBytes = 1024 + 30720;
+
+  EXPECT_EQ(LoadPageAt(s, 6), 3);
+  EXPECT_EQ(s.CurrentRecord, 6);
+  EXPECT_DOUBLE_EQ(s.PlotStartTime, 6 * 2.56);
+  EXPECT_DOUBLE_EQ(s.xplotdata[0], 6 * 2.56);
+  EXPECT_EQ(s.NumPlotPoints, 3 * 2560);
+  EXPECT_EQ(s.yplotdata_orig[0][0], DecodeSample(&bytes[6 * recordBytes + 1024]));
+  EXPECT_EQ(s.yplotdata_orig[1][2560], DecodeSample(&bytes[7 * recordBytes + 1024 + 3]));
+  EXPECT_EQ(host.status[1], "Rec 7");
+  EXPECT_EQ(host.status[3], "13:45:25.360");
+
+  // The last page holds what is left and reaches the end.
+  EXPECT_EQ(LoadPageAt(s, 9), 2);
+  EXPECT_EQ(s.NumPlotPoints, 2 * 2560);
+  EXPECT_EQ(s.EndOfFile, 1);
+  EXPECT_EQ(host.status[1], "EOF");
+
+  // A record past the end changes nothing.
+  EXPECT_EQ(LoadPageAt(s, 11), 0);
+  EXPECT_EQ(s.CurrentRecord, 9);
+  EXPECT_EQ(s.NumPlotPoints, 2 * 2560);
+}
+
 TEST(SensorScale, ByCodeAndSpacing) {
   AppState s;
   RecorderHeader h;
