@@ -1,0 +1,46 @@
+#pragma once
+// Induction-coil response correction (Part 4.3): finding and reading the coil's
+// response file, and the response at a frequency.
+
+#include <string>
+
+struct AppState;
+
+/// The coil's response file name for a serial: "LEMI-120_" + serial + ".rsp".
+std::string ResponseFileName(const std::string& serial);
+/// The folder of the response files: the start-up directory + "LEMI" + '/'.
+std::string ResponseDirectory(const AppState& s);
+/// The serial text of a header field: up to its terminating zero, at most 16 bytes.
+std::string SensorSerialText(const char (&field)[17]);
+
+/// Reads the response file of channel ch (the serial of OutHeader) into
+/// ResponseTable and ResponseRows. When the coil's file cannot be opened, shows
+/// "<file> not found, using default LEMI-120.rsp" once per file name (until
+/// ForgetResponseMessages) and reads "LEMI-120.rsp" from the same folder; when
+/// that cannot be opened either the table is empty. At most 200 rows; one row
+/// per line, of which the first 1024 characters are read (the rest of a longer
+/// line is skipped), a carriage return before the line break dropped, fields
+/// separated by blanks (spaces), missing or non-numeric fields 0. Returns 1
+/// when the coil's own file was read, else 0.
+int LoadResponse(AppState& s, int ch);
+
+/// Forgets which missing coil files have been reported (called when a recording is opened).
+void ForgetResponseMessages(AppState& s);
+
+/// The response at f Hz, linearly interpolated between the first pair of
+/// consecutive rows whose frequencies bracket f (inclusive, in either order);
+/// a frequency equal to a row's gives that row exactly. Outside the table's
+/// frequency range the nearest end row (lowest or highest frequency) is used;
+/// a single row is used for every f. Returns 0 (and amplitude = phase = 0)
+/// for an empty table, else 1.
+int ResponseAt(const AppState& s, double f, double* amplitude, double* phaseDegrees);
+
+/// Part 4.4 step 3i on one bin: the magnitude m becomes 200·m/amplitude and the
+/// phase phase·π/180 − atan2(re, im). An amplitude of 0 (or not finite) leaves
+/// the bin as it is. Returns 1 when the bin was corrected.
+int CorrectBin(double* re, double* im, double amplitude, double phaseDegrees);
+
+/// Corrects bins b = 0 … N/2−1 of the interleaved spectrum X (X[2b+1] real,
+/// X[2b+2] imaginary part, the layout of four1) by the response at b·df.
+/// An empty table corrects nothing.
+void CorrectSpectrum(const AppState& s, double X[], unsigned long N, double df);
