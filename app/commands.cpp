@@ -21,6 +21,8 @@ int CmdOpenFile(AppState& s) {
   s.PlotStartTime = 0;
   s.CurrentRecord = 0;
   s.RecomputeSpectra = 1;
+  s.FitValid = 0;
+  s.CaptureLimits = 1;
   ShowRecordStatus(s);
   s.host->InvalidatePlot(true);
   return 1;

@@ -106,6 +106,37 @@ struct AppState {
 
   std::array<std::string, kToolbarButtons> Tooltips;
 
+  // Display settings and what the paint pipeline leaves for the mouse and the dialogs.
+  int SubtractPolyOn = 0;
+  int PolyOverlayOn = 0;
+  int PolyOverlayCount = 0;
+  int ShowPolyOn = 0;
+  int ShowPolySaved = 0;
+  int NotchFitPending = 1;
+  int ResistivityOn = 1, ImpedanceOn = 0, CoherOn = 0;
+  int MisfitErrorsOn = 1;
+  int LeastSquaresOn = 1;
+  int SimsZxxOn = 0, SimsZxyOn = 1, SimsZyxOn = 0, SimsZyyOn = 0;
+  int CoeffsSummed = 512;
+  int OverlapPct = 0;
+  int FitOrder = 3;
+  int FitValid = 0;
+  double FitCoeffs[22] = {};  // [1 … FitOrder+1]
+  double FitRms = 0;
+  std::vector<double> FitX;
+  int CaptureLimits = 0;  // copy the next autoscaled limits into YMinManual/YMaxManual
+  int ZoomHitWidth = 0;
+  int ZoomRect[4] = {};  // x1, y1, x2, y2
+  double ZoomX1 = 0, ZoomX2 = 0, ZoomY1 = 0, ZoomY2 = 0;
+  int FftLength = 0;
+  double FreqStep = 0;
+  int PeakCount[kChannels] = {};
+  ChannelRows PeakX, PeakY;
+  ChannelRows NotchFitX, NotchFitY;
+  int NotchFitCount = 0;
+  std::string XAxisTitle = "UTC";
+  std::string YAxisLabel = "mV";
+
   // Numerics: filter state, tapers, response table.
   static constexpr int kLowPassTaps = 9;         // histories hold order + 1 values (order 8 or 4)
   static constexpr int kMaxResponseRows = 200;
@@ -116,6 +147,13 @@ struct AppState {
   double ResponseTable[kMaxResponseRows][3] = {};   // coil response rows: Hz, amplitude, phase in degrees
   int ResponseRows = 0;
   std::vector<std::string> ResponseToldNames;  // missing coil files already reported since the last open
+
+  // File writing settings.
+  int DecimationFactor = 1;         // 1, 40, 80 or 200: input records per output record of a save
+  int SaveCorner = 1;               // 1..6: low-pass corner of decimated saves, 5 … 200 samples
+  int SaveInDataDir = 1;            // outputs are offered in DataDir, else in WorkDir
+  unsigned BlocksPerSegment = 100;  // records per file of a split
+  class FileWriteSystem* WriteSystem = nullptr;  // the writers' file system; null: the real one
 };
 
 struct StartupOptions {

@@ -9,7 +9,7 @@
 namespace {
 
 const std::vector<const CliCommand*>& Commands() {
-  static const std::vector<const CliCommand*> commands{&kInfoCommand, &kSynthCommand};
+  static const std::vector<const CliCommand*> commands{&kInfoCommand, &kSynthCommand, &kRenderCommand};
   return commands;
 }
 

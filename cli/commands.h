@@ -17,9 +17,11 @@ struct CliCommand {
 
 int RunInfo(const Args& args);
 int RunSynth(const Args& args);
+int RunRender(const Args& args);
 
 extern const CliCommand kInfoCommand;
 extern const CliCommand kSynthCommand;
+extern const CliCommand kRenderCommand;
 
 /// Prints "zorvan: <message>" on stderr and returns 1.
 int Fail(const std::string& message);

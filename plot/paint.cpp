@@ -1,0 +1,338 @@
+#include "plot/paint.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "datafile/loader.h"
+#include "mt/impedance.h"
+#include "platform/platform.h"
+#include "plot/frame.h"
+#include "plot/series.h"
+#include "plot/surface.h"
+#include "spectral/lowpass.h"
+#include "spectral/polyfit.h"
+#include "spectral/spectrum.h"
+
+namespace {
+
+bool ChannelShown(const AppState& s, int ch) { return s.AppResOn || s.OutHeader.ChannelEnabled[ch]; }
+
+// Polynomial trend of every enabled channel against the time of each point,
+// subtracted from the plotted values.
+void SubtractTrends(AppState& s) {
+  const int n = s.NumPlotPoints;
+  if (n <= 0) return;
+  if (s.FitX.size() < static_cast<size_t>(n)) s.FitX.resize(static_cast<size_t>(n));
+  for (int ch = 0; ch < kChannels; ++ch) {
+    if (!s.OutHeader.ChannelEnabled[ch]) continue;
+    auto& poly = s.ypoly[ch];
+    if (poly.size() < static_cast<size_t>(n)) poly.resize(static_cast<size_t>(n));
+    PolyFit(s.xplotdata.data(), s.yplotdata[ch].data(), s.FitX.data(), poly.data(), s.FitCoeffs, s.FitOrder, n, n,
+            &s.FitRms);
+    double* y = s.yplotdata[ch].data();
+    for (int i = 0; i < n; ++i) y[i] -= poly[static_cast<size_t>(i)];
+  }
+  s.FitValid = 1;
+}
+
+void DrawPeaks(AppState& s, Surface& surface, int ch, int top, PenId pen) {
+  if (s.XMax == s.XMin || s.YMaxChan[ch] == s.YMinChan[ch]) return;
+  PenId old = surface.SelectPen(pen);
+  const auto& px = s.PeakX[ch];
+  const auto& py = s.PeakY[ch];
+  for (int i = 0; i < s.PeakCount[ch] && static_cast<size_t>(i) < px.size() && static_cast<size_t>(i) < py.size();
+       ++i) {
+    int x = s.PlotLeft + static_cast<int>(std::trunc((px[static_cast<size_t>(i)] - s.XMin) * s.PlotWidth / (s.XMax - s.XMin)));
+    int y = top + s.PanelHeight + 5 -
+            static_cast<int>(std::trunc((py[static_cast<size_t>(i)] - s.YMinChan[ch]) * s.PanelHeight /
+                                        (s.YMaxChan[ch] - s.YMinChan[ch])));
+    surface.MoveTo(x, y);
+    surface.LineTo(x, y - 5);
+  }
+  surface.SelectPen(old);
+}
+
+void FullRedraw(AppState& s, Surface& surface) {
+  s.NumEnabledChans = CountEnabled(s.OutHeader);
+  if (s.NumEnabledChans == 0) {
+    // Nothing to lay out: an empty grey page.
+    surface.FillRect(0, 0, surface.Width(), surface.Height(), kGrey);
+    return;
+  }
+  LayoutPanels(s);
+  if (s.AutoscaleAll) {
+    double lo = 1e32, hi = -1e32;
+    for (int i = 0; i < s.NumPlotPoints; ++i) {
+      lo = std::min(lo, s.xplotdata[static_cast<size_t>(i)]);
+      hi = std::max(hi, s.xplotdata[static_cast<size_t>(i)]);
+    }
+    s.XMin = lo;
+    s.XMax = hi;
+  }
+  ComputeSensorScales(s, s.OutHeader);
+  ComputeGains(s.OutHeader);
+  ScaleRecordToUnits(s);
+
+  if (s.FourierOn && !RunSpectrumPipeline(s)) {
+    s.host->MessageBox("Ex, Ey, Hx, Hy Labels not all present in header", "Zorvan", MsgButtons::Ok, MsgIcon::Error);
+    s.RecomputeSpectra = 0;
+    s.LogX = 0;
+    s.LogY = 0;  // time series on a log axis would lose every panel with values <= 0
+    s.AppResOn = 0;
+    s.FourierOn = 0;
+  }
+  if (s.AppResOn) {
+    EstimateImpedance(s);
+    s.NumEnabledChans = 4;
+    s.LogX = 1;
+  }
+  if (s.SubtractPolyOn && !s.FourierOn) SubtractTrends(s);
+  SetupPlotAxes(s);
+  s.XTickStep = (s.AppResOn || s.FourierOn) ? NiceStep(s.XMax - s.XMin) : TimeStep(s.XMax - s.XMin);
+
+  const int standard = s.StandardLineWidth;
+  PenId series = surface.CreatePen(kBlack, 0);
+  PenId red = surface.CreatePen(kRed, standard);
+  PenId peak = surface.CreatePen(kRed, 2 * standard);
+  PenId previous = surface.SelectPen(series);
+
+  const int bottomPanel = s.AppResOn ? 3 : s.NumEnabledChans - 1;
+  int top = s.PlotTop;
+  int p = 0;
+  for (int ch = 0; ch < kChannels && p <= bottomPanel; ++ch) {
+    if (!ChannelShown(s, ch)) continue;
+    SetPanelLabels(s, ch, p);
+    const int logy = s.LogY && !s.AmplPhaseOn && !s.CoherOn;
+    FrameSpec f;
+    f.left = s.PlotLeft;
+    f.top = top;
+    f.width = s.PlotWidth;
+    f.height = s.PanelHeight;
+    f.xmin = s.XMin;
+    f.xmax = s.XMax;
+    f.ymin = s.YMinChan[ch];
+    f.ymax = s.YMaxChan[ch];
+    f.xstep = s.XTickStep;
+    f.ystep = s.YTickStep;
+    f.XAxisTitle = s.XAxisTitle;
+    f.YAxisLabel = s.YAxisLabel;
+    f.logx = s.LogX;
+    f.logy = logy;
+    f.XLabelsOn = p == bottomPanel;
+    if (p != bottomPanel && ch == 0) f.PanelTitle = s.CurrentFilePath;
+    DrawPlotFrame(s, surface, f);
+
+    SeriesAxes axes{s.PlotLeft, top, s.PlotWidth, s.PanelHeight, s.XMin, s.XMax, s.YMinChan[ch], s.YMaxChan[ch],
+                    s.LogX, logy};
+    surface.SelectPen(series);
+    if (s.AppResOn) {
+      const auto& y = s.AmplPhaseOn ? s.ZZPhase[p] : s.ZZ[p];
+      const auto& e = s.AmplPhaseOn ? s.ZZPhaseStd[p] : s.ZZStd[p];
+      int count = std::min<int>(s.PlotCount, static_cast<int>(std::min(y.size(), s.PlotX.size())));
+      int bars = s.MisfitErrorsOn && !s.CoherOn && e.size() >= static_cast<size_t>(count);
+      DrawSeries(s, surface, axes, count, y.data(), s.PlotX.data(), bars ? e.data() : nullptr, bars);
+      surface.SelectPen(series);
+      if (p == 3) {
+        s.PanelTop[p] = top;
+        break;
+      }
+    } else {
+      DrawSeries(s, surface, axes, s.PlotCount, s.yplotdata[ch].data(), s.PlotX.data());
+    }
+    if (s.PolyOverlayOn && !s.FourierOn) {
+      surface.SelectPen(red);
+      int count = std::min<int>(s.PolyOverlayCount, static_cast<int>(std::min(s.ypoly[ch].size(), s.PlotX.size())));
+      DrawSeries(s, surface, axes, count, s.ypoly[ch].data(), s.PlotX.data());
+    }
+    if (s.NotchFitPending && s.FourierOn && s.NotchFitCount > 0) {
+      surface.SelectPen(red);
+      int count = std::min<int>(s.NotchFitCount,
+                                static_cast<int>(std::min(s.NotchFitX[ch].size(), s.NotchFitY[ch].size())));
+      DrawSeries(s, surface, axes, count, s.NotchFitY[ch].data(), s.NotchFitX[ch].data());
+    }
+    if (s.FindPeaksOn) DrawPeaks(s, surface, ch, top, peak);
+    surface.SelectPen(series);
+    s.PanelTop[p] = top;
+    top += s.PanelHeight + s.PanelGap;
+    ++p;
+  }
+  surface.SelectPen(previous);
+  surface.DeletePen(series);
+  surface.DeletePen(red);
+  surface.DeletePen(peak);
+}
+
+}  // namespace
+
+void LayoutPanels(AppState& s) {
+  const int h = s.ClientHeight;
+  const int w = s.ClientWidth;
+  const int top = static_cast<int>(0.11 * h);
+  const int bottom = static_cast<int>(0.07 * h);
+  s.PanelGap = static_cast<int>(0.02 * static_cast<int>(0.85 * h));
+  const int left = static_cast<int>(0.2 * h);
+  const int right = static_cast<int>(0.1 * h);
+  const int n = std::max(1, s.NumEnabledChans);
+  s.PanelHeight = (h - top - n * s.PanelGap - bottom) / n;
+  s.PlotLeft = left;
+  s.PlotTop = top;
+  s.PlotWidth = w - left - right;
+}
+
+bool PaintPlotWindow(AppState& s, Surface& image) {
+  s.ClientWidth = image.Width();
+  s.ClientHeight = image.Height();
+  s.ZoomHitWidth = static_cast<int>(1.06 * s.ClientWidth);
+  if (!s.FileLoaded) {
+    image.FillRect(0, 0, image.Width(), image.Height(), kGrey);
+    return true;
+  }
+  if (!s.RedrawAll || s.ZoomDragging) return false;
+  if (!s.KeyHandled) image.FillRect(0, 0, image.Width(), image.Height(), kWhite);
+  FullRedraw(s, image);
+  return true;
+}
+
+void DrawZoomRectangle(AppState& s, Surface& window) {
+  int p = 0;
+  for (int ch = 0; ch < kChannels; ++ch) {
+    if (!ChannelShown(s, ch)) continue;
+    int top = s.PanelTop[std::min(p, kChannels - 1)];
+    if (s.ZoomRect[0] >= s.PlotLeft && s.ZoomRect[0] <= s.PlotLeft + s.ZoomHitWidth && s.ZoomRect[1] >= top &&
+        s.ZoomRect[1] <= top + s.PanelHeight)
+      s.ZoomChannel = ch;
+    ++p;
+  }
+  int panel = 0;
+  for (int ch = 0; ch < s.ZoomChannel; ++ch)
+    if (ChannelShown(s, ch)) ++panel;
+  int top = s.PanelTop[std::min(panel, kChannels - 1)];
+  PenId pen = window.CreatePen(kBlack, 2);
+  DrawClippedRect(window, pen, s.ZoomRect[0], s.ZoomRect[1], s.ZoomRect[2], s.ZoomRect[3], s.PlotLeft,
+                  s.PlotLeft + s.PlotWidth, top, top + s.PanelHeight);
+  window.DeletePen(pen);
+}
+
+void ScaleRecordToUnits(AppState& s) {
+  for (int ch = 0; ch < kChannels; ++ch) {
+    if (!s.OutHeader.ChannelEnabled[ch]) continue;
+    if (s.yplotdata[ch].size() < static_cast<size_t>(s.NumPlotPoints) ||
+        s.yplotdata_orig[ch].size() < static_cast<size_t>(s.NumPlotPoints))
+      continue;
+    ScaleChannelForDisplay(s, ch, ChannelFactor(s, s.OutHeader, ch));
+  }
+  s.NumEnabledChans = CountEnabled(s.OutHeader);
+}
+
+void SetupPlotAxes(AppState& s) {
+  int first = 0, end = 0;
+  if (s.AppResOn) {
+    end = s.PlotCount;
+    first = s.LogX ? 1 : 0;
+  } else if (s.FourierOn) {
+    s.PlotCount = s.FftLength / 2;
+    end = s.PlotCount;
+    first = s.LogX ? 1 : 0;
+  } else {
+    s.PlotCount = s.NumPlotPoints;
+    end = s.NumPlotPoints;
+  }
+  if (s.PlotX.size() < static_cast<size_t>(std::max(s.PlotCount, 0))) s.PlotX.resize(static_cast<size_t>(s.PlotCount));
+  for (int i = 0; i < s.PlotCount; ++i) {
+    double& x = s.PlotX[static_cast<size_t>(i)];
+    if (s.AppResOn) x = 2 * s.FreqStep * i * s.CoeffsSummed;
+    else if (s.FourierOn) x = 2 * s.FreqStep * i;
+    else x = s.xplotdata[static_cast<size_t>(i)];
+  }
+  if (s.AutoscaleAll) {
+    double hi = -1e32, lo = 1e32;
+    for (int i = first; i < end; ++i) {
+      double x = s.PlotX[static_cast<size_t>(i)];
+      hi = std::max(hi, x);
+      if (x > 0) lo = std::min(lo, x);
+    }
+    // A time axis that starts at 0 s keeps its first point.
+    if (!s.FourierOn && !s.AppResOn && end > 0) lo = std::min(lo, s.PlotX[0]);
+    s.XMax = hi;
+    s.XMin = lo;
+  }
+  if (!s.PanDragging && !s.PanDone) {
+    int k = 0;
+    for (int ch = 0; ch < kChannels; ++ch) {
+      if (!(s.AppResOn ? k < 4 : s.OutHeader.ChannelEnabled[ch] != 0)) continue;
+      if (s.AutoscaleChan[ch]) {
+        const std::vector<double>& y =
+            s.AppResOn ? (s.AmplPhaseOn ? s.ZZPhase[k] : s.ZZ[k]) : (s.FourierOn ? s.yplotdata[ch] : s.yplotdata[ch]);
+        double lo = 1e32, hi = -1e32;
+        for (int i = first; i < end && static_cast<size_t>(i) < y.size(); ++i) {
+          double v = y[static_cast<size_t>(i)];
+          if (!std::isfinite(v)) continue;
+          lo = std::min(lo, v);
+          hi = std::max(hi, v);
+        }
+        if (lo > hi) lo = hi = 0;
+        if (s.AppResOn && s.CoherOn) {
+          lo = 0;
+          hi = 1.0;
+        }
+        s.YMinChan[ch] = lo;
+        s.YMaxChan[ch] = hi;
+      } else {
+        s.YMinChan[ch] = s.YMinManual[ch];
+        s.YMaxChan[ch] = s.YMaxManual[ch];
+      }
+      ++k;
+    }
+    if (s.CaptureLimits && s.NumEnabledChans >= 1) {
+      for (int ch = 0; ch < kChannels; ++ch) {
+        s.YMinManual[ch] = s.YMinChan[ch];
+        s.YMaxManual[ch] = s.YMaxChan[ch];
+      }
+      s.CaptureLimits = 0;
+    }
+  }
+  if (s.Zoomed && s.PlotWidth > 0 && s.PanelHeight > 0) {
+    int panel = 0;
+    for (int ch = 0; ch < s.ZoomChannel; ++ch)
+      if (ChannelShown(s, ch)) ++panel;
+    const int t = s.PanelTop[std::min(panel, kChannels - 1)];
+    s.YMin = s.YMinChan[s.ZoomChannel];
+    s.YMax = s.YMaxChan[s.ZoomChannel];
+    s.ZoomX1 = s.XMin + (s.ZoomRect[0] - s.PlotLeft) * (s.XMax - s.XMin) / s.PlotWidth;
+    s.ZoomX2 = s.XMin + (s.ZoomRect[2] - s.PlotLeft) * (s.XMax - s.XMin) / s.PlotWidth;
+    s.ZoomY1 = s.YMin + (t + s.PanelHeight - s.ZoomRect[3]) * (s.YMax - s.YMin) / s.PanelHeight;
+    s.ZoomY2 = s.YMin + (t + s.PanelHeight - s.ZoomRect[1]) * (s.YMax - s.YMin) / s.PanelHeight;
+    if (s.AutoscaleAll && !s.PanDragging && !s.PanDone) {
+      s.XMin = s.ZoomX1;
+      s.XMax = s.ZoomX2;
+    }
+  }
+}
+
+void SetPanelLabels(AppState& s, int channel, int panel) {
+  s.XAxisTitle = s.TimeFormatHST ? "HST" : "UTC";
+  s.YAxisLabel = "mV";
+  if (s.FourierOn) s.XAxisTitle = "Hz";
+  s.YTickStep = NiceStep(s.YMaxChan[channel] - s.YMinChan[channel]);
+  static const char* const kUnits[6] = {"Hx, pT", "Hy, pT", "Hz, pT", "Ex, mV/km", "Ey, mV/km", "NC"};
+  static const char* const kPhases[6] = {"HxPhase,deg", "HyPhase,deg", "HzPhase,deg", "ExPhase,deg", "EyPhase,deg",
+                                         "NC"};
+  int code = s.OutHeader.ChannelLabel[channel];
+  if (code >= 0 && code < 6) s.YAxisLabel = s.AmplPhaseOn ? kPhases[code] : kUnits[code];
+  if (!s.AppResOn || panel < 0 || panel > 3) return;
+  if (s.LeastSquaresOn) {
+    static const char* const kPhase[4] = {"Phasexx,deg", "Phasexy,deg", "Phaseyx,deg", "Phaseyy,deg"};
+    static const char* const kRho[4] = {"rhoxx,ohm-m", "rhoxy, ohm-m", "rhoyx,ohm-m", "rhoyy,ohm-m"};
+    static const char* const kZ[4] = {"Zxx", "Zxy", "Zyx", "Zyy"};
+    static const char* const kCoher[4] = {"Hx Coherence", "Hy Coherence", "Ex Coherence", "Ey Coherence"};
+    if (s.CoherOn) s.YAxisLabel = kCoher[panel];
+    else if (s.AmplPhaseOn) s.YAxisLabel = kPhase[panel];
+    else if (s.ResistivityOn) s.YAxisLabel = kRho[panel];
+    else s.YAxisLabel = kZ[panel];
+  } else {
+    if (s.SimsZxxOn) s.YAxisLabel = "Zxx, eqn. 10";
+    if (s.SimsZxyOn) s.YAxisLabel = "Zxy, eqn. 11";
+    if (s.SimsZyyOn) s.YAxisLabel = "Zyy, eqn. 14";
+    if (s.SimsZyxOn) s.YAxisLabel = "Zyx, eqn. 15";
+  }
+}
