@@ -16,3 +16,8 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && "$zorvan" --has-gui; then
 fi
 echo "No display: the header of the demo recording demo/demo.bin follows."
 "$zorvan" info demo.bin
+if "$zorvan" render demo.bin --out page-time.png --records-per-plot 2 >/dev/null 2>render.log; then
+  echo "The first page (records 1-2) as time series: $PWD/page-time.png"
+else
+  cat render.log >&2
+fi
