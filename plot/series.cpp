@@ -1,6 +1,7 @@
 #include "plot/series.h"
 
 #include <cmath>
+#include <limits>
 
 #include "app/state.h"
 
@@ -109,30 +110,31 @@ void DrawEverySegment(const AppState& s, Surface& sf, const SeriesMapping& m, co
   bool prevValid = false;
   for (int i = first; i < count; ++i) {
     int px = 0, py = 0, upper = 0, lower = 0;
-    bool valid = SeriesMapping::ToPixel(m.Column(x[i]), px);
+    bool valid = m.Column(x[i], px);
     bool barValid = false;
     if (!bars) {
-      valid = SeriesMapping::ToPixel(m.Row(y[i]), py) && valid;
+      valid = m.Row(y[i], py) && valid;
     } else {
       const double v = y[i];
       const double e = (logy || s.AmplPhaseOn) ? errors[i] : errors[i] * v;
-      double rowU, row, rowL;
+      // Heights above the bottom edge of the bar's upper end, the point and
+      // the lower end.
+      double hU, h, hL;
       if (logy && v <= 0) {
-        rowU = row = rowL = m.bottom + std::trunc(20 * m.sy);
+        hU = h = hL = -20 * m.sy;
       } else if (logy) {
-        rowU = m.bottom - std::trunc(m.sy * (std::log10(v * (1 + e)) - m.L0));
-        row = m.bottom - std::trunc(m.sy * (std::log10(v) - m.L0));
-        rowL = e < 1 ? m.bottom - std::trunc(m.sy * (std::log10(v * (1 - e)) - m.L0))
-                     : m.bottom - std::trunc(m.sy * (std::log10(v) - std::log10(e) - m.L0));
+        hU = m.sy * (std::log10(v * (1 + e)) - m.L0);
+        h = m.sy * (std::log10(v) - m.L0);
+        hL = e < 1 ? m.sy * (std::log10(v * (1 - e)) - m.L0) : m.sy * (std::log10(v) - std::log10(e) - m.L0);
       } else {
-        rowU = m.bottom - std::trunc(m.sy * (v + e - m.ymin));
-        row = m.bottom - std::trunc(m.sy * (v - m.ymin));
-        rowL = m.bottom - std::trunc(m.sy * (v - e - m.ymin));
+        hU = m.sy * (v + e - m.ymin);
+        h = m.sy * (v - m.ymin);
+        hL = m.sy * (v - e - m.ymin);
       }
-      rowU = std::clamp(rowU, static_cast<double>(m.top), static_cast<double>(m.bottom));
-      rowL = std::clamp(rowL, static_cast<double>(m.top), static_cast<double>(m.bottom));
-      valid = SeriesMapping::ToPixel(row, py) && valid;
-      barValid = valid && SeriesMapping::ToPixel(rowU, upper) && SeriesMapping::ToPixel(rowL, lower);
+      valid = SeriesMapping::Offset(m.bottom, -h, py) && valid;
+      barValid = valid && SeriesMapping::Offset(m.bottom, -hU, upper) && SeriesMapping::Offset(m.bottom, -hL, lower);
+      upper = std::clamp(upper, m.top, m.bottom);
+      lower = std::clamp(lower, m.top, m.bottom);
     }
 
     int ok = 0;
@@ -172,11 +174,16 @@ void DrawEverySegment(const AppState& s, Surface& sf, const SeriesMapping& m, co
 }
 
 // The same pixels as DrawEverySegment for a one-pixel pen without bars. A
-// one-pixel segment within one pixel column covers a run of rows; the runs of
-// consecutive segments in a column join, so each column needs only a few
-// vertical lines. Segments between columns are drawn as they are.
-void DrawByColumns(Surface& sf, const SeriesMapping& m, const Clip& clip, int first, int count, const double* y,
+// one-pixel segment within one pixel column covers a run of rows, and the
+// runs of consecutive segments in a column join, so a dense series needs only
+// a few vertical lines per column. Segments between columns, and those the
+// clipping cuts, are drawn as they are; the union of pixels is the same in
+// any order.
+template <bool LogX, bool LogY>
+void DrawByColumns(Surface& sf, SeriesMapping m, const Clip& clip, int first, int count, const double* y,
                    const double* x) {
+  m.logx = LogX;  // constants from here on, so the mapping has no axis branches
+  m.logy = LogY;
   bool runActive = false;
   int runX = 0, runLo = 0, runHi = 0;
   auto flush = [&] {
@@ -185,18 +192,7 @@ void DrawByColumns(Surface& sf, const SeriesMapping& m, const Clip& clip, int fi
     sf.LineTo(runX, runHi + 1);
     runActive = false;
   };
-  // A vertical one-pixel line covers its start row and stops short of its end.
-  auto vertical = [&](int col, int from, int to) {
-    int lo, hi;
-    if (from < to) {
-      lo = from;
-      hi = to - 1;
-    } else if (from > to) {
-      lo = to + 1;
-      hi = from;
-    } else {
-      return;
-    }
+  auto addRows = [&](int col, int lo, int hi) {
     if (runActive && runX == col && lo <= runHi + 1 && hi >= runLo - 1) {
       runLo = std::min(runLo, lo);
       runHi = std::max(runHi, hi);
@@ -208,29 +204,83 @@ void DrawByColumns(Surface& sf, const SeriesMapping& m, const Clip& clip, int fi
     runLo = lo;
     runHi = hi;
   };
+  // A vertical one-pixel line covers its start row and stops short of its end.
+  auto vertical = [&](int col, int from, int to) {
+    if (from < to)
+      addRows(col, from, to - 1);
+    else if (from > to)
+      addRows(col, to + 1, from);
+  };
 
+  // Points are mapped a block at a time (independent iterations that
+  // pipeline well), then walked for the runs.
+  constexpr int kBlock = 4096;
+  constexpr int kInvalid = std::numeric_limits<int>::min();  // no mapped column reaches it
+  int cols[kBlock], rows[kBlock];
   int ppx = 0, ppy = 0;
-  bool prevValid = false;
-  for (int i = first; i < count; ++i) {
-    int px = 0, py = 0;
-    bool valid = SeriesMapping::ToPixel(m.Column(x[i]), px);
-    valid = SeriesMapping::ToPixel(m.Row(y[i]), py) && valid;
-    if (i > first && valid && prevValid) {
-      int ax = ppx, ay = ppy, bx = px, by = py;
-      bool ok = (clip.Inside(px, py) && clip.Inside(ppx, ppy)) ||
-                ClipSegment(px, py, ppx, ppy, clip.xlow, clip.ylow, clip.xhigh, clip.yhigh, bx, by, ax, ay);
-      if (ok) {
-        if (ax == bx) {
-          vertical(ax, ay, by);
-        } else {
-          sf.MoveTo(ax, ay);
-          sf.LineTo(bx, by);
+  bool prevValid = false;  // false at the first point: no segment ends there
+  bool prevInside = false;
+  for (int base = first; base < count; base += kBlock) {
+    const int n = std::min(kBlock, count - base);
+    for (int k = 0; k < n; ++k) {
+      int px = 0, py = 0;
+      const bool valid = m.Column(x[base + k], px) & m.Row(y[base + k], py);
+      cols[k] = valid ? px : kInvalid;
+      rows[k] = py;
+    }
+    for (int k = 0; k < n;) {
+      const int px = cols[k], py = rows[k];
+      const bool valid = px != kInvalid;
+      const bool inside = clip.Inside(px, py);
+      if (valid && prevValid) {
+        int ax = ppx, ay = ppy, bx = px, by = py;
+        bool ok = (inside && prevInside) ||
+                  ClipSegment(px, py, ppx, ppy, clip.xlow, clip.ylow, clip.xhigh, clip.yhigh, bx, by, ax, ay);
+        if (ok) {
+          if (ax == bx) {
+            vertical(ax, ay, by);
+          } else {
+            sf.MoveTo(ax, ay);
+            sf.LineTo(bx, by);
+          }
         }
       }
+      ppx = px;
+      ppy = py;
+      prevValid = valid;
+      prevInside = inside;
+      ++k;
+      if (!inside || !valid) continue;
+      // A chain of points inside the panel in this column, joined by vertical
+      // segments, covers the rows [lo, hi] of its points, except its last row
+      // when no segment reaches it: a segment leaves out its end row, so the
+      // last row is covered only if it lies within the rows spanned before the
+      // chain's final change of value (loPrev, hiPrev).
+      int lo = py, hi = py, loPrev = std::numeric_limits<int>::max(), hiPrev = std::numeric_limits<int>::min();
+      int last = py;
+      int j = k;
+      while (j < n && cols[j] == px && rows[j] >= clip.ylow && rows[j] <= clip.yhigh) {
+        const int r = rows[j];
+        const bool changed = r != last;
+        loPrev = changed ? lo : loPrev;
+        hiPrev = changed ? hi : hiPrev;
+        lo = std::min(lo, r);
+        hi = std::max(hi, r);
+        last = r;
+        ++j;
+      }
+      if (j == k) continue;
+      if (lo < hi) {
+        if (last > hiPrev)
+          addRows(px, lo, last - 1);
+        else if (last < loPrev)
+          addRows(px, last + 1, hi);
+        else
+          addRows(px, lo, hi);
+      }
+      ppy = last;
+      k = j;
     }
-    ppx = px;
-    ppy = py;
-    prevValid = valid;
   }
   flush();
   if (prevValid) sf.MoveTo(ppx, ppy);
@@ -248,9 +298,11 @@ void DrawSeries(const AppState& s, Surface& surface, const SeriesAxes& a, int co
   const bool bars = errorBars && errors;
   const int first = a.logx ? 1 : 0;  // the zero frequency has no place on a log axis
   const Clip clip{a.left, a.top, a.left + a.width, a.top + a.height};
-  if (!bars && path == SeriesPath::Auto && surface.SelectedPen().width <= 1)
-    DrawByColumns(surface, m, clip, first, count, y, x);
-  else
+  if (!bars && path == SeriesPath::Auto && surface.SelectedPen().width <= 1) {
+    auto draw = m.logx ? (m.logy ? DrawByColumns<true, true> : DrawByColumns<true, false>)
+                       : (m.logy ? DrawByColumns<false, true> : DrawByColumns<false, false>);
+    draw(surface, m, clip, first, count, y, x);
+  } else
     DrawEverySegment(s, surface, m, clip, first, count, y, x, errors, bars);
 }
 

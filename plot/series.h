@@ -54,22 +54,27 @@ struct SeriesMapping {
   /// False when the limits leave nothing to draw.
   bool Setup(const SeriesAxes& a);
 
-  double Column(double xv) const {
+  /// Pixel column of an abscissa; false for NaN. Pixel coordinates are kept
+  /// within +-1e9 so far-off values stay representable.
+  bool Column(double xv, int& px) const {
     double v = logx ? (xv > 0 ? std::log10(xv) : 0.0) : xv;
-    return left + std::trunc((v - xorigin) * sx);
+    return Offset(left, (v - xorigin) * sx, px);
   }
-  /// Row of a value when no error bars are drawn: a logarithmic axis runs
-  /// values beyond its limits along the edge and drops values <= 0 below it.
-  double Row(double yv) const {
-    if (!logy) return bottom - std::trunc(sy * (yv - ymin));
-    if (yv <= 0) return bottom + std::trunc(20 * sy);
-    double py = bottom - std::trunc(sy * (std::log10(yv) - L0));
-    return py < top ? top : (py > bottom ? bottom : py);
+  /// Pixel row of a value when no error bars are drawn: a logarithmic axis
+  /// runs values beyond its limits along the edge and drops values <= 0
+  /// below it.
+  bool Row(double yv, int& py) const {
+    if (!logy) return Offset(bottom, -(sy * (yv - ymin)), py);
+    if (yv <= 0) return Offset(bottom, 20 * sy, py);
+    if (!Offset(bottom, -(sy * (std::log10(yv) - L0)), py)) return false;
+    py = py < top ? top : (py > bottom ? bottom : py);
+    return true;
   }
-  /// A pixel coordinate as int, kept within +-1e9; false for NaN.
-  static bool ToPixel(double v, int& out) {
+  /// origin + trunc(v) as int; false for NaN.
+  static bool Offset(int origin, double v, int& out) {
     if (!(v == v)) return false;
-    out = static_cast<int>(std::clamp(v, -1e9, 1e9));
+    v = v < -1e9 ? -1e9 : (v > 1e9 ? 1e9 : v);
+    out = origin + static_cast<int>(v);
     return true;
   }
 };

@@ -140,6 +140,21 @@ TEST(SeriesPixels, EveryLengthOfShortSeries) {
     DrawSeries(s, plain, axes, n, y.data(), x.data(), nullptr, 0, SeriesPath::PerSegment);
     EXPECT_TRUE(fast.Image() == plain.Image()) << n;
   }
+  // Few rows and columns: runs of equal rows, returns to earlier rows and
+  // chains that end on a new extreme.
+  for (int trial = 0; trial < 3000; ++trial) {
+    int n = 2 + trial % 40;
+    std::vector<double> x(n), y(n);
+    for (int i = 0; i < n; ++i) {
+      x[i] = std::floor(u(rng) * 1.2) / 2;
+      y[i] = std::round(u(rng) * 2) / 2;
+    }
+    SeriesAxes axes{2, 2, 4, 6, -1, 1, -1.5, 1.5, 0, 0};
+    QImageSurface fast(10, 12), plain(10, 12);
+    DrawSeries(s, fast, axes, n, y.data(), x.data());
+    DrawSeries(s, plain, axes, n, y.data(), x.data(), nullptr, 0, SeriesPath::PerSegment);
+    ASSERT_TRUE(fast.Image() == plain.Image()) << trial;
+  }
 }
 
 }  // namespace
