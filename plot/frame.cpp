@@ -67,6 +67,7 @@ std::vector<Tick> LinearTicks(double first, int c, int n, double minor, double l
   for (int k = 0; k < kMaxTicks; ++k) {
     double v = first + k * minor;
     if (v > limit + kCountEps * minor) break;
+    if (std::fabs(v) < kCountEps * minor) v = 0;  // a zero tick never prints as "-0.00"
     bool major = c == n || c == 0;
     ticks.push_back({v, c, major});
     if (major) c = 0;

@@ -1,0 +1,460 @@
+#include "plot/frame.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/state.h"
+#include "platform/headless/recording_surface.h"
+
+namespace {
+
+// Panel used throughout: 1000 x 200 at (100, 300). Label font 26 px (16 px a
+// character on the recording surface), exponent font 18 px, X ticks 10/5 px,
+// Y ticks 8/4 px.
+constexpr int kLeft = 100, kTop = 300, kW = 1000, kH = 200;
+constexpr int kRight = kLeft + kW, kBottom = kTop + kH;
+constexpr int kLabelTop = kBottom + 13;
+
+struct TickMark {
+  int pos;
+  int length;
+  bool operator==(const TickMark&) const = default;
+};
+
+// Ticks drawn from an edge: each follows the axis piece that ends where it
+// starts. X ticks are vertical lines leaving y = edge, Y ticks horizontal lines
+// leaving x = edge; in drawing order.
+std::vector<TickMark> Ticks(const RecordingSurface& s, bool vertical, int edge, int direction) {
+  std::vector<TickMark> out;
+  for (size_t i = 1; i < s.lines.size(); ++i) {
+    const RecordedLine& l = s.lines[i];
+    const RecordedLine& axis = s.lines[i - 1];
+    if (axis.x1 != l.x0 || axis.y1 != l.y0) continue;
+    if (vertical && l.x0 == l.x1 && l.y0 == edge && axis.y0 == edge && (l.y1 - l.y0) * direction > 0)
+      out.push_back({l.x0, std::abs(l.y1 - l.y0)});
+    if (!vertical && l.y0 == l.y1 && l.x0 == edge && axis.x0 == edge && (l.x1 - l.x0) * direction > 0)
+      out.push_back({l.y0, std::abs(l.x1 - l.x0)});
+  }
+  return out;
+}
+std::vector<TickMark> XTicks(const RecordingSurface& s, int edge, int direction) {
+  return Ticks(s, true, edge, direction);
+}
+std::vector<TickMark> YTicks(const RecordingSurface& s, int edge, int direction) {
+  return Ticks(s, false, edge, direction);
+}
+
+FrameSpec TimePanel(double xmin, double xmax, double xstep) {
+  FrameSpec f;
+  f.left = kLeft;
+  f.top = kTop;
+  f.width = kW;
+  f.height = kH;
+  f.xmin = xmin;
+  f.xmax = xmax;
+  f.xstep = xstep;
+  f.ymin = -1;
+  f.ymax = 1;
+  f.ystep = NiceStep(2);
+  f.XAxisTitle = "UTC";
+  f.XLabelsOn = 1;
+  return f;
+}
+
+AppState StateAt(int year, int month, int day, int hour, int minute, double second) {
+  AppState s;
+  s.PlotFirstRecordTime = {year, month, day, hour, minute, second};
+  return s;
+}
+
+TEST(TickSteps, NiceStepIsOneTwoTwoAndAHalfFiveOrTenTimesAPowerOfTen) {
+  EXPECT_EQ(NiceStep(0), 10);
+  EXPECT_DOUBLE_EQ(NiceStep(10), 2);
+  EXPECT_DOUBLE_EQ(NiceStep(5), 1);
+  EXPECT_DOUBLE_EQ(NiceStep(12), 2.5);   // 2.4 -> 3 -> 2.5
+  EXPECT_DOUBLE_EQ(NiceStep(17), 5);     // 3.4 -> 4 -> 5
+  EXPECT_DOUBLE_EQ(NiceStep(40), 10);    // 8 -> 10
+  EXPECT_DOUBLE_EQ(NiceStep(-10), 2);
+  EXPECT_DOUBLE_EQ(NiceStep(4e-5), 1e-5);
+  EXPECT_DOUBLE_EQ(NiceStep(0.02), 0.005);
+  EXPECT_DOUBLE_EQ(NiceStep(3000), 500);  // 600: mantissa 6 becomes 5
+}
+
+TEST(TickSteps, TimeStepFollowsTheClock) {
+  EXPECT_DOUBLE_EQ(TimeStep(10), 2);
+  EXPECT_DOUBLE_EQ(TimeStep(31), 10);
+  EXPECT_DOUBLE_EQ(TimeStep(25), 5);
+  EXPECT_EQ(TimeStep(60), 15);
+  EXPECT_EQ(TimeStep(100), 30);
+  EXPECT_EQ(TimeStep(1000), 300);
+  EXPECT_EQ(TimeStep(3599), 600);
+  EXPECT_EQ(TimeStep(3600), 900);
+  EXPECT_EQ(TimeStep(40000), 7200);
+  EXPECT_EQ(TimeStep(86399), 14400);
+  EXPECT_EQ(TimeStep(86400), 21600);
+  EXPECT_EQ(TimeStep(200000), 43200);
+  EXPECT_EQ(TimeStep(300000), 86400);
+  EXPECT_EQ(TimeStep(3000000), 86400);
+}
+
+TEST(TickLabels, PlainAndExponentForms) {
+  auto display = [](double v, double s) { return FormatTickLabel(v, s).display; };
+  EXPECT_EQ(display(3, 1), " 3");
+  EXPECT_EQ(display(-4, 2), "-4");
+  EXPECT_EQ(display(0.3, 0.1), " 0.30");
+  EXPECT_EQ(display(0.7, 0.1), " 0.70");  // 0.7 is 0.6999... in binary
+  EXPECT_EQ(display(-0.25, 0.25), "-0.25");
+  EXPECT_EQ(display(7.5, 2.5), " 7.5");
+  EXPECT_EQ(display(1.5, 0.5), " 1.5");
+  EXPECT_EQ(display(1e-12, 1), "0");
+  TickLabel zero = FormatTickLabel(0, 1);
+  EXPECT_EQ(zero.label, "0");
+  EXPECT_EQ(zero.exponent, "0");
+
+  TickLabel small = FormatTickLabel(5e-5, 1e-5);
+  EXPECT_EQ(small.label, " 50E-6");
+  EXPECT_EQ(small.display, " 50x10");
+  EXPECT_EQ(small.exponent, "-6");
+  // Negative values round to the nearest whole number as positive ones do.
+  EXPECT_EQ(FormatTickLabel(-3e-5, 1e-5).label, "-30E-6");
+  EXPECT_EQ(FormatTickLabel(-1.05e-3, 5e-5).label, "-105E-5");
+  TickLabel large = FormatTickLabel(40000, 20000);
+  EXPECT_EQ(large.label, " 40E3");
+  EXPECT_EQ(large.exponent, "3");
+  EXPECT_EQ(FormatTickLabel(12, 1).exponent, "");
+}
+
+TEST(TimeAxis, TenSecondPlotLabelsEveryEvenSecondWithTheDateFirst) {
+  AppState s = StateAt(2024, 3, 5, 10, 20, 31.0);
+  RecordingSurface sf;
+  DrawPlotFrame(s, sf, TimePanel(0, 10, TimeStep(10)));
+
+  // Majors on even clock seconds (x = 1, 3, ... 9), five divisions each.
+  std::vector<TickMark> bottom = XTicks(sf, kBottom, -1);
+  ASSERT_EQ(bottom.size(), 25u);
+  for (int k = 0; k < 25; ++k) {
+    int px = kLeft + 20 + 40 * k;
+    bool major = (px - kLeft) % 200 == 100;
+    EXPECT_EQ(bottom[k], (TickMark{px, major ? 10 : 5})) << k;
+  }
+  // The top side repeats them pointing down.
+  std::vector<TickMark> top = XTicks(sf, kTop, +1);
+  EXPECT_EQ(top, bottom);
+
+  const char* expected[] = {"03/05/24 10:20:32", "10:20:34", "10:20:36", "10:20:38", "10:20:40"};
+  for (int k = 0; k < 5; ++k) {
+    const RecordedText* t = sf.FindText(expected[k]);
+    ASSERT_NE(t, nullptr) << expected[k];
+    EXPECT_EQ(t->x, kLeft + 100 + 200 * k - t->size.cx / 2);
+    EXPECT_EQ(t->y, kLabelTop);
+    EXPECT_EQ(t->font.height, 26);
+    EXPECT_EQ(t->font.weight, 500);
+  }
+  const RecordedText* title = sf.FindText("UTC");
+  ASSERT_NE(title, nullptr);
+  EXPECT_EQ(title->x, kRight);
+  EXPECT_EQ(title->y, kLabelTop);
+}
+
+TEST(TimeAxis, StepsBelowAHundredthShowMilliseconds) {
+  AppState s = StateAt(2024, 3, 5, 10, 20, 31.0);
+  RecordingSurface sf;
+  FrameSpec f = TimePanel(0.5, 0.52, TimeStep(0.02));
+  ASSERT_DOUBLE_EQ(f.xstep, 0.005);
+  DrawPlotFrame(s, sf, f);
+  // The last major lies on the right edge; its label would overlap the end
+  // and is left out.
+  for (const char* label : {"03/05/24 10:20:31.500", "10:20:31.505", "10:20:31.510", "10:20:31.515"})
+    EXPECT_NE(sf.FindText(label), nullptr) << label;
+  EXPECT_EQ(sf.FindText("10:20:31.520"), nullptr);
+
+  RecordingSurface tenths;
+  DrawPlotFrame(s, tenths, TimePanel(0, 0.3, 0.05));
+  EXPECT_NE(tenths.FindText("03/05/24 10:20:31.00"), nullptr);
+  EXPECT_NE(tenths.FindText("10:20:31.05"), nullptr);
+}
+
+TEST(TimeAxis, DateRepeatsOnTheFirstLabelOfANewDay) {
+  AppState s = StateAt(2024, 2, 28, 23, 59, 50.0);
+  RecordingSurface sf;
+  DrawPlotFrame(s, sf, TimePanel(0, 20, TimeStep(20)));
+  for (const char* label : {"02/28/24 23:59:50", "23:59:55", "02/29/24 00:00:00", "00:00:05"})
+    EXPECT_NE(sf.FindText(label), nullptr) << label;
+  EXPECT_EQ(sf.FindText("00:00:10"), nullptr);  // on the right edge
+}
+
+TEST(TimeAxis, HawaiiTimeIsTenHoursEarlierWithTheSameTicks) {
+  AppState utc = StateAt(2024, 3, 1, 5, 0, 1.0);
+  AppState hst = utc;
+  hst.TimeFormatHST = 1;
+  RecordingSurface a, b;
+  FrameSpec f = TimePanel(0, 10, 2);
+  DrawPlotFrame(utc, a, f);
+  f.XAxisTitle = "HST";
+  DrawPlotFrame(hst, b, f);
+  ASSERT_EQ(a.lines.size(), b.lines.size());
+  for (size_t i = 0; i < a.lines.size(); ++i) {
+    EXPECT_EQ(a.lines[i].x0, b.lines[i].x0);
+    EXPECT_EQ(a.lines[i].y1, b.lines[i].y1);
+  }
+  EXPECT_NE(a.FindText("03/01/24 05:00:02"), nullptr);
+  EXPECT_NE(a.FindText("05:00:10"), nullptr);
+  EXPECT_NE(b.FindText("02/29/24 19:00:02"), nullptr);
+  EXPECT_NE(b.FindText("19:00:10"), nullptr);
+  EXPECT_EQ(b.FindText("03/01/24 05:00:02"), nullptr);
+}
+
+TEST(TimeAxis, LabelAtTheRightEndIsShortenedOrLeftOut) {
+  AppState s = StateAt(2024, 2, 28, 23, 59, 50.0);
+  // The new day's first label (x = 10) would need its date; near the end it
+  // is shown as time only.
+  RecordingSurface near;
+  DrawPlotFrame(s, near, TimePanel(0, 11, 5));
+  const RecordedText* t = near.FindText("00:00:00");
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(t->x, kLeft + 909 - 64);
+  EXPECT_EQ(near.FindText("02/29/24 00:00:00"), nullptr);
+  // Closer still, even the short form would overlap: nothing is drawn.
+  RecordingSurface nearer;
+  DrawPlotFrame(s, nearer, TimePanel(0, 10.5, 5));
+  EXPECT_EQ(nearer.FindText("00:00:00"), nullptr);
+  EXPECT_EQ(nearer.FindText("02/29/24 00:00:00"), nullptr);
+  EXPECT_NE(nearer.FindText("23:59:55"), nullptr);
+}
+
+TEST(TimeAxis, LabelsOnlyOnTheBottomPanelAndMinorDivisionsFollowTheStep) {
+  AppState s = StateAt(2024, 3, 5, 10, 0, 0.0);
+  RecordingSurface sf;
+  FrameSpec f = TimePanel(0, 60, 15);
+  f.XLabelsOn = 0;
+  DrawPlotFrame(s, sf, f);
+  EXPECT_EQ(sf.FindText("10:00:15"), nullptr);
+  EXPECT_EQ(sf.FindText("UTC"), nullptr);
+  std::vector<TickMark> ticks = XTicks(sf, kBottom, -1);
+  ASSERT_EQ(ticks.size(), 13u);  // 15 s in three divisions of 5 s, 0..60
+  EXPECT_EQ(ticks[0].length, 10);
+  EXPECT_EQ(ticks[1].length, 5);
+  EXPECT_EQ(ticks[3].length, 10);
+}
+
+TEST(FrequencyAxis, LinearLabelsAndMinorDivisionsByMantissa) {
+  AppState s;
+  s.FourierOn = 1;
+  RecordingSurface sf;
+  FrameSpec f = TimePanel(0, 10, 2);
+  f.XAxisTitle = "Hz";
+  DrawPlotFrame(s, sf, f);
+  // Mantissa 2: four divisions.
+  std::vector<TickMark> ticks = XTicks(sf, kBottom, -1);
+  ASSERT_EQ(ticks.size(), 21u);
+  EXPECT_EQ(ticks[4], (TickMark{kLeft + 200, 10}));
+  EXPECT_EQ(ticks[5], (TickMark{kLeft + 250, 5}));
+  for (const char* label : {"0", " 2", " 4", " 6", " 8", " 10", "Hz"}) EXPECT_NE(sf.FindText(label), nullptr) << label;
+
+  RecordingSurface big;
+  f.xmin = 0;
+  f.xmax = 50000;
+  f.xstep = 10000;
+  DrawPlotFrame(s, big, f);
+  const RecordedText* mant = big.FindText("2x10");
+  ASSERT_NE(mant, nullptr);
+  EXPECT_EQ(mant->x, kLeft + 400 - mant->size.cx / 2);
+  bool exponentAfter = false;
+  for (const auto& t : big.texts)
+    if (t.text == "4" && t.font.height == 18 && t.x == mant->x + mant->size.cx && t.y > kBottom && t.y < kLabelTop)
+      exponentAfter = true;
+  EXPECT_TRUE(exponentAfter);
+}
+
+TEST(LogAxes, DecadesOnTheFrequencyAxis) {
+  AppState s;
+  s.FourierOn = 1;
+  RecordingSurface sf;
+  FrameSpec f = TimePanel(0.01, 1000, 1);
+  f.logx = 1;
+  f.XAxisTitle = "Hz";
+  DrawPlotFrame(s, sf, f);
+  std::vector<TickMark> ticks = XTicks(sf, kBottom, -1);
+  ASSERT_EQ(ticks.size(), 46u);  // 9 per decade over five decades, and 1000
+  for (int d = 0; d <= 5; ++d) EXPECT_EQ(ticks[9 * d], (TickMark{kLeft + 200 * d, 10})) << d;
+  EXPECT_EQ(ticks[1], (TickMark{kLeft + 60, 5}));  // log10(2) x 200
+  const char* labels[] = {"0.01", "0.1", "1", "10", "100", "1000"};
+  for (int d = 0; d <= 5; ++d) {
+    const RecordedText* t = sf.FindText(labels[d]);
+    ASSERT_NE(t, nullptr) << labels[d];
+    EXPECT_EQ(t->x, kLeft + 200 * d - t->size.cx / 2);
+    EXPECT_EQ(t->y, kLabelTop);
+  }
+  const RecordedText* hz = sf.FindText("Hz");
+  ASSERT_NE(hz, nullptr);
+  EXPECT_EQ(hz->x, kRight + hz->size.cx / 2);
+
+  // Beyond 10^3 and below 10^-3: "10" with a superscript 0.2 F below the axis.
+  RecordingSurface wide;
+  f.xmin = 1e-5;
+  f.xmax = 1e5;
+  DrawPlotFrame(s, wide, f);
+  int tens = 0;
+  std::vector<std::string> exponents;
+  for (const auto& t : wide.texts) {
+    if (t.text == "10" && t.font.height == 26) ++tens;
+    if (t.font.height == 18) {
+      exponents.push_back(t.text);
+      EXPECT_EQ(t.y, kBottom + 5);
+    }
+  }
+  EXPECT_EQ(exponents, (std::vector<std::string>{"-5", "-4", "4", "5"}));
+  EXPECT_EQ(tens, 5);  // four powers and the decade 10^1
+}
+
+TEST(LogAxes, FirstTickRoundedBelowTheLowerLimitIsNotDrawn) {
+  AppState s;
+  s.FourierOn = 1;
+  RecordingSurface sf;
+  FrameSpec f = TimePanel(0.15, 10, 1);
+  f.logx = 1;
+  DrawPlotFrame(s, sf, f);
+  std::vector<TickMark> ticks = XTicks(sf, kBottom, -1);
+  ASSERT_FALSE(ticks.empty());
+  for (const auto& t : ticks) EXPECT_GE(t.pos, kLeft);
+  for (const auto& l : sf.lines) EXPECT_GE(std::min(l.x0, l.x1), kLeft);
+}
+
+TEST(LogAxes, YDecadesLabelledAboutFiveTimes) {
+  AppState s;
+  s.FourierOn = 1;
+  RecordingSurface sf;
+  FrameSpec f = TimePanel(1, 100, 10);
+  f.ymin = 1e-3;
+  f.ymax = 1e7;
+  f.logy = 1;
+  DrawPlotFrame(s, sf, f);
+  std::vector<TickMark> left = YTicks(sf, kLeft, +1);
+  std::vector<TickMark> right = YTicks(sf, kRight, -1);
+  ASSERT_EQ(left.size(), 91u);
+  EXPECT_EQ(right.size(), left.size());
+  EXPECT_EQ(left[0], (TickMark{kBottom, 8}));
+  EXPECT_EQ(left[9], (TickMark{kBottom - 20, 8}));
+  EXPECT_EQ(left[1].length, 4);
+  std::vector<std::string> exponents;
+  for (const auto& t : sf.texts)
+    if (t.font.height == 18) exponents.push_back(t.text);
+  EXPECT_EQ(exponents, (std::vector<std::string>{"-2", "0", "2", "4", "6"}));
+  // "10" ends 1.4 of its width left of the axis, raised half a font height;
+  // the exponent ends 0.007 W left of the axis, raised 0.7 F.
+  for (const auto& t : sf.texts) {
+    if (t.text == "0" && t.font.height == 18) {
+      EXPECT_EQ(t.x + t.size.cx, kLeft - 7);
+      EXPECT_EQ(t.y, kBottom - 60 - 18);
+    }
+  }
+  const RecordedText* ten = sf.FindText("10");
+  ASSERT_NE(ten, nullptr);
+  EXPECT_EQ(ten->x + ten->size.cx, kLeft - 44);
+  EXPECT_EQ(ten->y, kBottom - 20 - 13);
+
+  // A log Y axis with a limit of 0 or less draws no frame at all.
+  RecordingSurface none;
+  f.ymin = 0;
+  DrawPlotFrame(s, none, f);
+  EXPECT_TRUE(none.lines.empty());
+  EXPECT_TRUE(none.texts.empty());
+}
+
+TEST(YAxis, SmallLimitsShareTheExponentMinusFive) {
+  AppState s = StateAt(2024, 3, 5, 10, 0, 0.0);
+  RecordingSurface sf;
+  FrameSpec f = TimePanel(0, 10, 2);
+  f.ymin = -0.00002;
+  f.ymax = 0.00002;
+  f.ystep = NiceStep(f.ymax - f.ymin);
+  f.XLabelsOn = 0;
+  DrawPlotFrame(s, sf, f);
+  // Five divisions of 1e-5: ticks every 10 px, majors every 50.
+  std::vector<TickMark> left = YTicks(sf, kLeft, +1);
+  ASSERT_EQ(left.size(), 21u);
+  EXPECT_EQ(left[0], (TickMark{kBottom, 8}));
+  EXPECT_EQ(left[1], (TickMark{kBottom - 10, 4}));
+  EXPECT_EQ(left[5], (TickMark{kBottom - 50, 8}));
+  EXPECT_EQ(left[20], (TickMark{kTop, 4}));  // the top tick is never long
+  // The top label would reach above the panel and is not drawn.
+  std::vector<std::string> mantissas, exponents;
+  for (const auto& t : sf.texts) {
+    if (t.font.height == 26 && t.font.escapement == 0) mantissas.push_back(t.text);
+    if (t.font.height == 18) exponents.push_back(t.text);
+  }
+  EXPECT_EQ(mantissas, (std::vector<std::string>{" -2.00x10", " -1.00x10", "  0.00x10", "  1.00x10"}));
+  EXPECT_EQ(exponents, (std::vector<std::string>(4, "-5")));
+  const RecordedText* zero = sf.FindText("  0.00x10");
+  ASSERT_NE(zero, nullptr);
+  EXPECT_EQ(zero->y, kBottom - 100 - 13);
+  EXPECT_LT(zero->x + zero->size.cx, kLeft);
+  for (const auto& t : sf.texts) {
+    if (t.font.height == 18) EXPECT_LE(t.x + t.size.cx, kLeft - 2);
+  }
+}
+
+TEST(YAxis, PlainLabelsRightAlignedHalfATextHeightLeftOfTheAxis) {
+  AppState s;
+  RecordingSurface sf;
+  FrameSpec f = TimePanel(0, 10, 2);
+  f.ymin = -10;
+  f.ymax = 10;
+  f.ystep = NiceStep(20);  // 5: five divisions
+  f.XLabelsOn = 0;
+  DrawPlotFrame(s, sf, f);
+  for (const char* label : {"-10", "-5", "0", " 5"}) {
+    const RecordedText* t = sf.FindText(label);
+    ASSERT_NE(t, nullptr) << label;
+    EXPECT_EQ(t->x + t->size.cx, kLeft - 13);
+  }
+  EXPECT_EQ(sf.FindText("0")->y, kBottom - 100 - 13);
+  EXPECT_EQ(sf.FindText(" 10"), nullptr);
+  // Right side: ticks from the multiple of the step at or inside ymin.
+  std::vector<TickMark> right = YTicks(sf, kRight, -1);
+  ASSERT_EQ(right.size(), 21u);
+  EXPECT_EQ(right[0], (TickMark{kBottom, 4}));
+  EXPECT_EQ(right[5], (TickMark{kBottom - 50, 8}));
+}
+
+TEST(FrameLayout, TitlesAndTheVerticalLabel) {
+  AppState s;
+  RecordingSurface sf;
+  FrameSpec f = TimePanel(0, 10, 2);
+  f.PanelTitle = "/data/site1.bin";
+  f.YAxisLabel = "Hx, pT";
+  f.XLabelsOn = 0;
+  DrawPlotFrame(s, sf, f);
+  const RecordedText* title = sf.FindText("/data/site1.bin");
+  ASSERT_NE(title, nullptr);
+  EXPECT_EQ(title->x, kLeft);
+  EXPECT_EQ(title->y, kTop - 36);  // 0.05 H + title height
+  const RecordedText* label = sf.FindText("Hx, pT");
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(label->font.escapement, 900);
+  EXPECT_EQ(label->x, kLeft - 130);
+  // Runs upwards from y, centred on the panel.
+  EXPECT_EQ(label->y - label->size.cx / 2, kTop + kH / 2);
+  // Pen and font of the caller are back; every line used the standard pen.
+  EXPECT_EQ(sf.CurrentPen(), kStockPen);
+  EXPECT_EQ(sf.CurrentFont(), kStockFont);
+  for (const auto& l : sf.lines) EXPECT_EQ(l.pen.width, 2);
+  // Sides close at the corners.
+  auto hasLineTo = [&](int x, int y) {
+    return std::any_of(sf.lines.begin(), sf.lines.end(), [&](const RecordedLine& l) { return l.x1 == x && l.y1 == y; });
+  };
+  EXPECT_TRUE(hasLineTo(kRight, kBottom));
+  EXPECT_TRUE(hasLineTo(kRight, kTop));
+  EXPECT_TRUE(hasLineTo(kLeft, kTop));
+
+  RecordingSurface empty;
+  f.xmax = f.xmin;
+  DrawPlotFrame(s, empty, f);
+  EXPECT_TRUE(empty.lines.empty());
+  EXPECT_TRUE(empty.texts.empty());
+}
+
+}  // namespace
