@@ -393,7 +393,9 @@ TEST(YAxis, SmallLimitsShareTheExponentMinusFive) {
   EXPECT_EQ(zero->y, kBottom - 100 - 13);
   EXPECT_LT(zero->x + zero->size.cx, kLeft);
   for (const auto& t : sf.texts) {
-    if (t.font.height == 18) EXPECT_LE(t.x + t.size.cx, kLeft - 2);
+    if (t.font.height == 18) {
+      EXPECT_LE(t.x + t.size.cx, kLeft - 2);
+    }
   }
 }
 

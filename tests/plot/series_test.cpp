@@ -1,0 +1,191 @@
+#include "plot/series.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <vector>
+
+#include "app/state.h"
+#include "platform/headless/recording_surface.h"
+
+namespace {
+
+// Panel (100, 100) to (300, 200); one pixel per unit on linear axes, so a
+// point (x, y) maps to (100 + x, 200 - y).
+SeriesAxes Linear() { return {100, 100, 200, 100, 0, 200, 0, 100, 0, 0}; }
+
+struct Seg {
+  int x0, y0, x1, y1;
+  bool operator==(const Seg&) const = default;
+};
+
+std::vector<Seg> Segments(const RecordingSurface& s) {
+  std::vector<Seg> out;
+  for (const auto& l : s.lines) out.push_back({l.x0, l.y0, l.x1, l.y1});
+  return out;
+}
+
+std::vector<Seg> Draw(const SeriesAxes& axes, std::vector<double> x, std::vector<double> y,
+                      SeriesPath path = SeriesPath::PerSegment) {
+  AppState s;
+  RecordingSurface sf;
+  DrawSeries(s, sf, axes, static_cast<int>(x.size()), y.data(), x.data(), nullptr, 0, path);
+  return Segments(sf);
+}
+
+TEST(Clipping, SegmentsAreCutAtTheEdgeTheyLeaveBy) {
+  // One point: nothing.
+  EXPECT_TRUE(Draw(Linear(), {50}, {50}).empty());
+  // Inside to above: ends on the top edge at the interpolated x.
+  EXPECT_EQ(Draw(Linear(), {50, 150}, {50, 150}), (std::vector<Seg>{{150, 150, 200, 100}}));
+  // Above to inside: the previous end moves.
+  EXPECT_EQ(Draw(Linear(), {150, 50}, {150, 50}), (std::vector<Seg>{{200, 100, 150, 150}}));
+  // Left to inside and inside to right.
+  EXPECT_EQ(Draw(Linear(), {-50, 50, 250}, {0, 50, 0}),
+            (std::vector<Seg>{{100, 175, 150, 150}, {150, 150, 300, 187}}));
+  // On the edges counts as inside.
+  EXPECT_EQ(Draw(Linear(), {0, 200}, {0, 100}), (std::vector<Seg>{{100, 200, 300, 100}}));
+}
+
+TEST(Clipping, BothEndsOutsideIsNotDrawnEvenAcrossThePanel) {
+  EXPECT_TRUE(Draw(Linear(), {-50, 250}, {50, 50}).empty());
+  EXPECT_TRUE(Draw(Linear(), {50, 60}, {-20, 150}).empty());
+  // The column path leaves it out too.
+  EXPECT_TRUE(Draw(Linear(), {-50, 250}, {50, 50}, SeriesPath::Auto).empty());
+}
+
+TEST(Clipping, BeyondACornerTheTopTestWinsAndMayEndLeftOfThePanel) {
+  // From (110, 105) inside to (0, 95) outside left and above: the line
+  // meets the top edge's line at x = 55.
+  EXPECT_EQ(Draw(Linear(), {10, -100}, {95, 105}), (std::vector<Seg>{{110, 105, 55, 100}}));
+}
+
+TEST(Clipping, ClipSegmentChangesOnlyTheOutsideEnd) {
+  int cx0 = 120, cy0 = 150, cx1 = 400, cy1 = 150;
+  EXPECT_EQ(ClipSegment(120, 150, 400, 150, 100, 100, 300, 200, cx0, cy0, cx1, cy1), 1);
+  EXPECT_EQ(cx0, 120);
+  EXPECT_EQ(cy0, 150);
+  EXPECT_EQ(cx1, 300);
+  EXPECT_EQ(cy1, 150);
+  cx0 = 7, cy0 = 8, cx1 = 9, cy1 = 10;
+  EXPECT_EQ(ClipSegment(50, 150, 350, 150, 100, 100, 300, 200, cx0, cy0, cx1, cy1), 0);
+  EXPECT_EQ(cx0 + cy0 + cx1 + cy1, 34);
+}
+
+TEST(LogAxes, ZeroDropsBelowAndLargeValuesRunAlongTheTop) {
+  // Y from 1 to 100: 50 pixels a decade.
+  SeriesAxes axes{100, 100, 200, 100, 0, 200, 1, 100, 0, 1};
+  // 10 -> row 150; 0 -> far below, cut at the bottom edge.
+  EXPECT_EQ(Draw(axes, {50, 60}, {10, 0}), (std::vector<Seg>{{150, 150, 150, 200}}));
+  EXPECT_EQ(Draw(axes, {50, 60}, {1000, 1e6}), (std::vector<Seg>{{150, 100, 160, 100}}));
+  EXPECT_EQ(Draw(axes, {50, 60}, {-5, 10}), (std::vector<Seg>{{159, 200, 160, 150}}));
+}
+
+TEST(LogAxes, TheFirstValueIsNeverDrawnOnALogXAxis) {
+  SeriesAxes axes{100, 100, 200, 100, 1, 100, 0, 100, 1, 0};
+  // 100 pixels a decade; index 0 (the zero frequency) is skipped.
+  EXPECT_EQ(Draw(axes, {0, 1, 10, 100}, {50, 50, 60, 70}),
+            (std::vector<Seg>{{100, 150, 200, 140}, {200, 140, 300, 130}}));
+  // A lower limit of 0 counts decades from 10^0.
+  SeriesAxes fromZero{100, 100, 200, 100, 0, 100, 0, 100, 1, 0};
+  EXPECT_EQ(Draw(fromZero, {0, 1, 10}, {50, 50, 50}), (std::vector<Seg>{{100, 150, 200, 150}}));
+}
+
+TEST(Scales, EqualYLimitsUseAHundredthOfTheHeight) {
+  SeriesAxes axes{100, 100, 200, 250, 0, 200, 5, 5, 0, 0};  // trunc(250 / 100) = 2 pixels a unit
+  EXPECT_EQ(Draw(axes, {10, 20}, {5, 10}), (std::vector<Seg>{{110, 350, 120, 340}}));
+  // Nothing for limits that are all zero.
+  SeriesAxes zero{100, 100, 200, 100, 0, 200, 0, 0, 0, 0};
+  EXPECT_TRUE(Draw(zero, {10, 20}, {5, 10}).empty());
+  SeriesAxes noX{100, 100, 200, 100, 3, 3, 0, 100, 0, 0};
+  EXPECT_TRUE(Draw(noX, {10, 20}, {5, 10}).empty());
+}
+
+TEST(Scales, PointsThatAreNotNumbersBreakTheLine) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_EQ(Draw(Linear(), {10, 20, 30, 40}, {10, nan, 20, 30}), (std::vector<Seg>{{130, 180, 140, 170}}));
+  EXPECT_EQ(Draw(Linear(), {10, 20, 30, 40}, {10, nan, 20, 30}, SeriesPath::Auto),
+            (std::vector<Seg>{{130, 180, 140, 170}}));
+  // A logarithmic axis with a limit of 0 has no scale: nothing is drawn.
+  SeriesAxes logZero{100, 100, 200, 100, 0, 200, 0, 100, 0, 1};
+  EXPECT_TRUE(Draw(logZero, {10, 20}, {5, 10}).empty());
+}
+
+struct Drawn {
+  std::vector<Seg> thin, bars;
+  PenId penAfter;
+};
+
+Drawn WithBars(const AppState& s, const SeriesAxes& axes, std::vector<double> x, std::vector<double> y,
+               std::vector<double> e) {
+  RecordingSurface sf;
+  PenId red = sf.CreatePen(kRed, 1);
+  sf.SelectPen(red);
+  DrawSeries(s, sf, axes, static_cast<int>(x.size()), y.data(), x.data(), e.data(), 1);
+  Drawn d;
+  for (const auto& l : sf.lines) {
+    EXPECT_EQ(l.pen.color, kBlack);
+    (l.pen.width == 1 ? d.thin : d.bars).push_back({l.x0, l.y0, l.x1, l.y1});
+  }
+  d.penAfter = sf.CurrentPen() == red ? red : -1;
+  return d;
+}
+
+TEST(ErrorBars, RelativeOnLinearAxesAbsoluteWithPhases) {
+  AppState s;
+  s.StandardLineWidth = 2;
+  Drawn d = WithBars(s, Linear(), {50, 60}, {50, 95}, {0.1, 0.2});
+  EXPECT_EQ(d.thin, (std::vector<Seg>{{150, 150, 160, 105}}));
+  // The first point gets its bar too; the upper end of the second is held
+  // at the top edge (95 + 19 is above the panel).
+  EXPECT_EQ(d.bars, (std::vector<Seg>{{150, 145, 150, 155}, {160, 100, 160, 124}}));
+  EXPECT_EQ(d.penAfter, 1);
+
+  s.AmplPhaseOn = 1;
+  Drawn phase = WithBars(s, Linear(), {50, 60}, {50, 50}, {3, 3});
+  EXPECT_EQ(phase.bars, (std::vector<Seg>{{150, 147, 150, 153}, {160, 147, 160, 153}}));
+}
+
+TEST(ErrorBars, OnALogAxisAFactorOfOneOrMoreEndsAtTheValueDividedByIt) {
+  AppState s;
+  SeriesAxes axes{100, 100, 200, 100, 0, 200, 1, 100, 0, 1};
+  // y = 10 (row 150); e = 2: up to 30 (row 127), down to 10 / 2 (row 166).
+  Drawn big = WithBars(s, axes, {50, 60}, {10, 10}, {2, 2});
+  EXPECT_EQ(big.bars[1], (Seg{160, 127, 160, 166}));
+  // e = 0.5: up to 15 (row 142), down to 5 (row 166).
+  Drawn small = WithBars(s, axes, {50, 60}, {10, 10}, {0.5, 0.5});
+  EXPECT_EQ(small.bars[1], (Seg{160, 142, 160, 166}));
+  // Outside the panel's columns a point has no segment and so no bar.
+  Drawn out = WithBars(s, axes, {-50, -40}, {10, 10}, {0.5, 0.5});
+  EXPECT_TRUE(out.bars.empty());
+}
+
+TEST(Paths, WidePensAndBarsDrawEverySegment) {
+  AppState s;
+  RecordingSurface sf;
+  sf.SelectPen(sf.CreatePen(kBlack, 2));
+  std::vector<double> x{10, 10, 10, 10}, y{10, 30, 20, 40};
+  DrawSeries(s, sf, Linear(), 4, y.data(), x.data());
+  EXPECT_EQ(sf.lines.size(), 3u);
+  // With a one-pixel pen the column path joins them into one vertical line:
+  // rows 190 -> 170 -> 180 -> 160 cover 161..190, the last end left out.
+  EXPECT_EQ(Draw(Linear(), x, y, SeriesPath::Auto), (std::vector<Seg>{{110, 161, 110, 191}}));
+}
+
+TEST(ZoomRectangle, SidesInsideTheBoundsCutToThem) {
+  RecordingSurface sf;
+  PenId pen = sf.CreatePen(kBlack, 2);
+  DrawClippedRect(sf, pen, 120, 120, 180, 170, 100, 300, 100, 200);
+  EXPECT_EQ(Segments(sf), (std::vector<Seg>{{120, 120, 120, 170}, {180, 120, 180, 170}, {120, 170, 180, 170},
+                                            {120, 120, 180, 120}}));
+  for (const auto& l : sf.lines) EXPECT_EQ(l.pen.width, 2);
+  EXPECT_EQ(sf.CurrentPen(), kStockPen);
+
+  // Dragged past the right and the top: those sides are missing and the
+  // others stop at the bounds.
+  sf.Clear();
+  DrawClippedRect(sf, pen, 120, 50, 400, 170, 100, 300, 100, 200);
+  EXPECT_EQ(Segments(sf), (std::vector<Seg>{{120, 100, 120, 170}, {120, 170, 300, 170}}));
+}
+
+}  // namespace
