@@ -127,7 +127,7 @@ TEST(TickLabels, PlainAndExponentForms) {
   EXPECT_EQ(FormatTickLabel(12, 1).exponent, "");
 }
 
-TEST(TimeAxis, TenSecondPlotLabelsEveryEvenSecondWithTheDateFirst) {
+TEST(FrameTimeAxis, TenSecondPlotLabelsEveryEvenSecondWithTheDateFirst) {
   AppState s = StateAt(2024, 3, 5, 10, 20, 31.0);
   RecordingSurface sf;
   DrawPlotFrame(s, sf, TimePanel(0, 10, TimeStep(10)));
@@ -159,7 +159,7 @@ TEST(TimeAxis, TenSecondPlotLabelsEveryEvenSecondWithTheDateFirst) {
   EXPECT_EQ(title->y, kLabelTop);
 }
 
-TEST(TimeAxis, StepsBelowAHundredthShowMilliseconds) {
+TEST(FrameTimeAxis, StepsBelowAHundredthShowMilliseconds) {
   AppState s = StateAt(2024, 3, 5, 10, 20, 31.0);
   RecordingSurface sf;
   FrameSpec f = TimePanel(0.5, 0.52, TimeStep(0.02));
@@ -177,7 +177,7 @@ TEST(TimeAxis, StepsBelowAHundredthShowMilliseconds) {
   EXPECT_NE(tenths.FindText("10:20:31.05"), nullptr);
 }
 
-TEST(TimeAxis, DateRepeatsOnTheFirstLabelOfANewDay) {
+TEST(FrameTimeAxis, DateRepeatsOnTheFirstLabelOfANewDay) {
   AppState s = StateAt(2024, 2, 28, 23, 59, 50.0);
   RecordingSurface sf;
   DrawPlotFrame(s, sf, TimePanel(0, 20, TimeStep(20)));
@@ -186,7 +186,7 @@ TEST(TimeAxis, DateRepeatsOnTheFirstLabelOfANewDay) {
   EXPECT_EQ(sf.FindText("00:00:10"), nullptr);  // on the right edge
 }
 
-TEST(TimeAxis, HawaiiTimeIsTenHoursEarlierWithTheSameTicks) {
+TEST(FrameTimeAxis, HawaiiTimeIsTenHoursEarlierWithTheSameTicks) {
   AppState utc = StateAt(2024, 3, 1, 5, 0, 1.0);
   AppState hst = utc;
   hst.TimeFormatHST = 1;
@@ -207,7 +207,7 @@ TEST(TimeAxis, HawaiiTimeIsTenHoursEarlierWithTheSameTicks) {
   EXPECT_EQ(b.FindText("03/01/24 05:00:02"), nullptr);
 }
 
-TEST(TimeAxis, LabelAtTheRightEndIsShortenedOrLeftOut) {
+TEST(FrameTimeAxis, LabelAtTheRightEndIsShortenedOrLeftOut) {
   AppState s = StateAt(2024, 2, 28, 23, 59, 50.0);
   // The new day's first label (x = 10) would need its date; near the end it
   // is shown as time only.
@@ -225,7 +225,7 @@ TEST(TimeAxis, LabelAtTheRightEndIsShortenedOrLeftOut) {
   EXPECT_NE(nearer.FindText("23:59:55"), nullptr);
 }
 
-TEST(TimeAxis, LabelsOnlyOnTheBottomPanelAndMinorDivisionsFollowTheStep) {
+TEST(FrameTimeAxis, LabelsOnlyOnTheBottomPanelAndMinorDivisionsFollowTheStep) {
   AppState s = StateAt(2024, 3, 5, 10, 0, 0.0);
   RecordingSurface sf;
   FrameSpec f = TimePanel(0, 60, 15);
@@ -240,7 +240,7 @@ TEST(TimeAxis, LabelsOnlyOnTheBottomPanelAndMinorDivisionsFollowTheStep) {
   EXPECT_EQ(ticks[3].length, 10);
 }
 
-TEST(FrequencyAxis, LinearLabelsAndMinorDivisionsByMantissa) {
+TEST(FrameFrequencyAxis, LinearLabelsAndMinorDivisionsByMantissa) {
   AppState s;
   s.FourierOn = 1;
   RecordingSurface sf;
@@ -269,7 +269,7 @@ TEST(FrequencyAxis, LinearLabelsAndMinorDivisionsByMantissa) {
   EXPECT_TRUE(exponentAfter);
 }
 
-TEST(LogAxes, DecadesOnTheFrequencyAxis) {
+TEST(FrameLogAxes, DecadesOnTheFrequencyAxis) {
   AppState s;
   s.FourierOn = 1;
   RecordingSurface sf;
@@ -310,7 +310,7 @@ TEST(LogAxes, DecadesOnTheFrequencyAxis) {
   EXPECT_EQ(tens, 5);  // four powers and the decade 10^1
 }
 
-TEST(LogAxes, FirstTickRoundedBelowTheLowerLimitIsNotDrawn) {
+TEST(FrameLogAxes, FirstTickRoundedBelowTheLowerLimitIsNotDrawn) {
   AppState s;
   s.FourierOn = 1;
   RecordingSurface sf;
@@ -323,7 +323,7 @@ TEST(LogAxes, FirstTickRoundedBelowTheLowerLimitIsNotDrawn) {
   for (const auto& l : sf.lines) EXPECT_GE(std::min(l.x0, l.x1), kLeft);
 }
 
-TEST(LogAxes, YDecadesLabelledAboutFiveTimes) {
+TEST(FrameLogAxes, YDecadesLabelledAboutFiveTimes) {
   AppState s;
   s.FourierOn = 1;
   RecordingSurface sf;
@@ -364,7 +364,7 @@ TEST(LogAxes, YDecadesLabelledAboutFiveTimes) {
   EXPECT_TRUE(none.texts.empty());
 }
 
-TEST(YAxis, SmallLimitsShareTheExponentMinusFive) {
+TEST(FrameYAxis, SmallLimitsShareTheExponentMinusFive) {
   AppState s = StateAt(2024, 3, 5, 10, 0, 0.0);
   RecordingSurface sf;
   FrameSpec f = TimePanel(0, 10, 2);
@@ -399,7 +399,7 @@ TEST(YAxis, SmallLimitsShareTheExponentMinusFive) {
   }
 }
 
-TEST(YAxis, PlainLabelsRightAlignedHalfATextHeightLeftOfTheAxis) {
+TEST(FrameYAxis, PlainLabelsRightAlignedHalfATextHeightLeftOfTheAxis) {
   AppState s;
   RecordingSurface sf;
   FrameSpec f = TimePanel(0, 10, 2);

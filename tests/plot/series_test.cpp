@@ -33,7 +33,7 @@ std::vector<Seg> Draw(const SeriesAxes& axes, std::vector<double> x, std::vector
   return Segments(sf);
 }
 
-TEST(Clipping, SegmentsAreCutAtTheEdgeTheyLeaveBy) {
+TEST(SeriesClipping, SegmentsAreCutAtTheEdgeTheyLeaveBy) {
   // One point: nothing.
   EXPECT_TRUE(Draw(Linear(), {50}, {50}).empty());
   // Inside to above: ends on the top edge at the interpolated x.
@@ -47,20 +47,20 @@ TEST(Clipping, SegmentsAreCutAtTheEdgeTheyLeaveBy) {
   EXPECT_EQ(Draw(Linear(), {0, 200}, {0, 100}), (std::vector<Seg>{{100, 200, 300, 100}}));
 }
 
-TEST(Clipping, BothEndsOutsideIsNotDrawnEvenAcrossThePanel) {
+TEST(SeriesClipping, BothEndsOutsideIsNotDrawnEvenAcrossThePanel) {
   EXPECT_TRUE(Draw(Linear(), {-50, 250}, {50, 50}).empty());
   EXPECT_TRUE(Draw(Linear(), {50, 60}, {-20, 150}).empty());
   // The column path leaves it out too.
   EXPECT_TRUE(Draw(Linear(), {-50, 250}, {50, 50}, SeriesPath::Auto).empty());
 }
 
-TEST(Clipping, BeyondACornerTheTopTestWinsAndMayEndLeftOfThePanel) {
+TEST(SeriesClipping, BeyondACornerTheTopTestWinsAndMayEndLeftOfThePanel) {
   // From (110, 105) inside to (0, 95) outside left and above: the line
   // meets the top edge's line at x = 55.
   EXPECT_EQ(Draw(Linear(), {10, -100}, {95, 105}), (std::vector<Seg>{{110, 105, 55, 100}}));
 }
 
-TEST(Clipping, ClipSegmentChangesOnlyTheOutsideEnd) {
+TEST(SeriesClipping, ClipSegmentChangesOnlyTheOutsideEnd) {
   int cx0 = 120, cy0 = 150, cx1 = 400, cy1 = 150;
   EXPECT_EQ(ClipSegment(120, 150, 400, 150, 100, 100, 300, 200, cx0, cy0, cx1, cy1), 1);
   EXPECT_EQ(cx0, 120);
@@ -72,7 +72,7 @@ TEST(Clipping, ClipSegmentChangesOnlyTheOutsideEnd) {
   EXPECT_EQ(cx0 + cy0 + cx1 + cy1, 34);
 }
 
-TEST(LogAxes, ZeroDropsBelowAndLargeValuesRunAlongTheTop) {
+TEST(SeriesLogAxes, ZeroDropsBelowAndLargeValuesRunAlongTheTop) {
   // Y from 1 to 100: 50 pixels a decade.
   SeriesAxes axes{100, 100, 200, 100, 0, 200, 1, 100, 0, 1};
   // 10 -> row 150; 0 -> far below, cut at the bottom edge.
@@ -81,7 +81,7 @@ TEST(LogAxes, ZeroDropsBelowAndLargeValuesRunAlongTheTop) {
   EXPECT_EQ(Draw(axes, {50, 60}, {-5, 10}), (std::vector<Seg>{{159, 200, 160, 150}}));
 }
 
-TEST(LogAxes, TheFirstValueIsNeverDrawnOnALogXAxis) {
+TEST(SeriesLogAxes, TheFirstValueIsNeverDrawnOnALogXAxis) {
   SeriesAxes axes{100, 100, 200, 100, 1, 100, 0, 100, 1, 0};
   // 100 pixels a decade; index 0 (the zero frequency) is skipped.
   EXPECT_EQ(Draw(axes, {0, 1, 10, 100}, {50, 50, 60, 70}),
@@ -91,7 +91,7 @@ TEST(LogAxes, TheFirstValueIsNeverDrawnOnALogXAxis) {
   EXPECT_EQ(Draw(fromZero, {0, 1, 10}, {50, 50, 50}), (std::vector<Seg>{{100, 150, 200, 150}}));
 }
 
-TEST(Scales, EqualYLimitsUseAHundredthOfTheHeight) {
+TEST(SeriesScales, EqualYLimitsUseAHundredthOfTheHeight) {
   SeriesAxes axes{100, 100, 200, 250, 0, 200, 5, 5, 0, 0};  // trunc(250 / 100) = 2 pixels a unit
   EXPECT_EQ(Draw(axes, {10, 20}, {5, 10}), (std::vector<Seg>{{110, 350, 120, 340}}));
   // Nothing for limits that are all zero.
@@ -101,7 +101,7 @@ TEST(Scales, EqualYLimitsUseAHundredthOfTheHeight) {
   EXPECT_TRUE(Draw(noX, {10, 20}, {5, 10}).empty());
 }
 
-TEST(Scales, PointsThatAreNotNumbersBreakTheLine) {
+TEST(SeriesScales, PointsThatAreNotNumbersBreakTheLine) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   EXPECT_EQ(Draw(Linear(), {10, 20, 30, 40}, {10, nan, 20, 30}), (std::vector<Seg>{{130, 180, 140, 170}}));
   EXPECT_EQ(Draw(Linear(), {10, 20, 30, 40}, {10, nan, 20, 30}, SeriesPath::Auto),
@@ -131,7 +131,7 @@ Drawn WithBars(const AppState& s, const SeriesAxes& axes, std::vector<double> x,
   return d;
 }
 
-TEST(ErrorBars, RelativeOnLinearAxesAbsoluteWithPhases) {
+TEST(SeriesErrorBars, RelativeOnLinearAxesAbsoluteWithPhases) {
   AppState s;
   s.StandardLineWidth = 2;
   Drawn d = WithBars(s, Linear(), {50, 60}, {50, 95}, {0.1, 0.2});
@@ -146,7 +146,7 @@ TEST(ErrorBars, RelativeOnLinearAxesAbsoluteWithPhases) {
   EXPECT_EQ(phase.bars, (std::vector<Seg>{{150, 147, 150, 153}, {160, 147, 160, 153}}));
 }
 
-TEST(ErrorBars, OnALogAxisAFactorOfOneOrMoreEndsAtTheValueDividedByIt) {
+TEST(SeriesErrorBars, OnALogAxisAFactorOfOneOrMoreEndsAtTheValueDividedByIt) {
   AppState s;
   SeriesAxes axes{100, 100, 200, 100, 0, 200, 1, 100, 0, 1};
   // y = 10 (row 150); e = 2: up to 30 (row 127), down to 10 / 2 (row 166).
@@ -160,7 +160,7 @@ TEST(ErrorBars, OnALogAxisAFactorOfOneOrMoreEndsAtTheValueDividedByIt) {
   EXPECT_TRUE(out.bars.empty());
 }
 
-TEST(Paths, WidePensAndBarsDrawEverySegment) {
+TEST(SeriesPaths, WidePensAndBarsDrawEverySegment) {
   AppState s;
   RecordingSurface sf;
   sf.SelectPen(sf.CreatePen(kBlack, 2));
@@ -172,7 +172,7 @@ TEST(Paths, WidePensAndBarsDrawEverySegment) {
   EXPECT_EQ(Draw(Linear(), x, y, SeriesPath::Auto), (std::vector<Seg>{{110, 161, 110, 191}}));
 }
 
-TEST(ZoomRectangle, SidesInsideTheBoundsCutToThem) {
+TEST(SeriesZoomRectangle, SidesInsideTheBoundsCutToThem) {
   RecordingSurface sf;
   PenId pen = sf.CreatePen(kBlack, 2);
   DrawClippedRect(sf, pen, 120, 120, 180, 170, 100, 300, 100, 200);
