@@ -1,0 +1,152 @@
+#include "datafile/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "app/state.h"
+
+namespace {
+
+constexpr size_t kOutputBuffer = 1 << 20;
+constexpr size_t kInputBuffer = 1 << 18;
+
+FileId IdOfStat(const struct stat& st) {
+  FileId id;
+  id.dev = static_cast<uint64_t>(st.st_dev);
+  id.ino = static_cast<uint64_t>(st.st_ino);
+  id.known = true;
+  return id;
+}
+
+class PosixOutputFile : public OutputFile {
+ public:
+  explicit PosixOutputFile(int fd) : fd_(fd) { buffer_.reserve(kOutputBuffer); }
+  ~PosixOutputFile() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  bool Write(const void* data, size_t n) override {
+    if (err_) return false;
+    const auto* p = static_cast<const uint8_t*>(data);
+    if (buffer_.size() + n > kOutputBuffer && !Flush()) return false;
+    if (n >= kOutputBuffer) return WriteAll(p, n);
+    buffer_.insert(buffer_.end(), p, p + n);
+    return true;
+  }
+
+  bool Close() override {
+    if (fd_ < 0) return err_ == 0;
+    Flush();
+    if (::close(fd_) != 0 && !err_) err_ = errno ? errno : EIO;
+    fd_ = -1;
+    return err_ == 0;
+  }
+
+  int error() const override { return err_; }
+
+ private:
+  bool Flush() {
+    if (err_) return false;
+    bool ok = WriteAll(buffer_.data(), buffer_.size());
+    buffer_.clear();
+    return ok;
+  }
+
+  bool WriteAll(const uint8_t* p, size_t n) {
+    while (n > 0) {
+      ssize_t w = ::write(fd_, p, n);
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        err_ = errno ? errno : EIO;
+        return false;
+      }
+      if (w == 0) {
+        err_ = EIO;
+        return false;
+      }
+      p += w;
+      n -= static_cast<size_t>(w);
+    }
+    return true;
+  }
+
+  int fd_;
+  int err_ = 0;
+  std::vector<uint8_t> buffer_;
+};
+
+class PosixFileSystem : public FileWriteSystem {
+ public:
+  CreateResult Create(const std::string& path, const std::vector<FileId>& inputs) override {
+    CreateResult result;
+    // Opened without truncation first, so that an input reached through
+    // another name is recognised before a byte of it changes.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      result.err = errno;
+      return result;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+      result.err = errno;
+      ::close(fd);
+      return result;
+    }
+    if (IsOneOf(IdOfStat(st), inputs)) {
+      ::close(fd);
+      result.status = CreateStatus::IsInput;
+      return result;
+    }
+    if (S_ISREG(st.st_mode) && st.st_size > 0 && ::ftruncate(fd, 0) != 0) {
+      result.err = errno;
+      ::close(fd);
+      return result;
+    }
+    result.status = CreateStatus::Ok;
+    result.file = std::make_unique<PosixOutputFile>(fd);
+    return result;
+  }
+};
+
+}  // namespace
+
+FileId IdOfPath(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return {};
+  return IdOfStat(st);
+}
+
+FileId IdOfFile(std::FILE* f) {
+  struct stat st;
+  if (!f || ::fstat(fileno(f), &st) != 0) return {};
+  return IdOfStat(st);
+}
+
+bool IsOneOf(const FileId& id, const std::vector<FileId>& ids) {
+  for (const FileId& other : ids)
+    if (id == other) return true;
+  return false;
+}
+
+std::FILE* OpenInputFile(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f) std::setvbuf(f, nullptr, _IOFBF, kInputBuffer);
+  return f;
+}
+
+uint64_t FileBytesOf(std::FILE* f) {
+  struct stat st;
+  if (!f || ::fstat(fileno(f), &st) != 0 || st.st_size < 0) return 0;
+  return static_cast<uint64_t>(st.st_size);
+}
+
+FileWriteSystem& RealFileSystem() {
+  static PosixFileSystem system;
+  return system;
+}
+
+FileWriteSystem& WriteSystemOf(AppState& s) { return s.WriteSystem ? *s.WriteSystem : RealFileSystem(); }

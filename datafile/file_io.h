@@ -1,0 +1,67 @@
+#pragma once
+// The system I/O of the file writers, in one place: identifying files by
+// device and inode, opening inputs, and creating outputs that are never one
+// of the operation's own inputs. Tests put a FileWriteSystem whose writes
+// fail into AppState::WriteSystem.
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct AppState;
+
+/// A file's identity: the same for every name of it (links included).
+struct FileId {
+  uint64_t dev = 0;
+  uint64_t ino = 0;
+  bool known = false;
+  bool operator==(const FileId& o) const { return known && o.known && dev == o.dev && ino == o.ino; }
+};
+
+FileId IdOfPath(const std::string& path);
+FileId IdOfFile(std::FILE* f);
+bool IsOneOf(const FileId& id, const std::vector<FileId>& ids);
+
+/// Opens a recorder file for reading only, with a large buffer for streaming.
+/// Returns nullptr with errno set when it cannot be opened.
+std::FILE* OpenInputFile(const std::string& path);
+/// Size in bytes of an open file, 0 when unknown.
+uint64_t FileBytesOf(std::FILE* f);
+
+/// An output file being written. Writes are buffered; an error shows at the
+/// Write or Close that meets it, and every later call fails too.
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  /// false after a write error; error() then holds the errno value.
+  virtual bool Write(const void* data, size_t n) = 0;
+  /// Writes what is buffered and closes the file; false after an error.
+  virtual bool Close() = 0;
+  virtual int error() const = 0;
+};
+
+enum class CreateStatus {
+  Ok,
+  IsInput,  // the path names one of the inputs; nothing was changed
+  Failed,   // it could not be created (err holds the errno value)
+};
+
+struct CreateResult {
+  CreateStatus status = CreateStatus::Failed;
+  int err = 0;
+  std::unique_ptr<OutputFile> file;
+};
+
+class FileWriteSystem {
+ public:
+  virtual ~FileWriteSystem() = default;
+  /// Creates path, or empties it when it exists, unless it is one of inputs.
+  virtual CreateResult Create(const std::string& path, const std::vector<FileId>& inputs) = 0;
+};
+
+/// The operating system's files.
+FileWriteSystem& RealFileSystem();
+/// The writers' file system: s.WriteSystem when set, else the real one.
+FileWriteSystem& WriteSystemOf(AppState& s);

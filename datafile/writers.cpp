@@ -1,0 +1,503 @@
+#include "datafile/writers.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
+#include "app/commands.h"
+#include "datafile/loader.h"
+#include "datafile/record_io.h"
+#include "dialogs/header_fields.h"
+#include "platform/platform.h"
+#include "spectral/lowpass.h"
+
+const char* const kNoDataMessage = "No data to save - read some first";
+
+namespace {
+
+const char* const kHeaderWriteError = "SaveData Header Write error %d";
+const char* const kBlockWriteError = "SaveData Write error %d";
+constexpr double kCountsPerSpan = 16777216.0;  // 2^24 counts span AdcSpanMilliVolts
+
+// A count as mV at the recorder's input (no sensor scale), and back.
+double CountsToMv(double counts, double span, int gain) { return counts * span / kCountsPerSpan / gain; }
+double MvToCounts(double mv, double span, int gain) { return mv * kCountsPerSpan * gain / span; }
+
+void TellWriteError(AppState& s, const char* format, int err, WriteReport* report) {
+  ShowMessage(*s.host, Format(format, err), MsgIcon::Error);
+  if (report) report->err = err;
+}
+
+// Order-4 rows of the decimating filter for the corners whose display filter is of order 8.
+struct Order4Row {
+  double c[4];
+  double gain;
+};
+const Order4Row kDecimationRows[3] = {
+    {{-0.030118875, 0.1826756978, -0.6799785269, 0.782095198}, 21.46710182},
+    {{-0.1873794924, 1.0546654059, -2.3139884144, 2.3695130072}, 207.2820954},
+    {{-0.4382651423, 2.1121553551, -3.861194349, 3.1806385489}, 2400.388646},
+};
+
+// The decoder reads the tick count with a clock and subtracts a filter delay
+// that both depend on the rate code (the clock is divided by 4 for codes 250
+// and 62). The tick count that keeps the record's start time under rate code to.
+uint64_t TicksForRate(const RecorderHeader& h, uint32_t to) {
+  auto clock = [&](uint32_t rate) {
+    const double hz = ParseDecimal(h.GpsSyncClock) * 1000000.0;
+    int32_t f = hz > 0 && hz < 2147483647.0 ? static_cast<int32_t>(hz) : 0;
+    return rate == 250 || rate == 62 ? f / 4 : f;
+  };
+  auto delay = [](uint32_t rate) {
+    const double r = RateHz(rate);
+    const bool shortDelay = rate == 1000 || rate == 4000 || rate == 250;
+    return (shortDelay ? 38.0 : 39.0) / (r > 40 ? r : 40);
+  };
+  const int32_t from = clock(h.SampleRate), onto = clock(to);
+  if (from <= 0 || onto <= 0) return h.FirstSampleTicks;
+  const double seconds = static_cast<double>(h.FirstSampleTicks) / from + delay(to) - delay(h.SampleRate);
+  if (!(seconds >= 0)) return h.FirstSampleTicks;
+  return static_cast<uint64_t>(std::llround(seconds * onto));
+}
+
+bool SameLayout(const RecorderHeader& a, const RecorderHeader& b) {
+  for (int k = 0; k < kChannels; ++k)
+    if ((a.ChannelEnabled[k] != 0) != (b.ChannelEnabled[k] != 0)) return false;
+  return SampsPerBlockOf(a) == SampsPerBlockOf(b);
+}
+
+int OutputChannels(const RecorderHeader& o, int (&channels)[kChannels]) {
+  int m = 0;
+  for (int k = 0; k < kChannels; ++k)
+    if (o.ChannelEnabled[k]) channels[m++] = k;
+  return m;
+}
+
+}  // namespace
+
+// ---- Names and the page --------------------------------------------------
+
+std::string BaseOfTitle(const std::string& title) {
+  const size_t n = title.size();
+  if (n >= 4 && (title.compare(n - 4, 4, ".bin") == 0 || title.compare(n - 4, 4, ".BIN") == 0))
+    return title.substr(0, n - 4);
+  return title;
+}
+
+std::string OutputDirectory(const AppState& s) { return WithSeparator(s.SaveInDataDir ? s.DataDir : s.WorkDir); }
+
+std::string DefaultSaveName(const AppState& s) {
+  return OutputDirectory(s) + BaseOfTitle(s.CurrentFileTitle) + (s.DecimationFactor >= 2 ? "_DEC.bin" : "_MOD.bin");
+}
+
+int ReopenAtRecord(AppState& s, const std::string& path, int record, bool keepOutHeader) {
+  const RecorderHeader kept = s.OutHeader;
+  if (!LoadRecorderFile(s, path)) return 0;
+  if (keepOutHeader) s.OutHeader = kept;
+  s.FileLoaded = 1;
+  s.CurrentRecord = 0;
+  s.PlotStartTime = 0;
+  if (record > 0 && !LoadPageAt(s, record)) {
+    // The file has fewer records now: show its last page.
+    RecordIndex index = ScanRecords(s.DataFile);
+    const int count = static_cast<int>(index.offsets.size());
+    const int perPlot = s.RecordsPerPlot > 0 ? s.RecordsPerPlot : 1;
+    LoadPageAt(s, count > 0 ? (count - 1) / perPlot * perPlot : 0);
+  }
+  ShowRecordStatus(s);
+  s.RedrawAll = 1;
+  s.RecomputeSpectra = 1;
+  s.host->InvalidatePlot(true);
+  return 1;
+}
+
+// ---- Reading -------------------------------------------------------------
+
+bool OpenWriterInput(AppState& s, const std::string& path, WriterInput& in) {
+  in = WriterInput{};
+  in.path = path;
+  in.title = FileTitleOf(path);
+  in.f = OpenInputFile(path);
+  if (!in.f) {
+    ShowMessage(*s.host, "Cannot open " + path + ": " + std::strerror(errno), MsgIcon::Error);
+    return false;
+  }
+  in.id = IdOfFile(in.f);
+  in.bytes = FileBytesOf(in.f);
+  return true;
+}
+
+void CloseWriterInput(WriterInput& in) {
+  if (in.f) std::fclose(in.f);
+  in.f = nullptr;
+}
+
+NextRecord ReadNextRecord(AppState& s, WriterInput& in, InputRecord& rec) {
+  RecordReadResult r = ReadHeader(in.f, rec.raw, rec.h);
+  if (r.status == ReadStatus::Ok) {
+    rec.blockBytes = BlockBytes(rec.h);
+    r = ReadBlock(in.f, rec.blockBytes, rec.block);
+  }
+  switch (r.status) {
+    case ReadStatus::Ok:
+      ComputeGains(rec.h);
+      ++in.records;
+      return NextRecord::Record;
+    case ReadStatus::End:
+      return NextRecord::End;
+    case ReadStatus::Truncated:
+      ShowMessage(*s.host, "The last record of " + in.title + " is incomplete; it was not copied.", MsgIcon::Warning);
+      return NextRecord::Truncated;
+    case ReadStatus::Error:
+      break;
+  }
+  in.err = r.err;
+  ReportErrorAndExit(*s.host, s.ProgramName, r.err);
+  return NextRecord::Error;
+}
+
+void TellNoChannels(AppState& s, const WriterInput& in) {
+  ShowMessage(*s.host,
+              "Record " + std::to_string(in.records) + " of " + in.title +
+                  " has no enabled channel; the copy ends before it.",
+              MsgIcon::Warning);
+}
+
+Progress::Progress(AppState& s, std::string what, uint64_t totalBytes)
+    : s_(s), what_(std::move(what)), total_(totalBytes) {}
+
+void Progress::Add(uint64_t bytes) {
+  done_ += bytes;
+  if (total_ == 0) return;
+  int percent = static_cast<int>(std::min<uint64_t>(done_ * 100 / total_, 99));
+  if (percent == shown_) return;
+  shown_ = percent;
+  s_.host->ReportProgress(what_, percent / 100.0);
+}
+
+void Progress::Finish() {
+  if (shown_ == 100) return;
+  shown_ = 100;
+  s_.host->ReportProgress(what_, 1.0);
+}
+
+// ---- Writing -------------------------------------------------------------
+
+std::unique_ptr<OutputFile> CreateOutput(AppState& s, const std::string& outPath, const std::vector<FileId>& inputs,
+                                         WriteReport* report) {
+  CreateResult created = WriteSystemOf(s).Create(outPath, inputs);
+  if (created.status == CreateStatus::Ok) return std::move(created.file);
+  if (created.status == CreateStatus::IsInput)
+    ShowMessage(*s.host, outPath + " is one of the files being read; nothing was written.", MsgIcon::Error);
+  else
+    ShowMessage(*s.host, "Cannot create " + outPath + ": " + std::strerror(created.err), MsgIcon::Error);
+  if (report) {
+    report->err = created.status == CreateStatus::IsInput ? EEXIST : created.err;
+    report->failedPath = outPath;
+  }
+  return nullptr;
+}
+
+void ShowWriteError(AppState& s, bool header, int err, WriteReport* report) {
+  TellWriteError(s, header ? kHeaderWriteError : kBlockWriteError, err, report);
+}
+
+int CloseOutput(AppState& s, OutputFile& out, WriteReport* report) {
+  if (out.Close()) return 1;
+  TellWriteError(s, kBlockWriteError, out.error(), report);
+  return 0;
+}
+
+PipelineResult WriteThroughPipeline(AppState& s, InputRecord& rec, RecorderHeader& o, bool filter, OutputFile& out,
+                                    PipelineWork& work, WriteReport* report) {
+  const RecorderHeader& h = rec.h;
+  if (CountEnabled(h) == 0) return PipelineResult::NoChannels;
+  EncodeHeader(rec.raw, h, o);
+  if (!out.Write(rec.raw, kHeaderBytes)) {
+    TellWriteError(s, kHeaderWriteError, out.error(), report);
+    return PipelineResult::WriteError;
+  }
+
+  int outCh[kChannels];
+  const int m = OutputChannels(o, outCh);
+  const int S = SampsPerBlockOf(h);
+  bool sameSet = true, invert = false;
+  for (int k = 0; k < kChannels; ++k) {
+    if ((o.ChannelEnabled[k] != 0) != (h.ChannelEnabled[k] != 0)) sameSet = false;
+    if (o.ChannelEnabled[k] && o.ChannelInvert[k]) invert = true;
+  }
+  if (!filter && sameSet && !invert) {
+    // Re-encoding unchanged counts gives back the very bytes read.
+    if (!out.Write(rec.block.data(), rec.blockBytes)) {
+      TellWriteError(s, kBlockWriteError, out.error(), report);
+      return PipelineResult::WriteError;
+    }
+    return PipelineResult::Written;
+  }
+
+  UnpackBlock(rec.block.data(), h, S, work.counts);
+  const double span = s.AdcSpanMilliVolts;
+  if (filter) {
+    // Samples in mV at the recorder's input (no sensor scale), in file order per channel.
+    for (int k = 0; k < kChannels; ++k) {
+      if (!h.ChannelEnabled[k]) continue;
+      std::vector<double>& y = work.values[k];
+      if (y.size() < static_cast<size_t>(S)) y.resize(static_cast<size_t>(S));
+      const int gain = h.ChannelGain[k];
+      const bool neg = o.ChannelInvert[k] != 0;
+      for (int i = 0; i < S; ++i) {
+        double v = LowPassStep(s, CountsToMv(work.counts[static_cast<size_t>(i)][k], span, gain), s.LowPassCorner, k);
+        y[static_cast<size_t>(i)] = neg ? -v : v;
+      }
+    }
+  }
+  const size_t outBytes = static_cast<size_t>(m) * static_cast<size_t>(S) * 3;
+  if (work.outBlock.size() < outBytes) work.outBlock.resize(outBytes);
+  uint8_t* p = work.outBlock.data();
+  for (int r = 0; r < S; ++r) {
+    for (int j = 0; j < m; ++j, p += 3) {
+      const int k = outCh[j];
+      double x = 0.0;  // a channel the record does not carry is written as zeros
+      if (h.ChannelEnabled[k]) {
+        if (filter) {
+          x = MvToCounts(work.values[k][static_cast<size_t>(r)], span, h.ChannelGain[k]);
+        } else {
+          // Unfiltered samples stay exact counts: no round trip through millivolts.
+          x = work.counts[static_cast<size_t>(r)][k];
+          if (o.ChannelInvert[k]) x = -x;
+        }
+      }
+      EncodeSample(x, p);
+    }
+  }
+  if (!out.Write(work.outBlock.data(), outBytes)) {
+    TellWriteError(s, kBlockWriteError, out.error(), report);
+    return PipelineResult::WriteError;
+  }
+  return PipelineResult::Written;
+}
+
+int SaveData(AppState& s, WriterInput& in, OutputFile& out, bool ownHeaders, Progress& progress, int& recordsWritten,
+             WriteReport* report) {
+  PipelineWork work;
+  InputRecord rec;
+  RecorderHeader own{};
+  for (;;) {
+    NextRecord next = ReadNextRecord(s, in, rec);
+    if (next == NextRecord::End || next == NextRecord::Truncated) return 1;
+    if (next == NextRecord::Error) return 0;
+    RecorderHeader* o = &s.OutHeader;
+    if (ownHeaders) {
+      own = rec.h;  // its invert flags are clear: nothing in the file sets them
+      o = &own;
+    }
+    switch (WriteThroughPipeline(s, rec, *o, s.FilterOn != 0, out, work, report)) {
+      case PipelineResult::Written:
+        break;
+      case PipelineResult::NoChannels:
+        TellNoChannels(s, in);
+        return 1;
+      case PipelineResult::WriteError:
+        return 0;
+    }
+    ++recordsWritten;
+    progress.Add(kHeaderBytes + rec.blockBytes);
+  }
+}
+
+bool DecimationFilter(int corner, double c[4], double& gain) {
+  if (corner >= 1 && corner <= 3) {
+    const Order4Row& row = kDecimationRows[corner - 1];
+    for (int i = 0; i < 4; ++i) c[i] = row.c[i];
+    gain = row.gain;
+    return true;
+  }
+  const LowPassDesign* design = LowPassDesignOf(corner);
+  if (!design || design->order != 4) return false;
+  for (int i = 0; i < 4; ++i) c[i] = design->c[i];
+  gain = design->gain;
+  return true;
+}
+
+int DecimateToFile(AppState& s, WriterInput& in, OutputFile& out, Progress& progress, int& recordsWritten,
+                   WriteReport* report) {
+  const int F = s.DecimationFactor;
+  double c[4], G = 1;
+  if (F < 2 || !DecimationFilter(s.SaveCorner, c, G)) {
+    ShowMessage(*s.host, "Decimation needs a factor of 2 or more and a corner of 5, 10, 20, 50, 100 or 200 samples.",
+                MsgIcon::Error);
+    return 0;
+  }
+  const RecorderHeader& oh = s.OutHeader;
+  int outCh[kChannels];
+  const int m = OutputChannels(oh, outCh);
+  const double span = s.AdcSpanMilliVolts;
+
+  InputRecord rec;
+  std::vector<std::array<int32_t, kChannels>> counts;
+  uint8_t groupRaw[kHeaderBytes];
+  RecorderHeader first{};
+  std::array<std::vector<double>, kChannels> kept;  // the kept samples of the group, per channel
+  std::vector<uint8_t> outBlock;
+  int S = 0;
+  for (;;) {
+    for (int k = 0; k < F; ++k) {
+      NextRecord next = ReadNextRecord(s, in, rec);
+      if (next != NextRecord::Record) {
+        // Only complete groups are written.
+        if (report) report->recordsLeftOut += k;
+        return next == NextRecord::Error ? 0 : 1;
+      }
+      if (k == 0) {
+        std::memcpy(groupRaw, rec.raw, kHeaderBytes);
+        first = rec.h;
+        S = SampsPerBlockOf(first);
+        if (CountEnabled(first) == 0) {
+          TellNoChannels(s, in);
+          return 1;
+        }
+        for (auto& row : kept) row.assign(static_cast<size_t>(S), 0.0);
+      } else if (!SameLayout(rec.h, first)) {
+        if (report) report->recordsLeftOut += k;
+        ShowMessage(*s.host,
+                    "Record " + std::to_string(in.records) + " of " + in.title +
+                        " has another channel set or block length than the records before it; the decimated copy "
+                        "ends before its group.",
+                    MsgIcon::Warning);
+        return 1;
+      }
+      UnpackBlock(rec.block.data(), rec.h, S, counts);
+      for (int ch = 0; ch < kChannels; ++ch) {
+        if (!rec.h.ChannelEnabled[ch]) continue;
+        const int gain = rec.h.ChannelGain[ch];
+        const bool neg = oh.ChannelInvert[ch] != 0;
+        // The filter's histories live in the state (shared with the display);
+        // held in locals over the record.
+        double* xv = s.LowPassXv[ch];
+        double* yv = s.LowPassYv[ch];
+        double xOut = xv[0], x0 = xv[1], x1 = xv[2], x2 = xv[3], x3 = xv[4];
+        double yOut = yv[0], y0 = yv[1], y1 = yv[2], y2 = yv[3], y3 = yv[4];
+        double* keptRow = kept[static_cast<size_t>(ch)].data();
+        // Every F-th sample of the group's continuous stream: index g = k·S + i.
+        long long g = static_cast<long long>(k) * S;
+        int nextKept = static_cast<int>((F - g % F) % F);
+        for (int i = 0; i < S; ++i) {
+          const double x4 = CountsToMv(counts[static_cast<size_t>(i)][ch], span, gain);
+          const double y4 = (x0 + x4) + 4 * (x1 + x3) + 6 * x2 + c[0] * y0 + c[1] * y1 + c[2] * y2 + c[3] * y3;
+          if (i == nextKept) {
+            const double y = y4 / G;
+            keptRow[(g + i) / F] = neg ? -y : y;
+            nextKept += F;
+          }
+          xOut = x0, x0 = x1, x1 = x2, x2 = x3, x3 = x4;
+          yOut = y0, y0 = y1, y1 = y2, y2 = y3, y3 = y4;
+        }
+        xv[0] = xOut, xv[1] = x0, xv[2] = x1, xv[3] = x2, xv[4] = x3;
+        yv[0] = yOut, yv[1] = y0, yv[2] = y1, yv[3] = y2, yv[4] = y3;
+      }
+      progress.Add(kHeaderBytes + rec.blockBytes);
+    }
+
+    // One output record: the group's first header with the output rate, S kept samples per channel.
+    RecorderHeader o = oh;
+    o.SampleRate = std::max<uint32_t>(first.SampleRate / static_cast<uint32_t>(F), 1);
+    first.FirstSampleTicks = TicksForRate(first, o.SampleRate);
+    EncodeHeader(groupRaw, first, o);
+    if (!out.Write(groupRaw, kHeaderBytes)) {
+      TellWriteError(s, kHeaderWriteError, out.error(), report);
+      return 0;
+    }
+    const size_t outBytes = static_cast<size_t>(m) * static_cast<size_t>(S) * 3;
+    if (outBlock.size() < outBytes) outBlock.resize(outBytes);
+    uint8_t* p = outBlock.data();
+    for (int r = 0; r < S; ++r)
+      for (int j = 0; j < m; ++j, p += 3) {
+        const int ch = outCh[j];
+        EncodeSample(first.ChannelEnabled[ch]
+                         ? MvToCounts(kept[static_cast<size_t>(ch)][static_cast<size_t>(r)], span, first.ChannelGain[ch])
+                         : 0.0,
+                     p);
+      }
+    if (!out.Write(outBlock.data(), outBytes)) {
+      TellWriteError(s, kBlockWriteError, out.error(), report);
+      return 0;
+    }
+    ++recordsWritten;
+    s.host->SetStatusText(1, std::to_string(recordsWritten));
+  }
+}
+
+int WriteProcessedFile(AppState& s, const std::string& outPath, WriteReport* report) {
+  if (!s.FileLoaded || s.CurrentFilePath.empty()) {
+    ShowMessage(*s.host, kNoDataMessage);
+    return 0;
+  }
+  if (CountEnabled(s.OutHeader) == 0) {
+    ShowMessage(*s.host, "No channel is enabled in the output header; nothing was written.", MsgIcon::Error);
+    return 0;
+  }
+  const bool decimate = s.DecimationFactor >= 2;
+  WriterInput in;
+  if (!OpenWriterInput(s, s.CurrentFilePath, in)) return 0;
+  std::vector<FileId> inputs{in.id};
+  if (s.DataFile) inputs.push_back(IdOfFile(s.DataFile));
+  std::unique_ptr<OutputFile> out = CreateOutput(s, outPath, inputs, report);
+  if (!out) {
+    CloseWriterInput(in);
+    return 0;
+  }
+  s.host->SetCursor(CursorShape::Wait);
+  Progress progress(s, decimate ? "Decimating " + in.title : "Saving " + in.title, in.bytes);
+  int records = 0;
+  int ok = decimate ? DecimateToFile(s, in, *out, progress, records, report)
+                    : SaveData(s, in, *out, false, progress, records, report);
+  if (ok) ok = CloseOutput(s, *out, report);
+  else out->Close();  // keeps what was written before the error
+  if (!ok && report) {
+    if (in.err) report->err = in.err;
+    report->failedPath = in.err ? in.path : outPath;
+  }
+  if (ok) progress.Finish();
+  CloseWriterInput(in);
+  s.host->SetCursor(CursorShape::Arrow);
+  if (report) {
+    report->outputs.push_back(outPath);
+    report->records.push_back(records);
+  }
+  return ok;
+}
+
+int SaveProcessedFile(AppState& s) {
+  if (!s.FileLoaded) {
+    ShowMessage(*s.host, kNoDataMessage);
+    return 0;
+  }
+  const int shown = s.CurrentRecord;
+  const std::string suggested = DefaultSaveName(s);
+  std::optional<std::string> chosen = s.host->SaveFileDialog(RecorderFileFilters(), DirectoryOf(suggested), suggested);
+  if (!chosen) return 0;
+  if (!s.SaveInDataDir) s.WorkDir = DirectoryOf(*chosen);
+  RememberDirectories(s);
+
+  WriteReport report;
+  const int ok = WriteProcessedFile(s, *chosen, &report);
+  const int records = report.records.empty() ? 0 : report.records.front();
+  std::string path = s.CurrentFilePath;
+  bool keepOutHeader = true;
+  if (ok && s.DecimationFactor >= 2) {
+    ShowMessage(*s.host, Format("%d Records Filtered & Saved", records));
+  } else if (ok) {
+    MsgAnswer answer = s.host->MessageBox(Format("%d Records Filtered & Saved\n\nLoad Modified File?", records),
+                                          "Zorvan", MsgButtons::YesNo, MsgIcon::Question);
+    keepOutHeader = false;
+    if (answer == MsgAnswer::Yes) {
+      path = *chosen;
+      // The new file carries the inversions; showing it inverted again would undo them.
+      for (int& flag : s.OutHeader.ChannelInvert) flag = 0;
+    }
+  }
+  ReopenAtRecord(s, path, shown, keepOutHeader);
+  return ok;
+}

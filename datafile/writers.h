@@ -1,0 +1,155 @@
+#pragma once
+// Writing recorder files from the open recording: a processed copy (low-pass
+// filtered, channels inverted or dropped, header settings from OutHeader) or a
+// decimated one; and the record-by-record machinery that the split, the
+// concatenation and the synchronization share. Every writer streams one
+// record (or one group of records) at a time and never writes to one of its
+// own inputs.
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/state.h"
+#include "datafile/file_io.h"
+
+/// What a file operation wrote, for the command-line tool.
+struct WriteReport {
+  std::vector<std::string> outputs;  // files written, in order
+  std::vector<int> records;          // records in each
+  int recordsLeftOut = 0;            // input records that did not fill a decimation group
+  int err = 0;                       // errno of a failed write or read
+  std::string failedPath;            // the file it concerned
+};
+
+// ---- The commands and their defaults -------------------------------------
+
+/// The Save File command: asks for the output (offering DefaultSaveName),
+/// writes it, offers to load it, and shows the page that was shown before.
+/// Returns 1 when the file was written.
+int SaveProcessedFile(AppState& s);
+
+/// Writes the whole open recording to outPath: with DecimationFactor 2 or more
+/// a decimated copy (DecimateToFile), else a processed one (SaveData). Shows
+/// the messages of a failure and returns 0 then; 1 when written.
+int WriteProcessedFile(AppState& s, const std::string& outPath, WriteReport* report = nullptr);
+
+/// (SaveInDataDir ? DataDir : WorkDir) + the title's base + "_MOD.bin", or
+/// "_DEC.bin" when DecimationFactor is 2 or more.
+std::string DefaultSaveName(const AppState& s);
+/// The directory outputs are offered in, ending in the separator.
+std::string OutputDirectory(const AppState& s);
+/// A file name without its ".bin" or ".BIN" ending.
+std::string BaseOfTitle(const std::string& title);
+
+/// Reopens path as the open file (decoding its first record into Header and,
+/// unless keepOutHeader, OutHeader) and shows the page that starts at record,
+/// or the file's last page when it has fewer records. Returns 1 when opened.
+int ReopenAtRecord(AppState& s, const std::string& path, int record, bool keepOutHeader);
+
+// ---- Record-by-record machinery ------------------------------------------
+
+/// An input file of a writer.
+struct WriterInput {
+  std::FILE* f = nullptr;
+  std::string path;
+  std::string title;
+  FileId id;
+  uint64_t bytes = 0;  // size of the file
+  int records = 0;     // complete records read so far
+  int err = 0;         // errno of a read error
+};
+
+/// Opens path for reading; shows "Cannot open …" and returns false when it cannot.
+bool OpenWriterInput(AppState& s, const std::string& path, WriterInput& in);
+void CloseWriterInput(WriterInput& in);
+
+/// One record as read: its header bytes, the decoded header (gains computed)
+/// and its sample block.
+struct InputRecord {
+  uint8_t raw[kHeaderBytes] = {};
+  RecorderHeader h{};
+  std::vector<uint8_t> block;
+  uint64_t blockBytes = 0;
+};
+
+enum class NextRecord {
+  Record,     // a complete record
+  End,        // the file ended after the last record
+  Truncated,  // the file ends inside this record: the user was told, the input ends here
+  Error,      // a read error: the user was told, the operation must fail
+};
+
+/// Reads the next complete record (header and block, each record sized by its
+/// own header); a partial record is never returned.
+NextRecord ReadNextRecord(AppState& s, WriterInput& in, InputRecord& rec);
+
+/// Progress of an operation over a number of input bytes, reported to the
+/// host at each whole percent.
+struct Progress {
+  Progress(AppState& s, std::string what, uint64_t totalBytes);
+  void Add(uint64_t bytes);
+  void Finish();
+
+ private:
+  AppState& s_;
+  std::string what_;
+  uint64_t total_;
+  uint64_t done_ = 0;
+  int shown_ = -1;
+};
+
+/// Creates outPath for writing unless it is one of inputs; shows why not.
+std::unique_ptr<OutputFile> CreateOutput(AppState& s, const std::string& outPath, const std::vector<FileId>& inputs,
+                                         WriteReport* report);
+
+/// Shows "SaveData Header Write error %d" (header) or "SaveData Write error %d".
+void ShowWriteError(AppState& s, bool header, int err, WriteReport* report);
+
+/// Closes out; a write error met there is shown as a write error. Returns 1 when all was written.
+int CloseOutput(AppState& s, OutputFile& out, WriteReport* report);
+
+/// Work space of the record pipeline, reused from record to record.
+struct PipelineWork {
+  std::vector<std::array<int32_t, kChannels>> counts;
+  std::array<std::vector<double>, kChannels> values;
+  std::vector<uint8_t> outBlock;
+};
+
+enum class PipelineResult { Written, NoChannels, WriteError };
+
+/// The record pipeline: writes rec with its header re-encoded from rec.h and
+/// the output header o, and its samples (of o's enabled channels) low-pass
+/// filtered when filter is set and negated where o.ChannelInvert is set. A
+/// channel enabled in o but not in the record is written as zeros. Unfiltered
+/// samples are copied as exact counts. A record without enabled channels is
+/// not written (NoChannels). A write error is shown with its message.
+PipelineResult WriteThroughPipeline(AppState& s, InputRecord& rec, RecorderHeader& o, bool filter, OutputFile& out,
+                                    PipelineWork& work, WriteReport* report);
+
+/// "Record %d of <title> has no enabled channel; …": the copy ends before it.
+void TellNoChannels(AppState& s, const WriterInput& in);
+
+/// SaveData: copies every record of in, from its current position, through
+/// the record pipeline into out. With ownHeaders every record's own header is
+/// its output header (concatenation), else OutHeader is. Returns 1 after the
+/// input was copied to its end (or to its last complete record), 0 after a
+/// write or read error (shown). recordsWritten counts the records written.
+int SaveData(AppState& s, WriterInput& in, OutputFile& out, bool ownHeaders, Progress& progress, int& recordsWritten,
+             WriteReport* report);
+
+/// DecimateToFile: low-pass filters every sample with the order-4 filter of
+/// SaveCorner and keeps every F-th (F = DecimationFactor), F complete input
+/// records making one output record whose header is that of the group's first
+/// record with the rate code divided by F. Returns 1 when done, 0 after an
+/// error (shown).
+int DecimateToFile(AppState& s, WriterInput& in, OutputFile& out, Progress& progress, int& recordsWritten,
+                   WriteReport* report);
+
+/// Order-4 feedback coefficients c[0..3] and gain of the decimating filter of
+/// a corner index 1..6 (5 … 200 samples); false for other indices.
+bool DecimationFilter(int corner, double c[4], double& gain);
+
+extern const char* const kNoDataMessage;  // "No data to save - read some first"
