@@ -195,6 +195,36 @@ TEST(SlepianTapers, SmallCaseAgreesWithDenseSolutionOfTheTridiagonalMatrix) {
   }
 }
 
+TEST(TridibTinvit, FindInnerEigenpairsOfTheSecondDifferenceMatrix) {
+  // d = 2, e = −1: eigenvalues 2 − 2cos(kπ/(n+1)), eigenvectors sin(ikπ/(n+1)).
+  const int n = 40, m11 = 3, m = 3;
+  std::vector<double> d(n + 1, 2.0), e(n + 1, -1.0), e2(n + 1, 1.0), w(m + 1), rv(6 * (n + 1));
+  std::vector<int> ind(m + 1);
+  double* rv1 = rv.data();
+  double eps1 = 0.0, lb = 0, ub = 0;
+  int ierr = -7;
+  tridib(n, eps1, d.data(), e.data(), e2.data(), lb, ub, m11, m, w.data(), ind.data(), ierr, rv1, rv1 + (n + 1));
+  EXPECT_EQ(ierr, 0);
+  EXPECT_EQ(e2[1], 0.0);
+  for (int r = 1; r <= m; ++r) {
+    int k = m11 + r - 1;
+    EXPECT_NEAR(w[static_cast<size_t>(r)], 2 - 2 * std::cos(k * kPi / (n + 1)), 1e-13) << k;
+    EXPECT_EQ(ind[static_cast<size_t>(r)], 1);
+    EXPECT_LT(lb, w[static_cast<size_t>(r)]);
+    EXPECT_GT(ub, w[static_cast<size_t>(r)]);
+  }
+  std::vector<double> z(static_cast<size_t>(n) * m);
+  tinvit(n, n, d.data(), e.data(), e2.data(), m, w.data(), ind.data(), z.data(), ierr, rv1, rv1 + (n + 1),
+         rv1 + 2 * (n + 1), rv1 + 3 * (n + 1), rv1 + 4 * (n + 1));
+  EXPECT_EQ(ierr, 0);
+  for (int r = 1; r <= m; ++r) {
+    int k = m11 + r - 1;
+    const double* v = z.data() + static_cast<size_t>(r - 1) * n;
+    double norm = std::sqrt((n + 1) / 2.0), sign = v[0] < 0 ? -1.0 : 1.0;
+    for (int i = 0; i < n; ++i) EXPECT_NEAR(sign * v[i], std::sin((i + 1) * k * kPi / (n + 1)) / norm, 1e-12) << k;
+  }
+}
+
 TEST(SlepianTapers, OddLengthAndMoreTapersKeepTheirSymmetriesAndSigns) {
   const int n = 101, K = 4;
   std::vector<double> t(static_cast<size_t>(n) * K);
