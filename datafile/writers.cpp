@@ -41,14 +41,14 @@ const Order4Row kDecimationRows[3] = {
     {{-0.4382651423, 2.1121553551, -3.861194349, 3.1806385489}, 2400.388646},
 };
 
-// The decoder reads the tick count with a clock and subtracts a filter delay
-// that both depend on the rate code (the clock is divided by 4 for codes 250
-// and 62). The tick count that keeps the record's start time under rate code to.
+// The decoder reads the tick count with a clock and subtracts a filter delay,
+// both depending on the rate code: the tick count that keeps the record's
+// start time under the rate code to.
 uint64_t TicksForRate(const RecorderHeader& h, uint32_t to) {
   auto clock = [&](uint32_t rate) {
-    const double hz = ParseDecimal(h.GpsSyncClock) * 1000000.0;
-    int32_t f = hz > 0 && hz < 2147483647.0 ? static_cast<int32_t>(hz) : 0;
-    return rate == 250 || rate == 62 ? f / 4 : f;
+    RecorderHeader at = h;
+    at.SampleRate = rate;
+    return DecoderClockHz(at);
   };
   auto delay = [](uint32_t rate) {
     const double r = RateHz(rate);
@@ -76,6 +76,12 @@ int OutputChannels(const RecorderHeader& o, int (&channels)[kChannels]) {
 }
 
 }  // namespace
+
+int32_t DecoderClockHz(const RecorderHeader& h) {
+  const double hz = ParseDecimal(h.GpsSyncClock) * 1000000.0;
+  const int32_t f = hz > 0 && hz < 2147483647.0 ? static_cast<int32_t>(hz) : 0;
+  return h.SampleRate == 250 || h.SampleRate == 62 ? f / 4 : f;
+}
 
 // ---- Names and the page --------------------------------------------------
 

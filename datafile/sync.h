@@ -1,0 +1,59 @@
+#pragma once
+// Synchronizing recordings of one sampling frequency: every copy starts at
+// the latest start among them and has their common length, a multiple of 5120
+// samples. The copies re-block the input bytes unchanged; only the first
+// output record's header is re-encoded, its first-sample tick count moved to
+// the common start.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/state.h"
+#include "datafile/writers.h"
+
+constexpr int kSyncSampleMultiple = 5120;
+
+/// One recording of a synchronization.
+struct SyncFile {
+  std::string path;
+  std::string outPath;
+  RecorderHeader first{};   // its first record's header
+  int numEnabledChans = 0;  // of the first record
+  int sampsPerBlock = 0;    // of the first record
+  uint64_t blockBytes = 0;  // of every record used
+  int records = 0;          // complete records with the first record's channel set and length
+  int64_t startSecond = 0;  // start of the first sample: whole seconds since 1970-01-01 …
+  double startFraction = 0; // … and the fraction of the second
+  double secs = 0;          // delay of its start behind the latest start
+  long long samplesToStart = 0;
+  int recordsToWrite = 0;
+};
+
+struct SyncPlan {
+  std::vector<SyncFile> files;  // the recordings taken, in the order given
+  int latest = 0;               // index of the latest start
+  long long clockRate = 0;      // sync-clock ticks per second of files[0]
+  long long minSamples = 0;     // common length in samples per channel
+};
+
+/// Reads the recordings' first records and lengths and plans the copies.
+/// A file that cannot be opened, is empty, ends inside its first two records
+/// or has no enabled channel is left out with a message naming it. Returns 1
+/// with the plan; 0 when fewer than two recordings remain (nothing to do); -1
+/// after an error was shown (differing sampling frequencies, too short an
+/// overlap, an output that would be one of the inputs, a read error).
+int PlanSynchronization(AppState& s, const std::vector<std::string>& paths, SyncPlan& plan);
+
+/// Plans and writes the synchronized copies. Returns the number of files
+/// written, or -1 after an error (shown); earlier outputs stay written.
+int SynchronizeInto(AppState& s, const std::vector<std::string>& paths, WriteReport* report = nullptr,
+                    SyncPlan* planOut = nullptr);
+
+/// The Synchronize Files command: the multiple-selection dialog, the copies,
+/// "%d Files Synchronized", and the page that was shown before.
+void SynchronizeFiles(AppState& s);
+
+/// Seconds since 1970-01-01 00:00:00 of a calendar date and time (whole
+/// seconds; Gregorian leap years).
+int64_t PosixSeconds(int year, int month, int day, int hour, int minute, int second);
