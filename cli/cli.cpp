@@ -9,7 +9,9 @@
 namespace {
 
 const std::vector<const CliCommand*>& Commands() {
-  static const std::vector<const CliCommand*> commands{&kInfoCommand, &kSynthCommand, &kRenderCommand};
+  static const std::vector<const CliCommand*> commands{
+      &kInfoCommand,    &kSynthCommand,  &kRenderCommand, &kSaveCommand,
+      &kDecimateCommand, &kSegmentCommand, &kConcatCommand, &kSyncCommand};
   return commands;
 }
 

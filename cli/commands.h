@@ -18,10 +18,20 @@ struct CliCommand {
 int RunInfo(const Args& args);
 int RunSynth(const Args& args);
 int RunRender(const Args& args);
+int RunSave(const Args& args);
+int RunDecimate(const Args& args);
+int RunSegment(const Args& args);
+int RunConcat(const Args& args);
+int RunSync(const Args& args);
 
 extern const CliCommand kInfoCommand;
 extern const CliCommand kSynthCommand;
 extern const CliCommand kRenderCommand;
+extern const CliCommand kSaveCommand;
+extern const CliCommand kDecimateCommand;
+extern const CliCommand kSegmentCommand;
+extern const CliCommand kConcatCommand;
+extern const CliCommand kSyncCommand;
 
 /// Prints "zorvan: <message>" on stderr and returns 1.
 int Fail(const std::string& message);
