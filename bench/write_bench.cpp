@@ -1,0 +1,183 @@
+// Writing recorder files: an unfiltered save and a decimation by 40 of a
+// 1 GB recording, next to a plain copy of the same file in the same run; and
+// the peak resident memory of each, for a 128 MB and a 1 GB recording (a flat
+// profile: the writers stream record by record).
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/state.h"
+#include "datafile/loader.h"
+#include "datafile/synth.h"
+#include "datafile/writers.h"
+#include "platform/headless/headless_platform.h"
+
+namespace {
+
+// Recordings of six channels made of one synthesized record repeated, removed at exit.
+struct Recordings {
+  std::string big = "/tmp/zorvan-bench-write-1g.bin";
+  std::string small = "/tmp/zorvan-bench-write-128m.bin";
+  std::string out = "/tmp/zorvan-bench-write-out.bin";
+  bool made = false;
+
+  void Make() {
+    if (made) return;
+    made = true;
+    std::string one = "/tmp/zorvan-bench-write-one.bin";
+    SynthOptions o;
+    o.records = 1;
+    o.channels[5] = o.channels[0];
+    o.channels[5].label = 5;
+    WriteSynthFile(one, o);
+    std::ifstream in(one, std::ios::binary);
+    std::vector<char> record((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::remove(one.c_str());
+    for (auto [path, bytes] : {std::pair{big, 1000000000.0}, std::pair{small, 128000000.0}}) {
+      std::ofstream f(path, std::ios::binary);
+      const long records = static_cast<long>(bytes / static_cast<double>(record.size()));
+      for (long r = 0; r < records; ++r) f.write(record.data(), static_cast<std::streamsize>(record.size()));
+    }
+  }
+  ~Recordings() {
+    for (const std::string& p : {big, small, out}) std::remove(p.c_str());
+  }
+};
+
+Recordings& Files() {
+  static Recordings files;
+  files.Make();
+  return files;
+}
+
+long FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  return static_cast<long>(in.tellg());
+}
+
+// Opens in as the desktop program would and writes it to out; the records written.
+int WriteCopy(const std::string& in, const std::string& out, int factor) {
+  HeadlessPlatform host;
+  AppState s;
+  StartupOptions options;
+  options.useDirFile = false;
+  options.changeToWorkDir = false;
+  InitAppState(s, host, options);
+  int records = -1;
+  if (LoadRecorderFile(s, in)) {
+    s.FileLoaded = 1;
+    s.DecimationFactor = factor;
+    WriteReport report;
+    if (WriteProcessedFile(s, out, &report)) records = report.records.front();
+  }
+  ShutdownAppState(s);
+  return records;
+}
+
+void BM_SaveUnfiltered(benchmark::State& state) {
+  const Recordings& f = Files();
+  for (auto _ : state)
+    if (WriteCopy(f.big, f.out, 1) <= 0) state.SkipWithError("save failed");
+  state.SetBytesProcessed(state.iterations() * FileBytes(f.big));
+  std::remove(f.out.c_str());
+}
+BENCHMARK(BM_SaveUnfiltered)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+void BM_Decimate40(benchmark::State& state) {
+  const Recordings& f = Files();
+  for (auto _ : state)
+    if (WriteCopy(f.big, f.out, 40) <= 0) state.SkipWithError("decimation failed");
+  state.SetBytesProcessed(state.iterations() * FileBytes(f.big));
+  std::remove(f.out.c_str());
+}
+BENCHMARK(BM_Decimate40)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// The yardstick: the same file copied with read and write in 1 MiB pieces.
+void BM_PlainCopyYardstick(benchmark::State& state) {
+  const Recordings& f = Files();
+  std::vector<char> buf(1 << 20);
+  for (auto _ : state) {
+    int from = open(f.big.c_str(), O_RDONLY);
+    int to = open(f.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ssize_t n;
+    while ((n = read(from, buf.data(), buf.size())) > 0)
+      if (write(to, buf.data(), static_cast<size_t>(n)) != n) state.SkipWithError("write");
+    close(from);
+    if (close(to) != 0) state.SkipWithError("close");
+  }
+  state.SetBytesProcessed(state.iterations() * FileBytes(f.big));
+  std::remove(f.out.c_str());
+}
+BENCHMARK(BM_PlainCopyYardstick)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+long ResidentKiB() {
+  std::ifstream statm("/proc/self/statm");
+  long size = 0, resident = 0;
+  statm >> size >> resident;
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// The process's peak resident memory (VmHWM) in KiB.
+long PeakResidentKiB() {
+  std::ifstream status("/proc/self/status");
+  std::string word;
+  while (status >> word)
+    if (word == "VmHWM:") {
+      long kib = 0;
+      status >> kib;
+      return kib;
+    }
+  return -1;
+}
+
+// Starts the peak over: a forked child otherwise inherits its parent's.
+void ResetPeakResident() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+// Peak resident memory of a child process that writes one copy, and its growth
+// over the child's start. Arguments: decimation factor, recording (0 small, 1 big).
+void BM_WritePeakResidentMemory(benchmark::State& state) {
+  const Recordings& f = Files();
+  const int factor = static_cast<int>(state.range(0));
+  const std::string& in = state.range(1) ? f.big : f.small;
+  long peakKiB = 0, startKiB = 0;
+  for (auto _ : state) {
+    int fds[2];
+    if (pipe(fds) != 0) state.SkipWithError("pipe");
+    pid_t pid = fork();
+    if (pid == 0) {
+      ResetPeakResident();
+      long values[2] = {ResidentKiB(), 0};
+      int ok = WriteCopy(in, f.out, factor) > 0;
+      values[1] = ok ? PeakResidentKiB() : -1;
+      ssize_t w = write(fds[1], values, sizeof values);
+      _exit(w == sizeof values ? 0 : 1);
+    }
+    long values[2] = {};
+    ssize_t r = read(fds[0], values, sizeof values);
+    close(fds[0]);
+    close(fds[1]);
+    waitpid(pid, nullptr, 0);
+    if (r != sizeof values || values[1] < 0) state.SkipWithError("child");
+    startKiB = values[0];
+    peakKiB = values[1];
+  }
+  state.counters["input_MB"] = FileBytes(in) / 1e6;
+  state.counters["rss_peak_MiB"] = peakKiB / 1024.0;
+  state.counters["rss_growth_MiB"] = (peakKiB - startKiB) / 1024.0;
+  std::remove(f.out.c_str());
+}
+BENCHMARK(BM_WritePeakResidentMemory)
+    ->ArgsProduct({{1, 40}, {0, 1}})
+    ->ArgNames({"factor", "big"})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+}  // namespace
