@@ -138,7 +138,9 @@ long PeakResidentKiB() {
 }
 
 // Starts the peak over: a forked child otherwise inherits its parent's.
-void ResetPeakResident() { std::ofstream("/proc/self/clear_refs") << "5"; }
+void ResetPeakResident() {
+  std::ofstream("/proc/self/clear_refs") << "5";
+}
 
 // Peak resident memory of a child process that writes one copy, and its growth
 // over the child's start. Arguments: decimation factor, recording (0 small, 1 big).

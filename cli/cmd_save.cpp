@@ -20,14 +20,13 @@ int CornerIndex(const std::string& text) {
 }
 
 // Applies a comma-separated list of 1-based channel slots to flags of OutHeader.
-std::string ApplyChannelList(const std::string& option, const std::string& text, const std::string& path,
-                             AppState& s, int32_t (RecorderHeader::*flags)[kChannels], int32_t value) {
+std::string ApplyChannelList(const std::string& option, const std::string& text, const std::string& path, AppState& s,
+                             int32_t (RecorderHeader::*flags)[kChannels], int32_t value) {
   for (const std::string& item : SplitList(text)) {
     long long slot = 0;
     if (!ParseInt(item, slot) || slot < 1 || slot > kChannels)
       return "--" + option + " takes channel numbers from 1 to 6, comma-separated";
-    if (!s.OutHeader.ChannelEnabled[slot - 1])
-      return "channel " + std::to_string(slot) + " is not enabled in " + path;
+    if (!s.OutHeader.ChannelEnabled[slot - 1]) return "channel " + std::to_string(slot) + " is not enabled in " + path;
     (s.OutHeader.*flags)[slot - 1] = value;
   }
   return {};
@@ -49,8 +48,8 @@ int Write(const std::string& command, Session& session, const Args& args) {
   if (s.DecimationFactor >= 2) std::cout << ", each from " << s.DecimationFactor << " input records";
   std::cout << "\n";
   if (report.recordsLeftOut > 0)
-    std::cout << "The last " << report.recordsLeftOut << " input records do not fill a group of "
-              << s.DecimationFactor << " and were left out.\n";
+    std::cout << "The last " << report.recordsLeftOut << " input records do not fill a group of " << s.DecimationFactor
+              << " and were left out.\n";
   return 0;
 }
 
@@ -95,20 +94,23 @@ int RunDecimate(const Args& args) {
   return Write("decimate", session, args);
 }
 
-const CliCommand kSaveCommand{
-    "save", "write a filtered copy of a recording, channels inverted or dropped",
-    "Usage: zorvan save FILE [options]\n"
-    "Writes every record of FILE through the record pipeline of File, Save File: the\n"
-    "header re-encoded, the samples optionally low-pass filtered, channels inverted\n"
-    "or dropped (the others move down a slot).\n\nOptions:\n"
-    "  --out PATH       the output (default: FILE's folder, its name + _MOD.bin)\n"
-    "  --filter CORNER  low-pass filter, corner 5, 10, 20, 50, 100 or 200 samples\n"
-    "  --invert LIST    channels to negate, by slot number 1..6, comma-separated\n"
-    "  --drop LIST      channels to leave out, by slot number 1..6, comma-separated\n",
-    {}, {"out", "filter", "invert", "drop"}, RunSave};
+const CliCommand kSaveCommand{"save",
+                              "write a filtered copy of a recording, channels inverted or dropped",
+                              "Usage: zorvan save FILE [options]\n"
+                              "Writes every record of FILE through the record pipeline of File, Save File: the\n"
+                              "header re-encoded, the samples optionally low-pass filtered, channels inverted\n"
+                              "or dropped (the others move down a slot).\n\nOptions:\n"
+                              "  --out PATH       the output (default: FILE's folder, its name + _MOD.bin)\n"
+                              "  --filter CORNER  low-pass filter, corner 5, 10, 20, 50, 100 or 200 samples\n"
+                              "  --invert LIST    channels to negate, by slot number 1..6, comma-separated\n"
+                              "  --drop LIST      channels to leave out, by slot number 1..6, comma-separated\n",
+                              {},
+                              {"out", "filter", "invert", "drop"},
+                              RunSave};
 
 const CliCommand kDecimateCommand{
-    "decimate", "write a low-pass filtered copy keeping every F-th sample",
+    "decimate",
+    "write a low-pass filtered copy keeping every F-th sample",
     "Usage: zorvan decimate FILE --factor F [options]\n"
     "Filters every sample with the order-4 low-pass of the corner and keeps every\n"
     "F-th: F input records make one output record, whose rate code is divided by F.\n"
@@ -116,4 +118,6 @@ const CliCommand kDecimateCommand{
     "  --factor F       40, 80 or 200\n"
     "  --corner CORNER  corner of the filter, 5, 10, 20, 50, 100 or 200 samples (default 5)\n"
     "  --out PATH       the output (default: FILE's folder, its name + _DEC.bin)\n",
-    {}, {"factor", "corner", "out"}, RunDecimate};
+    {},
+    {"factor", "corner", "out"},
+    RunDecimate};

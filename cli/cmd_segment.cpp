@@ -53,18 +53,24 @@ int RunConcat(const Args& args) {
 }
 
 const CliCommand kSegmentCommand{
-    "segment", "split a recording into files of N records each",
+    "segment",
+    "split a recording into files of N records each",
     "Usage: zorvan segment FILE --blocks N\n"
     "Writes the records of FILE, through the record pipeline, into FILE's path\n"
     "without its extension + _01.bin, _02.bin, …, N records each. A new file is\n"
     "started as soon as one is full (so a whole multiple of N leaves an empty last file).\n",
-    {}, {"blocks"}, RunSegment};
+    {},
+    {"blocks"},
+    RunSegment};
 
 const CliCommand kConcatCommand{
-    "concat", "join recordings into one file, ordered by their names",
+    "concat",
+    "join recordings into one file, ordered by their names",
     "Usage: zorvan concat FILE FILE... [--out PATH]\n"
     "Joins every record of the files, each with its own header, ordered by the part of\n"
     "the name that starts three characters before its first \".b\" (X_007.bin: 007.bin).\n\n"
     "Options:\n"
     "  --out PATH  the output (default: the first file's folder and name + _CONCAT.bin)\n",
-    {}, {"out"}, RunConcat};
+    {},
+    {"out"},
+    RunConcat};

@@ -18,7 +18,7 @@ int RunSync(const Args& args) {
   const int written = SynchronizeInto(session.state, paths, &report, &plan);
   for (size_t i = 0; i < report.outputs.size() && i < plan.files.size(); ++i)
     std::cout << "Wrote " << report.outputs[i] << ": " << report.records[i] << " records, "
-              << plan.files[i].samplesToStart << " samples skipped at the start\n";
+              << plan.files[i].SamplesToStart << " samples skipped at the start\n";
   if (written < 0) {
     std::string why = report.failedPath.empty() ? "" : " (" + report.failedPath;
     if (!why.empty()) why += report.err ? std::string(": ") + std::strerror(report.err) + ")" : ")";
@@ -30,9 +30,12 @@ int RunSync(const Args& args) {
 }
 
 const CliCommand kSyncCommand{
-    "sync", "cut recordings of one sampling rate to a common start and length",
+    "sync",
+    "cut recordings of one sampling rate to a common start and length",
     "Usage: zorvan sync FILE FILE...\n"
     "Writes for each file its path without .bin + _SYNC.bin: the copy starts at the\n"
     "latest start among the files and all copies have the same length, a multiple of\n"
     "5120 samples. Files that are empty or end inside their first two records are left out.\n",
-    {}, {}, RunSync};
+    {},
+    {},
+    RunSync};

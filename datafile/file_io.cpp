@@ -149,4 +149,6 @@ FileWriteSystem& RealFileSystem() {
   return system;
 }
 
-FileWriteSystem& WriteSystemOf(AppState& s) { return s.WriteSystem ? *s.WriteSystem : RealFileSystem(); }
+FileWriteSystem& WriteSystemOf(AppState& s) {
+  return s.WriteSystem ? *s.WriteSystem : RealFileSystem();
+}

@@ -15,7 +15,9 @@ std::string SegmentBase(const std::string& path) {
   return path.substr(0, path.size() - title.size() + dot);
 }
 
-std::string SegmentName(const std::string& base, int number) { return base + Format("_%02d", number) + ".bin"; }
+std::string SegmentName(const std::string& base, int number) {
+  return base + Format("_%02d", number) + ".bin";
+}
 
 int SplitFile(AppState& s, const std::string& path, unsigned blocksPerFile, WriteReport* report) {
   if (!s.FileLoaded || path.empty()) {
@@ -23,8 +25,7 @@ int SplitFile(AppState& s, const std::string& path, unsigned blocksPerFile, Writ
     return 0;
   }
   if (blocksPerFile < 1) {
-    ShowMessage(*s.host, "The size of the output files must be at least 1 block; nothing was written.",
-                MsgIcon::Error);
+    ShowMessage(*s.host, "The size of the output files must be at least 1 block; nothing was written.", MsgIcon::Error);
     return 0;
   }
   if (CountEnabled(s.OutHeader) == 0) {

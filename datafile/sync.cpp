@@ -23,8 +23,7 @@ bool SameLayout(const RecorderHeader& a, const RecorderHeader& b) {
 }
 
 void LeaveOut(AppState& s, const std::string& path, const std::string& why) {
-  ShowMessage(*s.host, FileTitleOf(path) + " " + why + "; it is left out of the synchronization.",
-              MsgIcon::Warning);
+  ShowMessage(*s.host, FileTitleOf(path) + " " + why + "; it is left out of the synchronization.", MsgIcon::Warning);
 }
 
 enum class Survey { Taken, LeftOut, Error };
@@ -80,35 +79,38 @@ Survey SurveyFile(AppState& s, const std::string& path, SyncFile& file, uint64_t
   }
   file.path = path;
   file.records = records;
-  file.numEnabledChans = CountEnabled(file.first);
-  file.sampsPerBlock = SampsPerBlockOf(file.first);
+  file.NumEnabledChans = CountEnabled(file.first);
+  file.SampsPerBlock = SampsPerBlockOf(file.first);
   file.blockBytes = BlockBytes(file.first);
   // The start's seconds already hold the fraction of the first-sample time.
   const RecordTime& t = file.first.StartTime;
   const double whole = std::floor(t.second);
-  file.startSecond = PosixSeconds(t.year, t.month, t.day, t.hour, t.minute, static_cast<int>(whole));
-  file.startFraction = t.second - whole;
+  file.AcquireSeconds = PosixSeconds(t.year, t.month, t.day, t.hour, t.minute, static_cast<int>(whole));
+  file.AcquireFraction = t.second - whole;
   return Survey::Taken;
 }
 
 double SecondsAfter(const SyncFile& a, const SyncFile& b) {
-  return static_cast<double>(a.startSecond - b.startSecond) + (a.startFraction - b.startFraction);
+  return static_cast<double>(a.AcquireSeconds - b.AcquireSeconds) + (a.AcquireFraction - b.AcquireFraction);
 }
 
-long long WholeSamples(double samples) { return static_cast<long long>(std::floor(samples + kSampleTolerance)); }
+long long WholeSamples(double samples) {
+  return static_cast<long long>(std::floor(samples + kSampleTolerance));
+}
 
 // Input records file i needs for its copy: the skipped ones, those written,
 // and one more whose head completes the last output record.
 long long RecordsNeeded(const SyncFile& f) {
-  const long long skip = f.samplesToStart / f.sampsPerBlock;
-  const long long offset = f.samplesToStart - skip * f.sampsPerBlock;
-  return skip + f.recordsToWrite + (offset > 0 ? 1 : 0);
+  const long long skip = f.SamplesToStart / f.SampsPerBlock;
+  const long long offset = f.SamplesToStart - skip * f.SampsPerBlock;
+  return skip + f.recnum + (offset > 0 ? 1 : 0);
 }
 
 bool ReadExactly(AppState& s, std::FILE* f, uint8_t* buf, size_t n, const SyncFile& file, WriteReport* report) {
   int err = 0;
   if (ReadFully(f, buf, n, &err) == n) return true;
-  if (err) ReportErrorAndExit(*s.host, s.ProgramName, err);
+  if (err)
+    ReportErrorAndExit(*s.host, s.ProgramName, err);
   else
     ShowMessage(*s.host, FileTitleOf(file.path) + " ended before its records were read; it changed on disk.",
                 MsgIcon::Error);
@@ -122,11 +124,11 @@ bool ReadExactly(AppState& s, std::FILE* f, uint8_t* buf, size_t n, const SyncFi
 // Writes the synchronized copy of one file into out.
 int WriteSyncCopy(AppState& s, const SyncFile& file, long long clockRate, std::FILE* in, OutputFile& out,
                   Progress& progress, WriteReport* report) {
-  const int S = file.sampsPerBlock;
-  const long long skip = file.samplesToStart / S;
-  const long long o = file.samplesToStart - skip * S;
+  const int S = file.SampsPerBlock;
+  const long long skip = file.SamplesToStart / S;
+  const long long o = file.SamplesToStart - skip * S;
   const size_t L = static_cast<size_t>(file.blockBytes);
-  const size_t b = static_cast<size_t>(o) * static_cast<size_t>(file.numEnabledChans) * 3;
+  const size_t b = static_cast<size_t>(o) * static_cast<size_t>(file.NumEnabledChans) * 3;
   const off_t start = static_cast<off_t>(skip) * static_cast<off_t>(kHeaderBytes + L);
   if (fseeko(in, start, SEEK_SET) != 0) {
     ReportErrorAndExit(*s.host, s.ProgramName, errno);
@@ -142,7 +144,7 @@ int WriteSyncCopy(AppState& s, const SyncFile& file, long long clockRate, std::F
   EncodeHeader(header, h, o0);
   if (b > 0 && !ReadExactly(s, in, cur.data(), L, file, report)) return 0;
 
-  for (int k = 0; k < file.recordsToWrite; ++k) {
+  for (int k = 0; k < file.recnum; ++k) {
     if (k > 0 && b == 0 && !ReadExactly(s, in, header, kHeaderBytes, file, report)) return 0;
     if (!out.Write(header, kHeaderBytes)) {
       ShowWriteError(s, true, out.error(), report);
@@ -214,33 +216,33 @@ int PlanSynchronization(AppState& s, const std::vector<std::string>& paths, Sync
   plan.clockRate = DecoderClockHz(f0.first);
   if (plan.clockRate <= 0) {
     const double tickSpan = static_cast<double>(static_cast<int64_t>(secondTicks - f0.first.FirstSampleTicks));
-    plan.clockRate = static_cast<long long>(tickSpan * fs0 / f0.sampsPerBlock);
+    plan.clockRate = static_cast<long long>(tickSpan * fs0 / f0.SampsPerBlock);
   }
 
   for (size_t i = 1; i < plan.files.size(); ++i)
     if (SecondsAfter(plan.files[i], plan.files[static_cast<size_t>(plan.latest)]) > 0)
       plan.latest = static_cast<int>(i);
   const SyncFile& latest = plan.files[static_cast<size_t>(plan.latest)];
-  long long minSamples = 1000000000;
+  long long MinSamples = 1000000000;
   for (SyncFile& f : plan.files) {
     f.secs = SecondsAfter(latest, f);
-    f.samplesToStart = WholeSamples(f.secs * fs0);
-    minSamples = std::min(minSamples, static_cast<long long>(f.records) * f.sampsPerBlock - f.samplesToStart);
+    f.SamplesToStart = WholeSamples(f.secs * fs0);
+    MinSamples = std::min(MinSamples, static_cast<long long>(f.records) * f.SampsPerBlock - f.SamplesToStart);
   }
-  minSamples = minSamples > 0 ? minSamples / kSyncSampleMultiple * kSyncSampleMultiple : 0;
+  MinSamples = MinSamples > 0 ? MinSamples / kSyncSampleMultiple * kSyncSampleMultiple : 0;
   // Every copy has exactly the common length: shorten it while a copy would
   // need samples beyond the end of its input.
   for (;;) {
     bool fits = true;
     for (SyncFile& f : plan.files) {
-      f.recordsToWrite = static_cast<int>(minSamples / f.sampsPerBlock);
+      f.recnum = static_cast<int>(MinSamples / f.SampsPerBlock);
       if (RecordsNeeded(f) > f.records) fits = false;
     }
-    if (fits || minSamples <= 0) break;
-    minSamples -= kSyncSampleMultiple;
+    if (fits || MinSamples <= 0) break;
+    MinSamples -= kSyncSampleMultiple;
   }
-  plan.minSamples = minSamples;
-  if (minSamples <= 0) {
+  plan.MinSamples = MinSamples;
+  if (MinSamples <= 0) {
     ShowMessage(*s.host,
                 "The recordings overlap by less than " + std::to_string(kSyncSampleMultiple) +
                     " samples; nothing was synchronized.",
@@ -268,7 +270,7 @@ int SynchronizeInto(AppState& s, const std::vector<std::string>& paths, WriteRep
   std::vector<FileId> inputs;
   for (const std::string& path : paths) inputs.push_back(IdOfPath(path));
   uint64_t total = 0;
-  for (const SyncFile& f : plan.files) total += static_cast<uint64_t>(f.recordsToWrite) * (kHeaderBytes + f.blockBytes);
+  for (const SyncFile& f : plan.files) total += static_cast<uint64_t>(f.recnum) * (kHeaderBytes + f.blockBytes);
 
   s.host->SetCursor(CursorShape::Wait);
   Progress progress(s, "Synchronizing", total);
@@ -300,11 +302,13 @@ int SynchronizeInto(AppState& s, const std::vector<std::string>& paths, WriteRep
     }
     int ok = WriteSyncCopy(s, f, plan.clockRate, in, *created.file, progress, report);
     std::fclose(in);
-    if (ok) ok = CloseOutput(s, *created.file, report);
-    else created.file->Close();  // keeps what was written before the error
+    if (ok)
+      ok = CloseOutput(s, *created.file, report);
+    else
+      created.file->Close();  // keeps what was written before the error
     if (report) {
       report->outputs.push_back(f.outPath);
-      report->records.push_back(f.recordsToWrite);
+      report->records.push_back(f.recnum);
       if (!ok && report->failedPath.empty()) report->failedPath = f.outPath;
     }
     if (!ok) {

@@ -19,22 +19,24 @@ struct SyncFile {
   std::string path;
   std::string outPath;
   RecorderHeader first{};   // its first record's header
-  int numEnabledChans = 0;  // of the first record
-  int sampsPerBlock = 0;    // of the first record
+  int NumEnabledChans = 0;  // of the first record
+  int SampsPerBlock = 0;    // of the first record
   uint64_t blockBytes = 0;  // of every record used
   int records = 0;          // complete records with the first record's channel set and length
-  int64_t startSecond = 0;  // start of the first sample: whole seconds since 1970-01-01 …
-  double startFraction = 0; // … and the fraction of the second
-  double secs = 0;          // delay of its start behind the latest start
-  long long samplesToStart = 0;
-  int recordsToWrite = 0;
+  // AcquireTimes: the start of its first sample in seconds since 1970-01-01,
+  // whole seconds and fraction apart so that differences keep their precision.
+  int64_t AcquireSeconds = 0;
+  double AcquireFraction = 0;
+  double secs = 0;  // delay of its start behind the latest start
+  long long SamplesToStart = 0;
+  int recnum = 0;  // records to write
 };
 
 struct SyncPlan {
   std::vector<SyncFile> files;  // the recordings taken, in the order given
   int latest = 0;               // index of the latest start
   long long clockRate = 0;      // sync-clock ticks per second of files[0]
-  long long minSamples = 0;     // common length in samples per channel
+  long long MinSamples = 0;     // common length in samples per channel
 };
 
 /// Reads the recordings' first records and lengths and plans the copies.

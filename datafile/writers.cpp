@@ -1,8 +1,8 @@
 #include "datafile/writers.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <optional>
 
@@ -22,8 +22,12 @@ const char* const kBlockWriteError = "SaveData Write error %d";
 constexpr double kCountsPerSpan = 16777216.0;  // 2^24 counts span AdcSpanMilliVolts
 
 // A count as mV at the recorder's input (no sensor scale), and back.
-double CountsToMv(double counts, double span, int gain) { return counts * span / kCountsPerSpan / gain; }
-double MvToCounts(double mv, double span, int gain) { return mv * kCountsPerSpan * gain / span; }
+double CountsToMv(double counts, double span, int gain) {
+  return counts * span / kCountsPerSpan / gain;
+}
+double MvToCounts(double mv, double span, int gain) {
+  return mv * kCountsPerSpan * gain / span;
+}
 
 void TellWriteError(AppState& s, const char* format, int err, WriteReport* report) {
   ShowMessage(*s.host, Format(format, err), MsgIcon::Error);
@@ -92,7 +96,9 @@ std::string BaseOfTitle(const std::string& title) {
   return title;
 }
 
-std::string OutputDirectory(const AppState& s) { return WithSeparator(s.SaveInDataDir ? s.DataDir : s.WorkDir); }
+std::string OutputDirectory(const AppState& s) {
+  return WithSeparator(s.SaveInDataDir ? s.DataDir : s.WorkDir);
+}
 
 std::string DefaultSaveName(const AppState& s) {
   return OutputDirectory(s) + BaseOfTitle(s.CurrentFileTitle) + (s.DecimationFactor >= 2 ? "_DEC.bin" : "_MOD.bin");
@@ -165,10 +171,10 @@ NextRecord ReadNextRecord(AppState& s, WriterInput& in, InputRecord& rec) {
 }
 
 void TellNoChannels(AppState& s, const WriterInput& in) {
-  ShowMessage(*s.host,
-              "Record " + std::to_string(in.records) + " of " + in.title +
-                  " has no enabled channel; the copy ends before it.",
-              MsgIcon::Warning);
+  ShowMessage(
+      *s.host,
+      "Record " + std::to_string(in.records) + " of " + in.title + " has no enabled channel; the copy ends before it.",
+      MsgIcon::Warning);
 }
 
 Progress::Progress(AppState& s, std::string what, uint64_t totalBytes)
@@ -421,9 +427,9 @@ int DecimateToFile(AppState& s, WriterInput& in, OutputFile& out, Progress& prog
     for (int r = 0; r < S; ++r)
       for (int j = 0; j < m; ++j, p += 3) {
         const int ch = outCh[j];
-        EncodeSample(first.ChannelEnabled[ch]
-                         ? MvToCounts(kept[static_cast<size_t>(ch)][static_cast<size_t>(r)], span, first.ChannelGain[ch])
-                         : 0.0,
+        EncodeSample(first.ChannelEnabled[ch] ? MvToCounts(kept[static_cast<size_t>(ch)][static_cast<size_t>(r)], span,
+                                                           first.ChannelGain[ch])
+                                              : 0.0,
                      p);
       }
     if (!out.Write(outBlock.data(), outBytes)) {
@@ -459,8 +465,10 @@ int WriteProcessedFile(AppState& s, const std::string& outPath, WriteReport* rep
   int records = 0;
   int ok = decimate ? DecimateToFile(s, in, *out, progress, records, report)
                     : SaveData(s, in, *out, false, progress, records, report);
-  if (ok) ok = CloseOutput(s, *out, report);
-  else out->Close();  // keeps what was written before the error
+  if (ok)
+    ok = CloseOutput(s, *out, report);
+  else
+    out->Close();  // keeps what was written before the error
   if (!ok && report) {
     if (in.err) report->err = in.err;
     report->failedPath = in.err ? in.path : outPath;

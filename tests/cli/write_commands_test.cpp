@@ -33,7 +33,9 @@ ToolRun Zorvan(const std::string& args, const TempDir& dir) {
   return run;
 }
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
 
 TEST(WriteCommands, SaveAndDecimatePrintWhatTheyWrote) {
   TempDir dir;
@@ -67,7 +69,8 @@ TEST(WriteCommands, SegmentConcatAndSyncNameTheirOutputs) {
   ASSERT_EQ(seg.status, 0) << seg.err;
   EXPECT_EQ(seg.out, "Wrote run_01.bin: 2 records\nWrote run_02.bin: 2 records\nWrote run_03.bin: 1 records\n");
 
-  for (const char* name : {"north_002.bin", "south_001.bin", "east_003.bin"}) WriteRecording(dir, name, SmallRecording(1));
+  for (const char* name : {"north_002.bin", "south_001.bin", "east_003.bin"})
+    WriteRecording(dir, name, SmallRecording(1));
   ToolRun cat = Zorvan("concat north_002.bin south_001.bin east_003.bin", dir);
   ASSERT_EQ(cat.status, 0) << cat.err;
   EXPECT_EQ(cat.out,

@@ -69,9 +69,9 @@ TEST_F(SplitTest, WriteErrorStopsTheSplitWithItsMessage) {
 
 TEST_F(SplitTest, ConcatenationKeyStartsThreeCharactersBeforeTheFirstDotB) {
   EXPECT_EQ(ConcatenationKey("/d/X_007.bin"), "007.bin");
-  EXPECT_EQ(ConcatenationKey("/d/ab.bin"), "ab.bin");    // ".b" too early: the whole name
-  EXPECT_EQ(ConcatenationKey("/d/site_3"), "site_3");    // no ".b": the whole name
-  EXPECT_EQ(ConcatenationKey("/d.b/run_2"), "run_2");    // only the file name counts
+  EXPECT_EQ(ConcatenationKey("/d/ab.bin"), "ab.bin");  // ".b" too early: the whole name
+  EXPECT_EQ(ConcatenationKey("/d/site_3"), "site_3");  // no ".b": the whole name
+  EXPECT_EQ(ConcatenationKey("/d.b/run_2"), "run_2");  // only the file name counts
   EXPECT_EQ(SortForConcatenation({"/d/north_002.bin", "/d/south_001.bin", "/d/east_003.bin"}),
             (std::vector<std::string>{"/d/south_001.bin", "/d/north_002.bin", "/d/east_003.bin"}));
 }

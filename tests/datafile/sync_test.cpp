@@ -8,9 +8,9 @@
 
 namespace {
 
-SynthOptions Recording(int records, double startSecond, uint64_t seed, uint32_t rate = 1000) {
+SynthOptions Recording(int records, double AcquireSeconds, uint64_t seed, uint32_t rate = 1000) {
   SynthOptions o = SmallRecording(records);
-  o.start.second = startSecond;
+  o.start.second = AcquireSeconds;
   o.seed = seed;
   o.rateCode = rate;
   return o;
@@ -25,9 +25,9 @@ TEST_F(SyncTest, LaterStartIsReachedBySkippingSamplesAndReblocking) {
   ASSERT_EQ(SynchronizeInto(s, {early, late}, nullptr, &plan), 2);
   ASSERT_EQ(plan.files.size(), 2u);
   EXPECT_EQ(plan.latest, 1);
-  EXPECT_EQ(plan.files[0].samplesToStart, 1500);
-  EXPECT_EQ(plan.files[1].samplesToStart, 0);
-  EXPECT_EQ(plan.minSamples, 46080);  // (51200 − 1500) down to a multiple of 5120
+  EXPECT_EQ(plan.files[0].SamplesToStart, 1500);
+  EXPECT_EQ(plan.files[1].SamplesToStart, 0);
+  EXPECT_EQ(plan.MinSamples, 46080);  // (51200 − 1500) down to a multiple of 5120
   EXPECT_NEAR(plan.clockRate, 32768000, 1);
 
   auto in = ReadRecords(early), out = ReadRecords(dir / "early_SYNC.bin");
@@ -59,7 +59,7 @@ TEST_F(SyncTest, StartMoreThanARecordLaterSkipsWholeRecordsFirst) {
   std::string late = WriteRecording(dir, "late.bin", Recording(12, 13.0, 2));
   SyncPlan plan;
   ASSERT_EQ(SynchronizeInto(s, {early, late}, nullptr, &plan), 2);
-  EXPECT_EQ(plan.files[0].samplesToStart, 3000);  // one record of 2560 and 440 samples
+  EXPECT_EQ(plan.files[0].SamplesToStart, 3000);  // one record of 2560 and 440 samples
   auto in = ReadRecords(early), out = ReadRecords(dir / "early_SYNC.bin");
   ASSERT_EQ(out.size(), 10u);
   EXPECT_NEAR(SecondsBetween(out[0].h.StartTime, ReadRecords(late)[0].h.StartTime), 0.0, 1e-6);
@@ -75,7 +75,7 @@ TEST_F(SyncTest, CommonLengthIsTheShortestFileInWholeMultiplesOf5120) {
     paths.push_back(WriteRecording(dir, "f" + std::to_string(i) + ".bin", Recording(records[i], 10.0, i + 1)));
   SyncPlan plan;
   ASSERT_EQ(SynchronizeInto(s, paths, nullptr, &plan), 3);
-  EXPECT_EQ(plan.minSamples, 230400);
+  EXPECT_EQ(plan.MinSamples, 230400);
   for (int i = 0; i < 3; ++i) {
     auto out = ReadRecords(dir / ("f" + std::to_string(i) + "_SYNC.bin"));
     EXPECT_EQ(out.size(), 90u);
@@ -121,8 +121,7 @@ TEST_F(SyncTest, DifferentRatesOrAnOutputThatIsAnInputWriteNothing) {
   const std::vector<uint8_t> before = ReadBytes(c);
   host.messages.clear();
   EXPECT_EQ(SynchronizeInto(s, {c, a}), -1);
-  EXPECT_EQ(host.MessageTexts(),
-            std::vector<std::string>{c + " is one of the files being read; nothing was written."});
+  EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{c + " is one of the files being read; nothing was written."});
   EXPECT_EQ(ReadBytes(c), before);
   EXPECT_FALSE(std::filesystem::exists(dir / "a_SYNC_SYNC.bin"));
 }

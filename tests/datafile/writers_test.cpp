@@ -24,13 +24,15 @@ struct ReferenceOrder4 {
       yv[i] = yv[i + 1];
     }
     xv[4] = x;
-    yv[4] = (xv[0] + xv[4]) + 4 * (xv[1] + xv[3]) + 6 * xv[2] + c[0] * yv[0] + c[1] * yv[1] + c[2] * yv[2] +
-            c[3] * yv[3];
+    yv[4] =
+        (xv[0] + xv[4]) + 4 * (xv[1] + xv[3]) + 6 * xv[2] + c[0] * yv[0] + c[1] * yv[1] + c[2] * yv[2] + c[3] * yv[3];
     return yv[4] / gain;
   }
 };
 
-double Millivolts(int32_t count, int gain) { return count * 10000.0 / 16777216.0 / gain; }
+double Millivolts(int32_t count, int gain) {
+  return count * 10000.0 / 16777216.0 / gain;
+}
 int32_t CountOf(double mv, int gain) {
   uint8_t b[3];
   EncodeSample(mv * 16777216.0 * gain / 10000.0, b);
@@ -332,7 +334,8 @@ TEST_F(SaveTest, OutputThatIsTheInputUnderAnyNameIsRefused) {
     host.messages.clear();
     s.OutHeader.ChannelInvert[0] = 1;
     EXPECT_EQ(Save(out), 0);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{out + " is one of the files being read; nothing was written."});
+    EXPECT_EQ(host.MessageTexts(),
+              std::vector<std::string>{out + " is one of the files being read; nothing was written."});
     EXPECT_EQ(ReadBytes(in), before);
   }
 }
