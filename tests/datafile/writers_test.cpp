@@ -324,6 +324,36 @@ TEST_F(SaveTest, FullDeviceIsReportedAsAWriteError) {
   EXPECT_EQ(report.err, ENOSPC);
 }
 
+// A host that records the progress reports and the cursor shown with each.
+class ProgressHost : public HeadlessPlatform {
+ public:
+  std::vector<std::pair<double, CursorShape>> reports;
+  void ReportProgress(const std::string& what, double fraction) override {
+    if (what.find("site.bin") != std::string::npos) reports.emplace_back(fraction, cursor);
+  }
+};
+
+TEST(SaveProgress, RisesToTheEndUnderTheWaitCursor) {
+  TempDir dir;
+  std::string in = WriteRecording(dir, "site.bin", SmallRecording(120));
+  ProgressHost host;
+  AppState s;
+  InitAppState(s, host, StartupOptions{dir.path(), false, false});
+  ASSERT_EQ(LoadRecorderFile(s, in), 1);
+  s.FileLoaded = 1;
+  for (int factor : {1, 40}) {
+    host.reports.clear();
+    s.DecimationFactor = factor;
+    ASSERT_EQ(WriteProcessedFile(s, dir / "out.bin"), 1);
+    ASSERT_GT(host.reports.size(), 50u);
+    for (size_t i = 1; i < host.reports.size(); ++i) ASSERT_GT(host.reports[i].first, host.reports[i - 1].first);
+    EXPECT_EQ(host.reports.back().first, 1.0);
+    for (const auto& report : host.reports) EXPECT_EQ(report.second, CursorShape::Wait);
+    EXPECT_EQ(host.cursor, CursorShape::Arrow);
+  }
+  ShutdownAppState(s);
+}
+
 TEST_F(SaveTest, OutputThatIsTheInputUnderAnyNameIsRefused) {
   std::string in = WriteRecording(dir, "site.bin", SmallRecording(3));
   const std::vector<uint8_t> before = ReadBytes(in);
