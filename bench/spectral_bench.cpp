@@ -31,7 +31,8 @@ void BM_Four1(benchmark::State& state) {
     benchmark::ClobberMemory();
   }
   const double work = static_cast<double>(N) * std::log2(static_cast<double>(N));
-  // Seconds per iteration divided by N·log2 N, shown in ns.
+  // Time per iteration divided by N·log2 N, in ns (Google Benchmark prints an
+  // inverted rate with an "s" suffix: read "1.2s" as 1.2 ns per N·log2 N).
   state.counters["ns_per_NlogN"] =
       benchmark::Counter(work * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
