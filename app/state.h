@@ -154,6 +154,12 @@ struct AppState {
   int SaveInDataDir = 1;            // outputs are offered in DataDir, else in WorkDir
   unsigned BlocksPerSegment = 100;  // records per file of a split
   class FileWriteSystem* WriteSystem = nullptr;  // the writers' file system; null: the real one
+
+  // Window and mouse state.
+  int LastClick[2] = {};          // x, y of the last normal-mode click (or marker drawn)
+  int CursorIndex = 0;            // point index of the cursor cross
+  int Markers[kMaxMarkers] = {};  // marked point indices, in the order added
+  int MarkerCount = 0;
 };
 
 struct StartupOptions {
