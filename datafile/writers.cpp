@@ -34,10 +34,13 @@ void TellWriteError(AppState& s, const char* format, int err, WriteReport* repor
   if (report) report->err = err;
 }
 
-// Order-4 rows of the decimating filter for the corners whose display filter is of order 8.
+// Order-4 rows of the decimating filter for the corners whose display filter
+// is of order 8, with the design table's gain. The filter divides by the gain
+// at zero frequency of the coefficients themselves, as the display filter
+// does, so that a constant comes out unchanged.
 struct Order4Row {
   double c[4];
-  double gain;
+  double tableGain;
 };
 const Order4Row kDecimationRows[3] = {
     {{-0.030118875, 0.1826756978, -0.6799785269, 0.782095198}, 21.46710182},
@@ -322,8 +325,9 @@ int SaveData(AppState& s, WriterInput& in, OutputFile& out, bool ownHeaders, Pro
 bool DecimationFilter(int corner, double c[4], double& gain) {
   if (corner >= 1 && corner <= 3) {
     const Order4Row& row = kDecimationRows[corner - 1];
-    for (int i = 0; i < 4; ++i) c[i] = row.c[i];
-    gain = row.gain;
+    double feedback = 0;
+    for (int i = 0; i < 4; ++i) feedback += c[i] = row.c[i];
+    gain = 16.0 / (1.0 - feedback);  // Σ of the weights 1, 4, 6, 4, 1
     return true;
   }
   const LowPassDesign* design = LowPassDesignOf(corner);

@@ -152,8 +152,9 @@ int DecimateToFile(AppState& s, WriterInput& in, OutputFile& out, Progress& prog
 /// GpsSyncClock in Hz, divided by 4 for rate codes 250 and 62; 0 without a clock.
 int32_t DecoderClockHz(const RecorderHeader& h);
 
-/// Order-4 feedback coefficients c[0..3] and gain of the decimating filter of
-/// a corner index 1..6 (5 … 200 samples); false for other indices.
+/// Order-4 feedback coefficients c[0..3] and gain at zero frequency of the
+/// decimating filter of a corner index 1..6 (5 … 200 samples); false for other
+/// indices.
 bool DecimationFilter(int corner, double c[4], double& gain);
 
 extern const char* const kNoDataMessage;  // "No data to save - read some first"

@@ -246,7 +246,9 @@ TEST_F(SaveTest, DecimationBy40JoinsFortyRecordsIntoOneAndDropsAnIncompleteGroup
     EXPECT_NEAR(SecondsBetween(input[g * 40].h.StartTime, output[g].h.StartTime), 0.0, 1e-6);
   }
   for (int j = 0; j < 4; ++j) {
-    ReferenceOrder4 f{{-0.030118875, 0.1826756978, -0.6799785269, 0.782095198}, 21.46710182};
+    // The 5-sample row; divided by its gain at zero frequency, 16 / (1 − Σ c) ≈ 21.46710182.
+    ReferenceOrder4 f{{-0.030118875, 0.1826756978, -0.6799785269, 0.782095198},
+                      16.0 / (1.0 - (-0.030118875 + 0.1826756978 + -0.6799785269 + 0.782095198))};
     const int gain = input[0].h.ChannelGain[j];
     for (size_t r = 0; r < 80; ++r)
       for (int row = 0; row < 2560; ++row) {
@@ -281,6 +283,30 @@ TEST_F(SaveTest, DecimationBy200KeepsEqualSpacingAcrossRecords) {
         ASSERT_EQ(SampleAt(output[0], static_cast<int>(g / 200), 0), CountOf(y, gain)) << g;
       }
     }
+}
+
+TEST_F(SaveTest, DecimationKeepsAConstantForEveryCorner) {
+  std::string in = WriteRecording(dir, "flat.bin", SmallRecording(80, "Hx"));
+  std::vector<uint8_t> bytes = ReadBytes(in);
+  const size_t record = kHeaderBytes + 2560 * 3;
+  for (size_t r = 0; r < 80; ++r)
+    for (size_t i = 0; i < 2560; ++i) {
+      uint8_t* p = &bytes[r * record + kHeaderBytes + i * 3];
+      p[0] = 0, p[1] = 0x30, p[2] = 0x39;  // 12345 counts
+    }
+  WriteBytes(in, bytes);
+  for (int corner = 1; corner <= 6; ++corner) {
+    ASSERT_EQ(Open(in), 1);
+    for (int ch = 0; ch < kChannels; ++ch)
+      for (int i = 0; i < AppState::kLowPassTaps; ++i) s.LowPassXv[ch][i] = s.LowPassYv[ch][i] = 0;
+    s.DecimationFactor = 40;
+    s.SaveCorner = corner;
+    std::string out = dir / "flat_dec.bin";
+    ASSERT_EQ(Save(out), 1);
+    auto output = ReadRecords(out);
+    ASSERT_EQ(output.size(), 2u);
+    for (int row = 0; row < 2560; ++row) ASSERT_NEAR(SampleAt(output[1], row, 0), 12345, 1) << corner << " " << row;
+  }
 }
 
 TEST_F(SaveTest, WriteErrorInTheMiddleIsReportedAndTheInputIsUntouched) {
