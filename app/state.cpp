@@ -82,6 +82,8 @@ void ShutdownAppState(AppState& s) {
   std::vector<double>().swap(s.xplotdata);
   std::vector<double>().swap(s.PlotX);
   std::vector<double>().swap(s.eigv);
+  s.SlepianWindows.clear();
+  s.SlepianWindows.shrink_to_fit();
 }
 
 int EnsurePagePoints(AppState& s, int n) {

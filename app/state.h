@@ -140,7 +140,7 @@ struct AppState {
   // Numerics: filter state, tapers, response table.
   static constexpr int kLowPassTaps = 9;         // histories hold order + 1 values (order 8 or 4)
   static constexpr int kMaxResponseRows = 200;
-  int LowPassCorner = 1;                         // 1..6: corner of 5, 10, 20, 50, 100, 200 samples (Part 4.6)
+  int LowPassCorner = 1;                         // 1..6: corner of 5, 10, 20, 50, 100, 200 samples
   double LowPassXv[kChannels][kLowPassTaps] = {};  // input history per channel, shared by both orders
   double LowPassYv[kChannels][kLowPassTaps] = {};  // output history per channel, unscaled
   std::vector<std::vector<double>> SlepianWindows;  // first Slepian taper of each record length used (NW 3.0)

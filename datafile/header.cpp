@@ -1,5 +1,6 @@
 #include "datafile/header.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -91,7 +92,15 @@ void ComputeStartTime(RecorderHeader& h) {
 
 }  // namespace
 
-double ParseDecimal(const char* text) { return std::strtod(text, nullptr); }
+double ParseDecimal(const char* text) {
+  // Independent of the locale: header texts always use a decimal point.
+  while (*text == ' ' || *text == '\t') ++text;
+  if (*text == '+') ++text;
+  double value = 0;
+  const char* end = text + std::strlen(text);
+  if (std::from_chars(text, end, value, std::chars_format::general).ec != std::errc()) return 0.0;
+  return value;
+}
 
 double RateHz(uint32_t code) { return code == 62 ? 62.5 : static_cast<double>(code); }
 

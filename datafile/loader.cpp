@@ -7,6 +7,7 @@
 
 #include "datafile/record_io.h"
 #include "platform/platform.h"
+#include "spectral/response.h"
 
 const char* const kTruncatedPlotMessage = "Plot points exceed %d, plot truncated";
 
@@ -94,6 +95,7 @@ int LoadRecorderFile(AppState& s, const std::string& path) {
 
   s.EndOfFile = 0;
   s.IncompleteTold = 0;
+  ForgetResponseMessages(s);
   s.NumPlotPoints = 0;
   int p = 0;
   uint8_t raw[kHeaderBytes];

@@ -6,7 +6,7 @@
 
 namespace {
 
-// The Part's table, with the zero-frequency gain of each row's coefficients:
+// The design table, with the zero-frequency gain of each row's coefficients:
 // Σ numerator weights (2^order) over 1 − Σ c.
 constexpr std::array<LowPassDesign, 6> MakeDesigns() {
   std::array<LowPassDesign, 6> designs = {{

@@ -1,6 +1,6 @@
 #pragma once
 // The recursive Butterworth low-pass filter of the display path and the file
-// writers (Part 4.6): order 8 for the corners of 5, 10 and 20 samples, order 4
+// writers: order 8 for the corners of 5, 10 and 20 samples, order 4
 // for 50, 100 and 200, one filter state per channel in AppState.
 
 struct AppState;
@@ -11,7 +11,7 @@ struct LowPassDesign {
   int order;          // 8 or 4
   int cornerSamples;  // 5, 10, 20, 50, 100 or 200
   double c[8];        // feedback coefficients c[0 … order−1], oldest output first
-  double tableGain;   // G as the Part's table gives it
+  double tableGain;   // G as the design table gives it
   double gain;        // the gain at zero frequency of these coefficients: Σ weights / (1 − Σ c)
 };
 
@@ -31,7 +31,7 @@ int LowPassCornerSamples(int corner);
 /// leaves every state as it was.
 double LowPassStep(AppState& s, double x, int corner, int ch);
 
-/// The display path for channel ch (ScaleRecordToUnits of Part 3.3), over the
+/// The display path for channel ch (the per-channel step of ScaleRecordToUnits), over the
 /// NumPlotPoints samples: with FilterOn, first primes the filter with the first
 /// W values of yplotdata_prev[ch] (W the corner in samples of LowPassCorner),
 /// then filters x = yplotdata_orig[ch][i]·factor into yplotdata[ch][i], storing

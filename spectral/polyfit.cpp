@@ -61,7 +61,7 @@ int SolveLinear(FitMatrix& A, int m, double X[]) {
 
 namespace {
 
-// Σ_{j=1…m} c[j]·t^(j−1), term by term with the integer power as the Part has it.
+// Σ_{j=1…m} c[j]·t^(j−1), term by term with the integer power routine.
 double EvalTerms(const double c[], int m, double t) {
   double f = 0.0;
   for (int j = 1; j <= m; ++j) f += c[j] * IntPow(t, j - 1);

@@ -1,7 +1,7 @@
 #pragma once
-// Least-squares polynomial fit (Part 4.1): normal equations solved by Gauss
+// Least-squares polynomial fit: normal equations solved by Gauss
 // elimination with full pivoting. Arrays of coefficients, of the solution and
-// of the pivot order are used from element 1, as in the Part.
+// of the pivot order are used from element 1, as in the published routine.
 
 #include <array>
 

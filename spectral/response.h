@@ -1,5 +1,5 @@
 #pragma once
-// Induction-coil response correction (Part 4.3): finding and reading the coil's
+// Induction-coil response correction: finding and reading the coil's
 // response file, and the response at a frequency.
 
 #include <string>
@@ -35,7 +35,7 @@ void ForgetResponseMessages(AppState& s);
 /// for an empty table, else 1.
 int ResponseAt(const AppState& s, double f, double* amplitude, double* phaseDegrees);
 
-/// Part 4.4 step 3i on one bin: the magnitude m becomes 200·m/amplitude and the
+/// The coil correction of one bin: the magnitude m becomes 200·m/amplitude and the
 /// phase phase·π/180 − atan2(re, im). An amplitude of 0 (or not finite) leaves
 /// the bin as it is. Returns 1 when the bin was corrected.
 int CorrectBin(double* re, double* im, double amplitude, double phaseDegrees);

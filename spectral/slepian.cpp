@@ -9,7 +9,7 @@ namespace {
 
 constexpr double kMachepBisect = 1e-15;    // TRIDIB's relative machine precision
 constexpr double kMachepInverse = 1.2e-16;  // TINVIT's relative machine precision
-constexpr double kPi = 3.14159265358979;   // as the Part gives it
+constexpr double kPi = 3.14159265358979;   // the published routine's value
 // TINVIT accepts the first iterate whose growth passes its test. For the taper
 // matrix (relative eigenvalue gap about 3e−8 at 25600 points) that first iterate
 // is only good to about 1e−4 (taper 0 visibly asymmetric); one more iteration of

@@ -1,5 +1,5 @@
 #pragma once
-// Slepian (discrete prolate spheroidal) tapers, Part 4.2: the eigenvectors of
+// Slepian (discrete prolate spheroidal) tapers: the eigenvectors of
 // the symmetric tridiagonal matrix that commutes with the time-bandwidth
 // concentration problem, eigenvalues by bisection (EISPACK TRIDIB) and
 // eigenvectors by inverse iteration (EISPACK TINVIT). The two eigen routines

@@ -1,5 +1,5 @@
 #pragma once
-// Data windows applied to one channel's record before its transform (Part 4.1).
+// Data windows applied to one channel's record before its transform.
 
 struct AppState;
 

@@ -1,5 +1,7 @@
 #include "platform/qt/qimage_surface.h"
 
+#include <clocale>
+
 #include <QFont>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -40,6 +42,8 @@ void EnsureQtGui() {
     static char name[] = "zorvan";
     static char* argv[] = {name, nullptr};
     new QGuiApplication(argc, argv);  // lives as long as the process
+    // Qt takes the user's locale; numbers in files and labels keep the decimal point.
+    std::setlocale(LC_NUMERIC, "C");
   }
   static const bool substituted = [] {
     QFont::insertSubstitution("Arial", "Liberation Sans");

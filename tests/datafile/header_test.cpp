@@ -269,3 +269,15 @@ TEST(Encoding, ZeroOutputRateBecomesOne) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DecimalTexts, LeadingNumberOrZero) {
+  EXPECT_DOUBLE_EQ(ParseDecimal("32.76800"), 32.768);
+  EXPECT_DOUBLE_EQ(ParseDecimal("  +12.5 MHz"), 12.5);
+  EXPECT_DOUBLE_EQ(ParseDecimal("-1e3"), -1000.0);
+  EXPECT_DOUBLE_EQ(ParseDecimal("abc"), 0.0);
+  EXPECT_DOUBLE_EQ(ParseDecimal(""), 0.0);
+}
+
+}  // namespace

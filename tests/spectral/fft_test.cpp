@@ -1,5 +1,5 @@
-// four1 (Part 4.1): against a direct DFT for every power of two up to 4096 in
-// both directions, the round trip, the Part's impulse and constant cases, and
+// four1: against a direct DFT for every power of two up to 4096 in
+// both directions, the round trip, the impulse and constant cases, and
 // bit-for-bit agreement with the published routine.
 
 #include "spectral/fft.h"
@@ -16,7 +16,7 @@
 
 namespace {
 
-// The published routine as the Part gives it, kept as the reference for any
+// The published routine as it was written, kept as the reference for any
 // faster four1: the result must be the same.
 void ReferenceFour1(double data[], unsigned long nn, int isign) {
   unsigned long n = nn << 1, j = 1;

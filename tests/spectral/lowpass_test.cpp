@@ -1,4 +1,4 @@
-// LowPassStep and the display path (Part 4.6): unit gain at zero frequency, −3 dB
+// LowPassStep and the display path: unit gain at zero frequency, −3 dB
 // at the stated cut-off, the numerator weights, the per-channel state shared by
 // both orders, the order-8 flush, the priming from yplotdata_prev, and the
 // filter switched off giving back the scaled raw samples exactly.
@@ -212,7 +212,7 @@ TEST(ScaleChannelForDisplay, ARepaintStartsFromTheStateThePreviousPassLeft) {
   ScaleChannelForDisplay(s, 2, 1.0);
   std::vector<double> first = s.yplotdata[2];
   ScaleChannelForDisplay(s, 2, 1.0);
-  EXPECT_NE(first, s.yplotdata[2]);  // the histories carried over, as the Part has it
+  EXPECT_NE(first, s.yplotdata[2]);  // the histories carry over between paints
 }
 
 TEST(ScaleChannelForDisplay, ShortPlotsKeepAllTheirInputsInsideTheHistory) {

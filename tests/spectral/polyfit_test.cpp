@@ -1,4 +1,4 @@
-// PolyFit, SolveLinear, FindPivot and IntPow (Part 4.1): a line and a cubic
+// PolyFit, SolveLinear, FindPivot and IntPow: a line and a cubic
 // recovered, the RMS misfit, a singular fit keeping the previous coefficients,
 // precision far from x = 0, and the resampled curve.
 

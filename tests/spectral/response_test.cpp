@@ -1,4 +1,4 @@
-// LoadResponse, ResponseAt and the correction (Part 4.3): where the coil file is
+// LoadResponse, ResponseAt and the correction: where the coil file is
 // looked for, the default file and its message (once per name until the next
 // open), the row format and its limits, interpolation and the end rows, and the
 // identity response leaving a spectrum unchanged.

@@ -1,4 +1,4 @@
-// Slepian tapers (Part 4.2): the start-up tapers' symmetry, norm, orthogonality
+// Slepian tapers: the start-up tapers' symmetry, norm, orthogonality
 // and concentration, and agreement with dense eigen-solvers for a small case.
 
 #include "spectral/slepian.h"

@@ -1,4 +1,4 @@
-// ApplyWindow (Part 4.1): the Hanning and Hamming weights for n = 8 and an odd
+// ApplyWindow: the Hanning and Hamming weights for n = 8 and an odd
 // n, type 0 an exact copy, type 3 the Slepian taper of the record's own length,
 // other types leave the output alone.
 
