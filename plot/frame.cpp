@@ -452,7 +452,8 @@ void DrawPlotFrame(AppState& s, Surface& sf, const FrameSpec& f) {
     sf.LineTo(right, top);
   }
 
-  // Left and right sides.
+  // Left and right sides; labelsLeft follows the leftmost Y tick label.
+  int labelsLeft = left;
   if (!f.logy) {
     std::vector<Tick> ticks;
     if (yStepOk) {
@@ -503,6 +504,7 @@ void DrawPlotFrame(AppState& s, Surface& sf, const FrameSpec& f) {
         p.Text(baseRight, y - EF / 3, exp, exponentFont);
       }
       p.Text(baseRight - size.cx, y, base, labelFont);
+      labelsLeft = std::min(labelsLeft, baseRight - size.cx);
     }
     sf.LineTo(left, top);
   } else {
@@ -519,6 +521,7 @@ void DrawPlotFrame(AppState& s, Surface& sf, const FrameSpec& f) {
       if (t.m != 1 || t.k % every != 0) continue;
       int w = p.Extent("10", labelFont).cx;
       p.Text(left - static_cast<int>(1.4 * w) - w, py - F / 2, "10", labelFont);
+      labelsLeft = std::min(labelsLeft, left - static_cast<int>(1.4 * w) - w);
       std::string exp = IntText(t.k);
       int expRight = left - static_cast<int>((t.k < -9 ? 0.004 : 0.007) * W);
       p.Text(expRight - p.Extent(exp, exponentFont).cx, py - static_cast<int>(0.7 * F), exp, exponentFont);
@@ -529,7 +532,9 @@ void DrawPlotFrame(AppState& s, Surface& sf, const FrameSpec& f) {
   // The Y-axis label runs upwards, centred on the panel.
   if (!f.YAxisLabel.empty()) {
     TextSize size = p.Extent(f.YAxisLabel, verticalFont);
-    p.Text(left - 5 * size.cy, top + H / 2 + size.cx / 2, f.YAxisLabel, verticalFont);
+    // Five text heights left of the axis, further out when wide tick labels would touch it.
+    int x = std::min(left - 5 * size.cy, std::max(0, labelsLeft - size.cy - size.cy / 4));
+    p.Text(x, top + H / 2 + size.cx / 2, f.YAxisLabel, verticalFont);
   }
 
   if (!f.logy) {

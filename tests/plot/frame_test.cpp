@@ -452,6 +452,22 @@ TEST(FrameLayout, TitlesAndTheVerticalLabel) {
   EXPECT_TRUE(hasLineTo(kRight, kTop));
   EXPECT_TRUE(hasLineTo(kLeft, kTop));
 
+  // Wide exponent labels push the vertical label out instead of running into it.
+  RecordingSurface wide;
+  FrameSpec big = TimePanel(0, 10, 2);
+  big.left = 300;
+  big.ymin = -20000;
+  big.ymax = 20000;
+  big.ystep = NiceStep(40000);
+  big.YAxisLabel = "Ex, mV/km";
+  DrawPlotFrame(s, wide, big);
+  const RecordedText* vertical = wide.FindText("Ex, mV/km");
+  ASSERT_NE(vertical, nullptr);
+  for (const RecordedText& t : wide.texts)
+    if (t.font.escapement == 0 && t.x < big.left && t.y > kTop && t.y < kBottom) {
+      EXPECT_GE(t.x, vertical->x + vertical->size.cy) << t.text;
+    }
+
   RecordingSurface empty;
   f.xmax = f.xmin;
   DrawPlotFrame(s, empty, f);
