@@ -12,32 +12,16 @@
 #include <vector>
 
 #include "app/state.h"
+#include "bench/bench_page.h"
 #include "datafile/loader.h"
 #include "datafile/synth.h"
 #include "platform/headless/headless_platform.h"
 
 namespace {
 
-constexpr int kPageRecords = 3906;  // 9,999,360 points of 2560-sample records
+constexpr int kPageRecords = kBenchPageRecords;
 
-// A six-channel recording of kPageRecords records, made once per run.
-const std::string& PageFile() {
-  static std::string path;
-  if (!path.empty()) return path;
-  path = "/tmp/zorvan-bench-page.bin";
-  std::string one = "/tmp/zorvan-bench-one.bin";
-  SynthOptions o;
-  o.records = 1;
-  o.channels[5] = o.channels[0];
-  o.channels[5].label = 5;
-  WriteSynthFile(one, o);
-  std::ifstream in(one, std::ios::binary);
-  std::vector<char> record((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::ofstream out(path, std::ios::binary);
-  for (int r = 0; r < kPageRecords; ++r) out.write(record.data(), static_cast<std::streamsize>(record.size()));
-  std::remove(one.c_str());
-  return path;
-}
+const std::string& PageFile() { return BenchPageFile(); }
 
 long FileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
