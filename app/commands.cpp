@@ -1,18 +1,39 @@
 #include "app/commands.h"
 
-#include "datafile/loader.h"
-#include "platform/platform.h"
+#include <functional>
 
-void ShowRecordStatus(AppState& s) {
-  s.host->SetStatusText(1, s.EndOfFile ? "EOF" : "Rec " + std::to_string(s.CurrentRecord + 1));
+#include "datafile/loader.h"
+#include "datafile/split.h"
+#include "datafile/sync.h"
+#include "datafile/writers.h"
+#include "dialogs/about_dialog.h"
+#include "dialogs/split_dialog.h"
+#include "platform/platform.h"
+#include "plot/surface.h"
+
+namespace {
+
+void SetAutoscale(AppState& s, int on) {
+  s.AutoscaleAll = on;
+  for (int& chan : s.AutoscaleChan) chan = on;
 }
 
-int CmdOpenFile(AppState& s) {
+void Redraw(AppState& s, bool erase) {
+  s.RedrawAll = 1;
+  s.host->InvalidatePlot(erase);
+}
+
+// Settings dialogs that come with a later version of the program.
+void NotYetAvailable(AppState& s, const std::string& dialog) {
+  ShowMessage(*s.host, "The " + dialog + " dialog is not available in this version yet.");
+}
+
+int FinishOpen(AppState& s, const std::function<int()>& open) {
   s.Zoomed = 0;
   s.PanMode = s.PanDragging = s.PanDone = 0;
   int previousEnd = s.EndOfFile;
   s.EndOfFile = 0;
-  if (!OpenRecorderFile(s)) {
+  if (!open()) {
     s.EndOfFile = previousEnd;
     return 0;
   }
@@ -26,4 +47,185 @@ int CmdOpenFile(AppState& s) {
   ShowRecordStatus(s);
   s.host->InvalidatePlot(true);
   return 1;
+}
+
+}  // namespace
+
+void ShowRecordStatus(AppState& s) {
+  s.host->SetStatusText(1, s.EndOfFile ? "EOF" : "Rec " + std::to_string(s.CurrentRecord + 1));
+}
+
+int CmdOpenFile(AppState& s) {
+  return FinishOpen(s, [&s] { return OpenRecorderFile(s); });
+}
+
+int CmdOpenPath(AppState& s, const std::string& path) {
+  return FinishOpen(s, [&s, &path] {
+    s.RecordsPerPlot = 1;
+    return LoadRecorderFile(s, path);
+  });
+}
+
+void CmdStepForward(AppState& s) {
+  if (!s.FileLoaded || s.RecordsPerPlot < 1) return;
+  s.host->SetCursor(CursorShape::Wait);
+  // LoadPageAt changes nothing when no record of the next page exists.
+  if (!LoadPageAt(s, s.CurrentRecord + s.RecordsPerPlot)) {
+    s.host->SetCursor(s.ZoomMode ? CursorShape::Zoom : CursorShape::Arrow);
+    return;
+  }
+  Redraw(s, false);
+}
+
+void CmdStepBack(AppState& s) {
+  if (!s.FileLoaded || s.RecordsPerPlot < 1) return;
+  s.RecomputeSpectra = 1;
+  const int group = s.CurrentRecord / s.RecordsPerPlot;
+  if (group <= 0) return;
+  s.host->SetCursor(CursorShape::Wait);
+  // The page of the previous group, as reading the file from its start would leave it.
+  if (!LoadPageAt(s, (group - 1) * s.RecordsPerPlot)) {
+    s.host->SetCursor(s.ZoomMode ? CursorShape::Zoom : CursorShape::Arrow);
+    return;
+  }
+  Redraw(s, false);
+}
+
+void CmdCopyGraph(AppState& s, const Surface& window) {
+  s.host->CopyImageToClipboard(window.ReadPixels(0, 0, window.Width(), window.Height()));
+}
+
+bool AutoscaleFullyOn(const AppState& s) {
+  if (!s.AutoscaleAll) return false;
+  for (int chan : s.AutoscaleChan)
+    if (!chan) return false;
+  return true;
+}
+
+void ShowToggleStates(AppState& s) {
+  Platform& host = *s.host;
+  host.SetButtonPressed(kCmdZoom, s.ZoomMode != 0);
+  host.SetButtonPressed(kCmdAutoscale, AutoscaleFullyOn(s));
+  host.SetButtonPressed(kCmdFilter, s.FilterOn != 0);
+  host.SetButtonPressed(kCmdFourier, s.FourierOn != 0);
+  host.SetButtonPressed(kCmdAppRes, s.AppResOn != 0);
+  host.SetButtonPressed(kCmdFindPeaks, s.FindPeaksOn != 0);
+}
+
+void CmdToggleZoom(AppState& s) {
+  s.ZoomDragging = 0;
+  if (s.ZoomMode) {
+    s.ZoomMode = 0;
+    s.host->SetCursor(CursorShape::Arrow);
+    SetAutoscale(s, 1);
+  } else {
+    s.ZoomMode = 1;
+    s.Zoomed = 0;
+    s.host->SetCursor(CursorShape::Zoom);
+  }
+  ShowToggleStates(s);
+  Redraw(s, true);
+}
+
+void CmdToggleAutoscale(AppState& s) {
+  SetAutoscale(s, AutoscaleFullyOn(s) ? 0 : 1);
+  s.Zoomed = 0;
+  s.PanMode = s.PanDragging = s.PanDone = 0;
+  ShowToggleStates(s);
+  Redraw(s, true);
+}
+
+void CmdToggleFilter(AppState& s) {
+  s.FilterOn = !s.FilterOn;
+  s.host->SetCursor(s.FilterOn ? CursorShape::Wait : CursorShape::Arrow);
+  s.FitValid = 0;
+  s.RecomputeSpectra = 1;
+  ShowToggleStates(s);
+  Redraw(s, true);
+}
+
+void CmdToggleFourier(AppState& s) {
+  s.host->SetCursor(CursorShape::Wait);
+  if (s.FourierOn) {
+    s.LogX = 0;
+    s.LogY = 0;
+    s.FourierOn = 0;
+  } else {
+    // Autoscale X too: the time range of the page is no frequency range.
+    SetAutoscale(s, 1);
+    s.RecomputeSpectra = 1;
+    s.LogY = 1;
+    s.FourierOn = 1;
+  }
+  ShowToggleStates(s);
+  Redraw(s, true);
+}
+
+void CmdToggleAppRes(AppState& s) {
+  if (s.AppResOn) {
+    // The estimate chosen in General Settings (least squares or Sims) stays chosen.
+    s.ResistivityOn = 0;
+    s.LogX = 0;
+    s.LogY = 0;
+    s.FourierOn = 0;
+    s.AppResOn = 0;
+  } else {
+    s.ResistivityOn = 1;
+    s.ImpedanceOn = 0;
+    s.CoherOn = 0;
+    SetAutoscale(s, 1);
+    s.LogY = 1;
+    s.AppResOn = 1;
+    s.FourierOn = 1;
+  }
+  s.RecomputeSpectra = 1;
+  ShowToggleStates(s);
+  Redraw(s, true);
+}
+
+void CmdToggleFindPeaks(AppState& s) {
+  s.FindPeaksOn = !s.FindPeaksOn;
+  ShowToggleStates(s);
+  Redraw(s, true);
+}
+
+void RunCommand(AppState& s, int id, const Surface& window) {
+  switch (id) {
+    case kCmdFileOpen:
+    case kMenuOpenFile: CmdOpenFile(s); break;
+    case kCmdFileSave:
+    case kCmdSaveAlternate:
+    case kMenuSaveFile: SaveProcessedFile(s); break;
+    case kCmdCopy:
+    case kMenuCopy: CmdCopyGraph(s, window); break;
+    case kCmdBack: CmdStepBack(s); break;
+    case kCmdForward: CmdStepForward(s); break;
+    case kCmdZoom: CmdToggleZoom(s); break;
+    case kCmdAutoscale: CmdToggleAutoscale(s); break;
+    case kCmdFilter:
+    case kMenuFilterOnOff: CmdToggleFilter(s); break;
+    case kCmdFourier: CmdToggleFourier(s); break;
+    case kCmdAppRes: CmdToggleAppRes(s); break;
+    case kCmdFindPeaks: CmdToggleFindPeaks(s); break;
+    case kMenuSegmentFile: SegmentFile(s); break;
+    case kMenuConcatenateFiles: ConcatenateFiles(s); break;
+    case kMenuSynchronizeFiles: SynchronizeFiles(s); break;
+    case kMenuFileInformation: NotYetAvailable(s, "File Information"); break;
+    case kMenuGeneralSettings: NotYetAvailable(s, "General Settings"); break;
+    case kMenuFileHeader: NotYetAvailable(s, "Edit File Header"); break;
+    case kMenuPlotScaling: NotYetAvailable(s, "Plot Scaling"); break;
+    case kMenuFilterSettings:
+      NotYetAvailable(s, "Filter Settings");
+      ShowToggleStates(s);
+      Redraw(s, true);
+      break;
+    case kMenuFourierSettings:
+      s.RecomputeSpectra = 1;
+      NotYetAvailable(s, "Fourier Transform Settings");
+      break;
+    case kMenuFindPeaks: NotYetAvailable(s, "Find Peaks"); break;
+    case kCmdFindNoise: NotYetAvailable(s, "Find Noise"); break;
+    case kMenuAbout: ShowAboutDialog(s); break;
+    default: break;  // Print, Pan, Reset and Exit have nothing to do here
+  }
 }
