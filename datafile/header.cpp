@@ -72,17 +72,12 @@ void ComputeStartTime(RecorderHeader& h) {
   t.month = ParseIntAt(h.GpsTime, 17, 2);
   t.year = ParseIntAt(h.GpsTime, 20, 4);
 
-  double clockHz = ParseDecimal(h.GpsSyncClock) * 1000000.0;
-  int32_t f = (clockHz > 0 && clockHz < 2147483647.0) ? static_cast<int32_t>(clockHz) : 0;
-  if (h.SampleRate == 250 || h.SampleRate == 62) f /= 4;
+  const int32_t f = DecoderClockHz(h);
 
   AddSeconds(t, 1.0);
   // Without a usable sync clock the tick term is left out.
   double micros = f > 0 ? static_cast<double>(h.FirstSampleTicks) * 1000000.0 / f : 0.0;
-  double r = RateHz(h.SampleRate);
-  double d = r > 40 ? r : 40;
-  bool shortDelay = h.SampleRate == 1000 || h.SampleRate == 4000 || h.SampleRate == 250;
-  double delay = (shortDelay ? 38.0 : 39.0) / d;
+  const double delay = FilterDelaySeconds(h.SampleRate);
   micros -= delay * 1000000.0;
   AddSeconds(t, micros / 1000000.0);
   double within = micros - 1000000.0 * std::floor(micros / 1000000.0);
@@ -103,6 +98,18 @@ double ParseDecimal(const char* text) {
 }
 
 double RateHz(uint32_t code) { return code == 62 ? 62.5 : static_cast<double>(code); }
+
+int32_t DecoderClockHz(const RecorderHeader& h) {
+  const double hz = ParseDecimal(h.GpsSyncClock) * 1000000.0;
+  const int32_t f = hz > 0 && hz < 2147483647.0 ? static_cast<int32_t>(hz) : 0;
+  return h.SampleRate == 250 || h.SampleRate == 62 ? f / 4 : f;
+}
+
+double FilterDelaySeconds(uint32_t rateCode) {
+  const double r = RateHz(rateCode);
+  const bool shortDelay = rateCode == 1000 || rateCode == 4000 || rateCode == 250;
+  return (shortDelay ? 38.0 : 39.0) / (r > 40 ? r : 40);
+}
 
 const char* ChannelLabelName(int code) { return code >= 0 && code < 6 ? kChannelLabelText[code] : "??"; }
 

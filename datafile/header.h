@@ -92,6 +92,13 @@ uint64_t BlockBytes(const RecorderHeader& h);
 /// Samples per second of a rate code: 62 is 62.5 Hz, every other code is itself.
 double RateHz(uint32_t code);
 
+/// The clock that counts FirstSampleTicks, in Hz: the GPS sync clock, a
+/// quarter of it at rate codes 250 and 62; 0 when the clock text is unusable.
+int32_t DecoderClockHz(const RecorderHeader& h);
+/// The recorder's filter delay in seconds at a rate code: 38 or 39 samples
+/// of the rate (at least 40 Hz).
+double FilterDelaySeconds(uint32_t rateCode);
+
 int32_t DecodeSample(const uint8_t* b);
 /// Stores floor(x), saturated to the 24-bit range, big-endian.
 void EncodeSample(double x, uint8_t* b);

@@ -46,13 +46,6 @@ void SetText(char (&field)[N], const std::string& text) {
   std::memcpy(field, text.data(), std::min(text.size(), N - 1));
 }
 
-double RecordDelay(uint32_t rateCode) {
-  double r = RateHz(rateCode);
-  double d = r > 40 ? r : 40;
-  bool shortDelay = rateCode == 1000 || rateCode == 4000 || rateCode == 250;
-  return (shortDelay ? 38.0 : 39.0) / d;
-}
-
 // Produces the physical series (Hx, Hy, Hz, Ex, Ey in pT and mV/km) in
 // periodic segments synthesised in the frequency domain.
 class SignalSource {
@@ -189,7 +182,7 @@ RecorderHeader MakeHeader(const SynthOptions& o, int record, const RecordTime& s
   h.SampleRate = o.rateCode;
 
   // The GPS second and the tick count that decode back to this record's start.
-  const double delay = RecordDelay(o.rateCode);
+  const double delay = FilterDelaySeconds(o.rateCode);
   RecordTime t = start;
   AddSeconds(t, delay);
   double whole = std::floor(t.second);

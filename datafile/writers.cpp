@@ -57,11 +57,7 @@ uint64_t TicksForRate(const RecorderHeader& h, uint32_t to) {
     at.SampleRate = rate;
     return DecoderClockHz(at);
   };
-  auto delay = [](uint32_t rate) {
-    const double r = RateHz(rate);
-    const bool shortDelay = rate == 1000 || rate == 4000 || rate == 250;
-    return (shortDelay ? 38.0 : 39.0) / (r > 40 ? r : 40);
-  };
+  auto delay = FilterDelaySeconds;
   const int32_t from = clock(h.SampleRate), onto = clock(to);
   if (from <= 0 || onto <= 0) return h.FirstSampleTicks;
   const double seconds = static_cast<double>(h.FirstSampleTicks) / from + delay(to) - delay(h.SampleRate);
@@ -83,12 +79,6 @@ int OutputChannels(const RecorderHeader& o, int (&channels)[kChannels]) {
 }
 
 }  // namespace
-
-int32_t DecoderClockHz(const RecorderHeader& h) {
-  const double hz = ParseDecimal(h.GpsSyncClock) * 1000000.0;
-  const int32_t f = hz > 0 && hz < 2147483647.0 ? static_cast<int32_t>(hz) : 0;
-  return h.SampleRate == 250 || h.SampleRate == 62 ? f / 4 : f;
-}
 
 // ---- Names and the page --------------------------------------------------
 

@@ -148,10 +148,6 @@ int SaveData(AppState& s, WriterInput& in, OutputFile& out, bool ownHeaders, Pro
 int DecimateToFile(AppState& s, WriterInput& in, OutputFile& out, Progress& progress, int& recordsWritten,
                    WriteReport* report);
 
-/// Sync-clock ticks per second as the header decoder counts them: the
-/// GpsSyncClock in Hz, divided by 4 for rate codes 250 and 62; 0 without a clock.
-int32_t DecoderClockHz(const RecorderHeader& h);
-
 /// Order-4 feedback coefficients c[0..3] and gain at zero frequency of the
 /// decimating filter of a corner index 1..6 (5 … 200 samples); false for other
 /// indices.
