@@ -1,41 +1,14 @@
 // The file-writing commands of the zorvan tool, run as a user runs them.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <string>
 
 #include "tests/datafile/writer_support.h"
+#include "tests/support/tool_run.h"
 
 namespace {
-
-struct ToolRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-ToolRun Zorvan(const std::string& args, const TempDir& dir) {
-  std::string errPath = dir / "stderr.txt";
-  std::string command = "cd '" + dir.path() + "' && '" + ZORVAN_BINARY + "' " + args + " 2>'" + errPath + "'";
-  ToolRun run;
-  std::FILE* p = popen(command.c_str(), "r");
-  if (!p) return run;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) run.out.append(buf, n);
-  int status = pclose(p);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  auto err = ReadBytes(errPath);
-  run.err.assign(err.begin(), err.end());
-  return run;
-}
-
-bool Has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 TEST(WriteCommands, SaveAndDecimatePrintWhatTheyWrote) {
   TempDir dir;
