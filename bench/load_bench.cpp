@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/state.h"
-#include "bench/bench_page.h"
+#include "bench/bench_support.h"
 #include "datafile/loader.h"
 #include "datafile/synth.h"
 #include "platform/headless/headless_platform.h"
@@ -23,10 +23,6 @@ constexpr int kPageRecords = kBenchPageRecords;
 
 const std::string& PageFile() { return BenchPageFile(); }
 
-long FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  return static_cast<long>(in.tellg());
-}
 
 void BM_LoadPage(benchmark::State& state) {
   const std::string& path = PageFile();
@@ -61,40 +57,27 @@ void BM_MemcpyYardstick(benchmark::State& state) {
 }
 BENCHMARK(BM_MemcpyYardstick)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-long ResidentKiB() {
-  std::ifstream statm("/proc/self/statm");
-  long size = 0, resident = 0;
-  statm >> size >> resident;
-  return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
 
 // The resident memory of a process right after start-up with no file open,
 // measured in a child so that nothing else of this run counts.
 void BM_StartupResidentMemory(benchmark::State& state) {
   long startupKiB = 0, baseKiB = 0;
   for (auto _ : state) {
-    int fds[2];
-    if (pipe(fds) != 0) state.SkipWithError("pipe");
-    pid_t pid = fork();
-    if (pid == 0) {
-      long before = ResidentKiB();
-      HeadlessPlatform host;
-      AppState s;
-      StartupOptions options;
-      options.useDirFile = false;
-      options.changeToWorkDir = false;
-      InitAppState(s, host, options);
-      long after = ResidentKiB();
-      long values[2] = {before, after};
-      ssize_t w = write(fds[1], values, sizeof values);
-      _exit(w == sizeof values ? 0 : 1);
-    }
     long values[2] = {};
-    ssize_t r = read(fds[0], values, sizeof values);
-    close(fds[0]);
-    close(fds[1]);
-    waitpid(pid, nullptr, 0);
-    if (r != sizeof values) state.SkipWithError("child");
+    bool ok = MeasureInChild(
+        [](long out[2]) {
+          out[0] = ResidentKiB();
+          HeadlessPlatform host;
+          AppState s;
+          StartupOptions options;
+          options.useDirFile = false;
+          options.changeToWorkDir = false;
+          InitAppState(s, host, options);
+          out[1] = ResidentKiB();
+          return true;
+        },
+        values);
+    if (!ok) state.SkipWithError("child");
     baseKiB = values[0];
     startupKiB = values[1];
   }

@@ -4,7 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include "app/state.h"
-#include "bench/bench_page.h"
+#include "bench/bench_support.h"
 #include "datafile/loader.h"
 #include "platform/headless/headless_platform.h"
 #include "plot/paint.h"

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/state.h"
+#include "bench/bench_support.h"
 #include "datafile/loader.h"
 #include "datafile/synth.h"
 #include "datafile/writers.h"
@@ -31,19 +32,9 @@ struct Recordings {
   void Make() {
     if (made) return;
     made = true;
-    std::string one = "/tmp/zorvan-bench-write-one.bin";
-    SynthOptions o;
-    o.records = 1;
-    o.channels[5] = o.channels[0];
-    o.channels[5].label = 5;
-    WriteSynthFile(one, o);
-    std::ifstream in(one, std::ios::binary);
-    std::vector<char> record((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::remove(one.c_str());
+    const std::vector<char>& record = SixChannelRecord();
     for (auto [path, bytes] : {std::pair{big, 1000000000.0}, std::pair{small, 128000000.0}}) {
-      std::ofstream f(path, std::ios::binary);
-      const long records = static_cast<long>(bytes / static_cast<double>(record.size()));
-      for (long r = 0; r < records; ++r) f.write(record.data(), static_cast<std::streamsize>(record.size()));
+      WriteRepeatedRecord(path, static_cast<long>(bytes / static_cast<double>(record.size())));
     }
   }
   ~Recordings() {
@@ -57,10 +48,6 @@ Recordings& Files() {
   return files;
 }
 
-long FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  return static_cast<long>(in.tellg());
-}
 
 // Opens in as the desktop program would and writes it to out; the records written.
 int WriteCopy(const std::string& in, const std::string& out, int factor) {
@@ -117,30 +104,8 @@ void BM_PlainCopyYardstick(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainCopyYardstick)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
-long ResidentKiB() {
-  std::ifstream statm("/proc/self/statm");
-  long size = 0, resident = 0;
-  statm >> size >> resident;
-  return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
 
-// The process's peak resident memory (VmHWM) in KiB.
-long PeakResidentKiB() {
-  std::ifstream status("/proc/self/status");
-  std::string word;
-  while (status >> word)
-    if (word == "VmHWM:") {
-      long kib = 0;
-      status >> kib;
-      return kib;
-    }
-  return -1;
-}
 
-// Starts the peak over: a forked child otherwise inherits its parent's.
-void ResetPeakResident() {
-  std::ofstream("/proc/self/clear_refs") << "5";
-}
 
 // Peak resident memory of a child process that writes one copy, and its growth
 // over the child's start. Arguments: decimation factor, recording (0 small, 1 big).
@@ -150,23 +115,17 @@ void BM_WritePeakResidentMemory(benchmark::State& state) {
   const std::string& in = state.range(1) ? f.big : f.small;
   long peakKiB = 0, startKiB = 0;
   for (auto _ : state) {
-    int fds[2];
-    if (pipe(fds) != 0) state.SkipWithError("pipe");
-    pid_t pid = fork();
-    if (pid == 0) {
-      ResetPeakResident();
-      long values[2] = {ResidentKiB(), 0};
-      int ok = WriteCopy(in, f.out, factor) > 0;
-      values[1] = ok ? PeakResidentKiB() : -1;
-      ssize_t w = write(fds[1], values, sizeof values);
-      _exit(w == sizeof values ? 0 : 1);
-    }
     long values[2] = {};
-    ssize_t r = read(fds[0], values, sizeof values);
-    close(fds[0]);
-    close(fds[1]);
-    waitpid(pid, nullptr, 0);
-    if (r != sizeof values || values[1] < 0) state.SkipWithError("child");
+    bool ok = MeasureInChild(
+        [&](long out[2]) {
+          ResetPeakResident();
+          out[0] = ResidentKiB();
+          if (WriteCopy(in, f.out, factor) <= 0) return false;
+          out[1] = PeakResidentKiB();
+          return true;
+        },
+        values);
+    if (!ok) state.SkipWithError("child");
     startKiB = values[0];
     peakKiB = values[1];
   }

@@ -1,0 +1,97 @@
+#pragma once
+// What the benchmarks share: recordings made of one generated six-channel
+// record repeated, file sizes, and resident memory measured in a child process.
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "datafile/synth.h"
+
+/// One generated record of six enabled channels (2560 samples at 1000 Hz).
+inline const std::vector<char>& SixChannelRecord() {
+  static std::vector<char> record;
+  if (!record.empty()) return record;
+  std::string one = "/tmp/zorvan-bench-one.bin";
+  SynthOptions o;
+  o.records = 1;
+  o.channels[5] = o.channels[0];
+  o.channels[5].label = 5;
+  WriteSynthFile(one, o);
+  std::ifstream in(one, std::ios::binary);
+  record.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::remove(one.c_str());
+  return record;
+}
+
+/// Writes the record count times into path.
+inline void WriteRepeatedRecord(const std::string& path, long count) {
+  const std::vector<char>& record = SixChannelRecord();
+  std::ofstream out(path, std::ios::binary);
+  for (long r = 0; r < count; ++r) out.write(record.data(), static_cast<std::streamsize>(record.size()));
+}
+
+constexpr int kBenchPageRecords = 3906;  // 9,999,360 points per channel
+
+/// A recording of kBenchPageRecords records in /tmp, made once per run.
+inline const std::string& BenchPageFile() {
+  static std::string path;
+  if (path.empty()) {
+    path = "/tmp/zorvan-bench-page.bin";
+    WriteRepeatedRecord(path, kBenchPageRecords);
+  }
+  return path;
+}
+
+inline long FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  return static_cast<long>(in.tellg());
+}
+
+inline long ResidentKiB() {
+  std::ifstream statm("/proc/self/statm");
+  long size = 0, resident = 0;
+  statm >> size >> resident;
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+/// The process's peak resident memory (VmHWM) in KiB.
+inline long PeakResidentKiB() {
+  std::ifstream status("/proc/self/status");
+  std::string word;
+  while (status >> word)
+    if (word == "VmHWM:") {
+      long kib = 0;
+      status >> kib;
+      return kib;
+    }
+  return -1;
+}
+
+/// Starts the peak over: a forked child otherwise inherits its parent's.
+inline void ResetPeakResident() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+/// Runs work in a forked child, which fills two numbers; false when the child failed.
+template <typename Work>
+bool MeasureInChild(Work work, long values[2]) {
+  int fds[2];
+  if (pipe(fds) != 0) return false;
+  pid_t pid = fork();
+  if (pid == 0) {
+    long out[2] = {0, 0};
+    bool ok = work(out);
+    ssize_t w = ok ? write(fds[1], out, sizeof out) : 0;
+    _exit(w == sizeof out ? 0 : 1);
+  }
+  close(fds[1]);
+  ssize_t r = read(fds[0], values, 2 * sizeof(long));
+  close(fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return r == static_cast<ssize_t>(2 * sizeof(long)) && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
