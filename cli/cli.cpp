@@ -1,10 +1,12 @@
 #include "cli/cli.h"
 
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/gui_start.h"
 
 namespace {
 
@@ -33,12 +35,9 @@ int Fail(const std::string& message) {
 }
 
 int RunZorvan(int argc, char** argv) {
-  if (argc < 2) {
-    PrintUsage(std::cerr);
-    return Fail("the desktop program is not part of this build yet; give a command");
-  }
+  if (argc < 2) return StartDesktop("");
   std::string first = argv[1];
-  if (first == "--has-gui") return 1;  // the desktop program is not in this build
+  if (first == "--has-gui") return HasDesktop() ? 0 : 1;
   if (first == "--help" || first == "-h" || first == "help") {
     PrintUsage(std::cout);
     return 0;
@@ -56,5 +55,8 @@ int RunZorvan(int argc, char** argv) {
       return Fail(std::string(c->name) + ": unknown option --" + unknown + " (see zorvan " + c->name + " --help)");
     return c->run(args);
   }
-  return Fail("unknown command '" + first + "' (see zorvan --help)");
+  // zorvan FILE: the desktop program with FILE opened.
+  std::error_code ec;
+  if (argc == 2 && first[0] != '-' && std::filesystem::is_regular_file(first, ec)) return StartDesktop(first);
+  return Fail("unknown command or file '" + first + "' (see zorvan --help)");
 }

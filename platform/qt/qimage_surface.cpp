@@ -4,7 +4,7 @@
 
 #include <QFont>
 #include <QFontMetrics>
-#include <QGuiApplication>
+#include <QApplication>
 #include <QPainter>
 #include <QPen>
 #include <algorithm>
@@ -41,7 +41,7 @@ void EnsureQtGui() {
     static int argc = 1;
     static char name[] = "zorvan";
     static char* argv[] = {name, nullptr};
-    new QGuiApplication(argc, argv);  // lives as long as the process
+    new QApplication(argc, argv);  // lives as long as the process
     // Qt takes the user's locale; numbers in files and labels keep the decimal point.
     std::setlocale(LC_NUMERIC, "C");
   }

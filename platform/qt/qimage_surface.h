@@ -10,7 +10,7 @@
 
 #include "plot/surface.h"
 
-/// Creates the QGuiApplication that text drawing needs when there is none
+/// Creates the QApplication that text drawing and the window need when there is none
 /// (offscreen when no display is set) and makes "Arial" resolve to the
 /// metric-compatible Liberation Sans.
 void EnsureQtGui();
@@ -23,6 +23,8 @@ class QImageSurface : public Surface {
   const QImage& Image() const { return image_; }
   Rgb PixelAt(int x, int y) const;
   bool SavePng(const std::string& path) const;
+  /// Takes other's pixels (and size); shared until either is drawn on.
+  void CopyFrom(const QImageSurface& other) { image_ = other.image_; }
 
   int Width() const override { return image_.width(); }
   int Height() const override { return image_.height(); }
