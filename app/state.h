@@ -160,6 +160,15 @@ struct AppState {
   int CursorIndex = 0;            // point index of the cursor cross
   int Markers[kMaxMarkers] = {};  // marked point indices, in the order added
   int MarkerCount = 0;
+
+  // Dialog and peak settings.
+  RecorderHeader HeaderBackup{};  // OutHeader as a header dialog found it; its Cancel puts it back
+  int HeaderChannel = 1;          // channel shown by File Information, 1..6
+  int ScalingChannel = 1;         // channel shown by Plot Scaling, 1..6
+  double NoiseLevel[kChannels] = {0.5, 0.5, 0.03, 0.03, 0, 0};  // noise sigma of the peak search per channel
+  double SNCutoff = 2.0;    // a minimum deeper than SNCutoff sigma hides the next 5 samples from the search
+  int RemovePeaks = 0;
+  int PeakFileFailed = 0;   // the last search could not write PeakData.txt (status part 0 says so)
 };
 
 struct StartupOptions {

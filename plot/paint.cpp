@@ -10,6 +10,7 @@
 #include "plot/series.h"
 #include "plot/surface.h"
 #include "spectral/lowpass.h"
+#include "spectral/peaks.h"
 #include "spectral/polyfit.h"
 #include "spectral/spectrum.h"
 
@@ -72,6 +73,7 @@ void FullRedraw(AppState& s, Surface& surface) {
   ComputeSensorScales(s, s.OutHeader);
   ComputeGains(s.OutHeader);
   ScaleRecordToUnits(s);
+  if (s.FindPeaksOn) FindPeaks(s);
 
   if (s.FourierOn && !RunSpectrumPipeline(s)) {
     s.host->MessageBox("Ex, Ey, Hx, Hy Labels not all present in header", "Zorvan", MsgButtons::Ok, MsgIcon::Error);
