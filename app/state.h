@@ -161,6 +161,27 @@ struct AppState {
   int Markers[kMaxMarkers] = {};  // marked point indices, in the order added
   int MarkerCount = 0;
 
+  // Spectra and MT estimates.
+  int WindowType = 1;          // 0 None, 1 Hanning, 2 Hamming, 3 Slepian
+  int SineTestOn = 0;          // transform a test sine instead of the data
+  double SineTestFreq = 60.0;  // Hz
+  int NotchOn = 0;             // power-line harmonic notch
+  int HxChan = 0, HyChan = 0, ExChan = 0, EyChan = 0;
+  int MtChannelFound[4] = {};       // Hx, Hy, Ex, Ey among the enabled channels (MT mode)
+  int TrendFitted[kChannels] = {};  // ypoly[ch] is the trend of the current page's data
+  double TrendCoeffs[22] = {};      // coefficients of the spectral pipeline's own trend fits
+  // Per band b: CrossSpec[32·b + 8·a + 2·c + {0 re, 1 im}] = mean of X_a·conj(X_c)
+  // over the band's bins, channels a, c in the order Hx, Hy, Ex, Ey (unscaled spectra).
+  std::vector<double> CrossSpec;
+  std::vector<int> BandBins;          // bins each band averaged (MT mode leaves notched bins out)
+  std::vector<uint8_t> NotchedBins;   // 1 for each spectral bin the notch replaced
+  std::vector<double> BandFreq;       // Hz, the mean frequency of each band's bins
+  std::vector<double> ResidualEx, ResidualEy;  // mean |E' − E|² of each band
+  std::vector<double> BandZ;          // per band 8 doubles: least-squares Zxx, Zxy, Zyx, Zyy (re, im), (mV/km)/pT
+  std::vector<double> BandCoherence;  // per band 4: coherence of Hx, Hy, Ex, Ey
+  std::string ResponseDir;            // folder of the coil response files; empty: StartDir + "LEMI"
+  int TableWriteFailed = 0;           // the last impedance tables could not be written (status part 0 says so)
+
   // Dialog and peak settings.
   RecorderHeader HeaderBackup{};  // OutHeader as a header dialog found it; its Cancel puts it back
   int HeaderChannel = 1;          // channel shown by File Information, 1..6

@@ -33,6 +33,7 @@ void SubtractTrends(AppState& s) {
     double* y = s.yplotdata[ch].data();
     for (int i = 0; i < n; ++i) y[i] -= poly[static_cast<size_t>(i)];
   }
+  for (int ch = 0; ch < kChannels; ++ch) s.TrendFitted[ch] = s.OutHeader.ChannelEnabled[ch] != 0;
   s.FitValid = 1;
 }
 
@@ -70,24 +71,7 @@ void FullRedraw(AppState& s, Surface& surface) {
     s.XMin = lo;
     s.XMax = hi;
   }
-  ComputeSensorScales(s, s.OutHeader);
-  ComputeGains(s.OutHeader);
-  ScaleRecordToUnits(s);
-  if (s.FindPeaksOn) FindPeaks(s);
-
-  if (s.FourierOn && !RunSpectrumPipeline(s)) {
-    s.host->MessageBox("Ex, Ey, Hx, Hy Labels not all present in header", "Zorvan", MsgButtons::Ok, MsgIcon::Error);
-    s.RecomputeSpectra = 0;
-    s.LogX = 0;
-    s.LogY = 0;  // time series on a log axis would lose every panel with values <= 0
-    s.AppResOn = 0;
-    s.FourierOn = 0;
-  }
-  if (s.AppResOn) {
-    EstimateImpedance(s);
-    s.NumEnabledChans = 4;
-    s.LogX = 1;
-  }
+  ComputePageData(s);
   if (s.SubtractPolyOn && !s.FourierOn) SubtractTrends(s);
   SetupPlotAxes(s);
   s.XTickStep = (s.AppResOn || s.FourierOn) ? NiceStep(s.XMax - s.XMin) : TimeStep(s.XMax - s.XMin);
@@ -166,6 +150,27 @@ void FullRedraw(AppState& s, Surface& surface) {
 
 }  // namespace
 
+void ComputePageData(AppState& s) {
+  ComputeSensorScales(s, s.OutHeader);
+  ComputeGains(s.OutHeader);
+  ScaleRecordToUnits(s);
+  if (s.FindPeaksOn) FindPeaks(s);
+
+  if (s.FourierOn && !RunSpectrumPipeline(s)) {
+    s.host->MessageBox("Ex, Ey, Hx, Hy Labels not all present in header", "Zorvan", MsgButtons::Ok, MsgIcon::Error);
+    s.RecomputeSpectra = 0;
+    s.LogX = 0;
+    s.LogY = 0;  // time series on a log axis would lose every panel with values <= 0
+    s.AppResOn = 0;
+    s.FourierOn = 0;
+  }
+  if (s.AppResOn) {
+    EstimateImpedance(s);
+    s.NumEnabledChans = 4;
+    s.LogX = 1;
+  }
+}
+
 void LayoutPanels(AppState& s) {
   const int h = s.ClientHeight;
   const int w = s.ClientWidth;
@@ -242,7 +247,8 @@ void SetupPlotAxes(AppState& s) {
   if (s.PlotX.size() < static_cast<size_t>(std::max(s.PlotCount, 0))) s.PlotX.resize(static_cast<size_t>(s.PlotCount));
   for (int i = 0; i < s.PlotCount; ++i) {
     double& x = s.PlotX[static_cast<size_t>(i)];
-    if (s.AppResOn) x = 2 * s.FreqStep * i * s.CoeffsSummed;
+    // MT points lie at their band's mean frequency, as in the impedance tables.
+    if (s.AppResOn) x = static_cast<size_t>(i) < s.BandFreq.size() ? s.BandFreq[static_cast<size_t>(i)] : 0.0;
     else if (s.FourierOn) x = 2 * s.FreqStep * i;
     else x = s.xplotdata[static_cast<size_t>(i)];
   }

@@ -17,6 +17,12 @@ bool PaintPlotWindow(AppState& s, Surface& image);
 /// The rubber band of a zoom drag, drawn over the window's copy of the image.
 void DrawZoomRectangle(AppState& s, Surface& window);
 
+/// The computations of a full redraw before the axes: sensor scales and gains,
+/// units, spectra in spectral mode and impedance estimates in MT mode. When the
+/// MT channels are missing it shows "Ex, Ey, Hx, Hy Labels not all present in
+/// header" and leaves the time-series mode on.
+void ComputePageData(AppState& s);
+
 /// Raw counts to units for every enabled channel of OutHeader, through the
 /// display filter when FilterOn, negated for inverted channels.
 void ScaleRecordToUnits(AppState& s);

@@ -74,6 +74,7 @@ void ReadTable(AppState& s, std::FILE* f) {
 std::string ResponseFileName(const std::string& serial) { return "LEMI-120_" + serial + ".rsp"; }
 
 std::string ResponseDirectory(const AppState& s) {
+  if (!s.ResponseDir.empty()) return WithSeparator(s.ResponseDir);
   return WithSeparator(s.StartDir) + "LEMI" + kPathSeparator;
 }
 

@@ -8,7 +8,8 @@ struct AppState;
 
 /// The coil's response file name for a serial: "LEMI-120_" + serial + ".rsp".
 std::string ResponseFileName(const std::string& serial);
-/// The folder of the response files: the start-up directory + "LEMI" + '/'.
+/// The folder of the response files: ResponseDir when set (the tool's --lemi),
+/// else the start-up directory + "LEMI" + '/'.
 std::string ResponseDirectory(const AppState& s);
 /// The serial text of a header field: up to its terminating zero, at most 16 bytes.
 std::string SensorSerialText(const char (&field)[17]);

@@ -1,23 +1,300 @@
 #include "spectral/spectrum.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
 #include "app/state.h"
+#include "datafile/loader.h"
+#include "spectral/polyfit.h"
+#include "spectral/realfft.h"
+#include "spectral/response.h"
+#include "spectral/window.h"
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+template <typename T>
+void GrowTo(std::vector<T>& v, size_t n) {
+  if (v.size() < n) v.resize(n);
+}
+
+}  // namespace
+
+int FindMtChannels(AppState& s) {
+  int* index[4] = {&s.HxChan, &s.HyChan, &s.ExChan, &s.EyChan};
+  static const int kCodes[4] = {kLabelHx, kLabelHy, kLabelEx, kLabelEy};
+  for (int& f : s.MtChannelFound) f = 0;
+  for (int ch = 0; ch < kChannels; ++ch) {
+    if (!s.OutHeader.ChannelEnabled[ch]) continue;
+    for (int k = 0; k < 4; ++k)
+      if (s.OutHeader.ChannelLabel[ch] == kCodes[k]) {
+        *index[k] = ch;
+        s.MtChannelFound[k] = 1;
+      }
+  }
+  const int* f = s.MtChannelFound;
+  return f[kMtHx] && f[kMtHy] && (f[kMtEx] || f[kMtEy]);
+}
+
+namespace {
+
+// The page's polynomial trend of channel ch against the time of each point.
+// A fit that cannot be solved (fewer points than terms) leaves no trend.
+void FitTrend(AppState& s, int ch, int n) {
+  GrowTo(s.ypoly[ch], static_cast<size_t>(n));
+  GrowTo(s.FitX, static_cast<size_t>(n));
+  if (n <= 0) return;
+  if (!PolyFit(s.xplotdata.data(), s.yplotdata[ch].data(), s.FitX.data(), s.ypoly[ch].data(), s.TrendCoeffs,
+               s.FitOrder, n, n, &s.FitRms))
+    std::fill(s.ypoly[ch].begin(), s.ypoly[ch].begin() + n, 0.0);
+  s.TrendFitted[ch] = 1;
+}
+
+// The response at f as the lookup gives it, for a table in increasing order
+// walked from row *seg upwards: amplitude, phase in degrees, and the phase's
+// slope in degrees per Hz (0 outside the table). Returns the interval index,
+// −1 below the table and rows − 1 above it.
+int WalkResponse(const double (*T)[3], int rows, double f, int* seg, double* a, double* p, double* slope) {
+  if (f < T[0][0] || rows == 1) {
+    *a = T[0][1];
+    *p = T[0][2];
+    *slope = 0;
+    return -1;
+  }
+  if (f > T[rows - 1][0]) {
+    *a = T[rows - 1][1];
+    *p = T[rows - 1][2];
+    *slope = 0;
+    return rows - 1;
+  }
+  while (*seg + 2 < rows && f > T[*seg + 1][0]) ++*seg;
+  const double* r0 = T[*seg];
+  const double* r1 = T[*seg + 1];
+  const double span = r1[0] - r0[0];
+  *slope = (r1[2] - r0[2]) / span;
+  if (f == r1[0]) {
+    *a = r1[1];
+    *p = r1[2];
+  } else {
+    *a = r0[1] + (f - r0[0]) * (r1[1] - r0[1]) / span;
+    *p = r0[2] + (f - r0[0]) * (r1[2] - r0[2]) / span;
+  }
+  return *seg;
+}
+
+}  // namespace
+
+unsigned long TransformLength(long long n) {
+  unsigned long N = 2;
+  while (static_cast<long long>(N) < n) N *= 2;
+  return N;
+}
+
+long HarmonicBin(double h, double df, unsigned long bins) {
+  if (!(df > 0)) return -1;
+  const double c = std::floor(h / df + 0.5);
+  if (c < 0 || c >= static_cast<double>(bins)) return -1;
+  return std::fabs(c * df - h) < df / 2 ? static_cast<long>(c) : -1;
+}
+
+int ApplyNotch(AppState& s, int ch) {
+  const unsigned long bins = static_cast<unsigned long>(s.FftLength) / 2;
+  const double df = SamplesPerSecond(s) / s.FftLength;
+  double* X = s.yplotdata2[ch].data();
+  GrowTo(s.NotchedBins, bins);
+  constexpr int kPoints = 2 * kNotchSide;
+  double fx[kPoints], amp[kPoints], imag[kPoints], xout[50], yout[50];
+  int notched = 0;
+  for (double h : kNotchHarmonics) {
+    const long c = HarmonicBin(h, df, bins);
+    // A harmonic whose side bands do not fit inside the spectrum is left alone.
+    if (c < 0 || c - kNotchGap - kNotchSide < 0 || c + kNotchGap + kNotchSide - 1 > static_cast<long>(bins) - 1)
+      continue;
+    int k = 0;
+    for (long b = c - kNotchGap - kNotchSide; b < c - kNotchGap; ++b, ++k) {
+      fx[k] = (static_cast<double>(b) - 0.5) * df;
+      amp[k] = std::hypot(X[2 * b + 1], X[2 * b + 2]);
+      imag[k] = X[2 * b + 2];
+    }
+    for (long b = c + kNotchGap; b < c + kNotchGap + kNotchSide; ++b, ++k) {
+      fx[k] = (static_cast<double>(b) + 0.5) * df;
+      amp[k] = std::hypot(X[2 * b + 1], X[2 * b + 2]);
+      imag[k] = X[2 * b + 2];
+    }
+    double a[3] = {0, 0, 0}, bcoef[3] = {0, 0, 0}, rms = 0;
+    PolyFit(fx, amp, xout, yout, a, 1, kPoints, 50, &rms);
+    PolyFit(fx, imag, xout, yout, bcoef, 1, kPoints, 50, &rms);
+    for (long b = c - kNotchGap; b < c + kNotchGap; ++b) {
+      const double f = (static_cast<double>(b) + 0.5) * df;
+      X[2 * b + 1] = a[1] + a[2] * f;
+      X[2 * b + 2] = bcoef[1] + bcoef[2] * f;
+      s.NotchedBins[static_cast<size_t>(b)] = 1;
+    }
+    ++notched;
+    // No fitted-peak overlay is made, so there is nothing left to show.
+    s.NotchFitPending = 0;
+  }
+  return notched;
+}
+
+void CorrectCoilSpectrum(const AppState& s, double X[], unsigned long N, double df) {
+  const int rows = std::clamp(s.ResponseRows, 0, AppState::kMaxResponseRows);
+  if (rows == 0) return;
+  const auto* T = s.ResponseTable;
+  bool increasing = true;
+  for (int i = 0; i < rows; ++i)
+    if (!std::isfinite(T[i][0]) || !std::isfinite(T[i][1]) || !std::isfinite(T[i][2]) ||
+        (i > 0 && !(T[i][0] > T[i - 1][0])))
+      increasing = false;
+  if (!increasing || !(df > 0)) {
+    CorrectSpectrum(s, X, N, df);
+    return;
+  }
+  constexpr double kRad = M_PI / 180.0;
+  constexpr unsigned long kReseed = 256;  // phase factor set afresh at least this often
+  int seg = 0, lastRegion = -2;
+  unsigned long since = 0;
+  double cr = 1, ci = 0, sr = 1, si = 0;
+  for (unsigned long b = 0; b < N / 2; ++b) {
+    const double f = static_cast<double>(b) * df;
+    double A = 0, P = 0, slope = 0;
+    const int region = WalkResponse(T, rows, f, &seg, &A, &P, &slope);
+    if (region != lastRegion || since >= kReseed) {
+      cr = std::cos((P - 90.0) * kRad);
+      ci = std::sin((P - 90.0) * kRad);
+      sr = std::cos(slope * df * kRad);
+      si = std::sin(slope * df * kRad);
+      lastRegion = region;
+      since = 0;
+    } else {
+      const double t = cr;
+      cr = t * sr - ci * si;
+      ci = t * si + ci * sr;
+    }
+    ++since;
+    if (A == 0.0) continue;
+    const double g = 200.0 / A;
+    const double re = X[2 * b + 1], im = X[2 * b + 2];
+    X[2 * b + 1] = g * (re * cr - im * ci);
+    X[2 * b + 2] = g * (re * ci + im * cr);
+  }
+}
+
+void AccumulateCrossSpectra(AppState& s, int hx, int hy, int ex, int ey) {
+  const long long M = s.CoeffsSummed;
+  const long long N = s.FftLength;
+  long long bands = 0;
+  if (M >= 1)
+    while (M + 2 * M * bands < N - M) ++bands;
+  s.PlotCount = static_cast<int>(bands);
+  s.CrossSpec.assign(static_cast<size_t>(32 * bands), 0.0);
+  s.BandBins.assign(static_cast<size_t>(bands), 0);
+  const int chans[4] = {hx, hy, ex, ey};
+  const double* X[4] = {};
+  for (int k = 0; k < 4; ++k)
+    if (chans[k] >= 0 && chans[k] < kChannels) X[k] = s.yplotdata2[chans[k]].data();
+  const bool skipNotched = s.NotchOn && s.NotchedBins.size() >= static_cast<size_t>(N / 2);
+  for (long long j = 0; j < bands; ++j) {
+    double sum[4][4][2] = {};
+    int kept = 0;
+    for (long long b = j * M; b < (j + 1) * M; ++b) {
+      if (skipNotched && s.NotchedBins[static_cast<size_t>(b)]) continue;
+      ++kept;
+      for (int a = 0; a < 4; ++a) {
+        if (!X[a]) continue;
+        const double ar = X[a][2 * b + 1], ai = X[a][2 * b + 2];
+        sum[a][a][0] += ar * ar + ai * ai;
+        for (int c = a + 1; c < 4; ++c) {
+          if (!X[c]) continue;
+          const double cr = X[c][2 * b + 1], ci = X[c][2 * b + 2];
+          sum[a][c][0] += ar * cr + ai * ci;
+          sum[a][c][1] += ai * cr - ar * ci;
+        }
+      }
+    }
+    s.BandBins[static_cast<size_t>(j)] = kept;
+    double* out = s.CrossSpec.data() + 32 * j;
+    for (int a = 0; a < 4; ++a)
+      for (int c = 0; c < 4; ++c) {
+        double re, im;
+        if (!X[a] || !X[c] || kept == 0) {
+          re = im = kNaN;
+        } else if (c >= a) {
+          re = sum[a][c][0] / kept;
+          im = sum[a][c][1] / kept;
+        } else {  // the conjugate of the entry across the diagonal
+          re = sum[c][a][0] / kept;
+          im = -sum[c][a][1] / kept;
+        }
+        out[8 * a + 2 * c] = re;
+        out[8 * a + 2 * c + 1] = im;
+      }
+  }
+}
+
+std::complex<double> CrossSpectrum(const AppState& s, int band, int a, int c) {
+  const double* e = s.CrossSpec.data() + 32 * static_cast<size_t>(band) + 8 * a + 2 * c;
+  return {e[0], e[1]};
+}
 
 int RunSpectrumPipeline(AppState& s) {
-  if (s.AppResOn) {
-    int found = 0;
-    for (int ch = 0; ch < kChannels; ++ch) {
-      if (!s.OutHeader.ChannelEnabled[ch]) continue;
-      int code = s.OutHeader.ChannelLabel[ch];
-      if (code == kLabelHx || code == kLabelHy || code == kLabelEx || code == kLabelEy) ++found;
-    }
-    if (found < 3) {
-      s.AppResOn = 0;
-      s.FourierOn = 0;
-      return 0;
-    }
+  if (s.AppResOn && !FindMtChannels(s)) {
+    s.AppResOn = 0;
+    s.FourierOn = 0;
+    return 0;
   }
-  // The transforms are not computed yet: the spectral panels stay empty.
-  s.FftLength = 0;
-  s.FreqStep = 0;
+  const int n = std::max(0, s.NumPlotPoints);
+  const unsigned long N = TransformLength(n);
+  s.FftLength = static_cast<int>(N);
+  const double rate = SamplesPerSecond(s);
+  const double dt = 1.0 / rate;
+  const double df = rate / static_cast<double>(N);
+  const long long perPage = static_cast<long long>(s.SampsPerBlock) * s.RecordsPerPlot * s.RecordsPerPlot;
+  const double scale = 0.5 * dt * static_cast<double>(N) / static_cast<double>(perPage > 0 ? perPage : 1);
+  if (!s.FitValid)
+    for (int& fitted : s.TrendFitted) fitted = 0;
+  if (s.NotchOn) s.NotchedBins.assign(N / 2, 0);
+  else s.NotchedBins.clear();
+  const bool mt = s.AppResOn != 0;
+
+  for (int ch = 0; ch < kChannels; ++ch) {
+    if (!s.OutHeader.ChannelEnabled[ch]) continue;
+    std::vector<double>& y = s.yplotdata[ch];
+    GrowTo(y, std::max<size_t>(static_cast<size_t>(n), N / 2));
+    if (s.SineTestOn) {
+      // The test sine is transformed as it is: no trend is fitted or removed.
+      for (int i = 0; i < n; ++i) y[static_cast<size_t>(i)] = std::sin(2 * M_PI * s.SineTestFreq * dt * i);
+    } else {
+      if (!s.TrendFitted[ch] || s.ypoly[ch].size() < static_cast<size_t>(n)) FitTrend(s, ch, n);
+      const double* trend = s.ypoly[ch].data();
+      for (int i = 0; i < n; ++i) y[static_cast<size_t>(i)] -= trend[i];
+    }
+    std::vector<double>& Xv = s.yplotdata2[ch];
+    GrowTo(Xv, N + 3);
+    double* X = Xv.data();
+    if (s.WindowType >= kWindowNone && s.WindowType <= kWindowSlepian && n > 0)
+      ApplyWindow(s, y.data(), X + 1, n, 1.0, s.WindowType);
+    else if (n > 0)
+      std::memcpy(X + 1, y.data(), sizeof(double) * static_cast<size_t>(n));
+    std::fill(X + 1 + n, X + 1 + N, 0.0);
+    RealSpectrum(X, N, +1);
+    if (s.NotchOn) ApplyNotch(s, ch);
+    if (mt && ((ch == s.HxChan && s.MtChannelFound[kMtHx]) || (ch == s.HyChan && s.MtChannelFound[kMtHy]))) {
+      LoadResponse(s, ch);
+      CorrectCoilSpectrum(s, X, N, df);
+    }
+    const double scale2 = scale * scale;
+    for (unsigned long b = 0; b < N / 2; ++b) y[b] = (X[2 * b + 1] * X[2 * b + 1] + X[2 * b + 2] * X[2 * b + 2]) * scale2;
+  }
+  s.FitValid = 1;
+  s.FreqStep = 0.5 / (static_cast<double>(N) * dt);
+  if (mt) {
+    const int* f = s.MtChannelFound;
+    AccumulateCrossSpectra(s, f[kMtHx] ? s.HxChan : -1, f[kMtHy] ? s.HyChan : -1, f[kMtEx] ? s.ExChan : -1,
+                           f[kMtEy] ? s.EyChan : -1);
+  }
   return 1;
 }

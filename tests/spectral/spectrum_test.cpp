@@ -1,0 +1,347 @@
+// The spectrum pipeline: transform length, the half-length real transform
+// against four1, the sine test, the trend, the notch, the coil correction
+// against the bin-by-bin lookup, and the band cross-spectra.
+
+#include "spectral/spectrum.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <random>
+#include <vector>
+
+#include "app/state.h"
+#include "platform/headless/headless_platform.h"
+#include "spectral/fft.h"
+#include "spectral/realfft.h"
+#include "spectral/response.h"
+
+namespace {
+
+// A state with one page of n points of the given channels, in physical units,
+// at rate code `rate`, as the paint pipeline leaves it before the spectra.
+struct Page {
+  HeadlessPlatform host;
+  AppState s;
+  Page(int n, int rate, std::initializer_list<int> labels) {
+    s.host = &host;
+    s.SampleRate = rate;
+    s.SampsPerBlock = n;
+    s.RecordsPerPlot = 1;
+    s.NumPlotPoints = n;
+    s.FourierOn = 1;
+    s.xplotdata.resize(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) s.xplotdata[static_cast<size_t>(i)] = 1000.0 + i / static_cast<double>(rate);
+    int ch = 0;
+    for (int label : labels) {
+      s.OutHeader.ChannelEnabled[ch] = 1;
+      s.OutHeader.ChannelLabel[ch] = static_cast<int8_t>(label);
+      s.yplotdata[ch].assign(static_cast<size_t>(n), 0.0);
+      ++ch;
+    }
+  }
+  std::complex<double> Bin(int ch, long b) const {
+    return {s.yplotdata2[ch][static_cast<size_t>(2 * b + 1)], s.yplotdata2[ch][static_cast<size_t>(2 * b + 2)]};
+  }
+};
+
+TEST(TransformLength, NextPowerOfTwoAtLeastTwo) {
+  EXPECT_EQ(TransformLength(1000), 1024u);
+  EXPECT_EQ(TransformLength(1024), 1024u);
+  EXPECT_EQ(TransformLength(1025), 2048u);
+  EXPECT_EQ(TransformLength(0), 2u);
+  EXPECT_EQ(TransformLength(1), 2u);
+  EXPECT_EQ(TransformLength(10'000'000), 16'777'216u);
+}
+
+// The half-length transform against four1 over N complex points with zero
+// imaginary parts, for every length from 2 to 2^16 and both signs.
+TEST(RealSpectrum, EqualsTheFullComplexTransformWithinRounding) {
+  std::mt19937_64 rng(3);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  for (unsigned long N = 2; N <= (1ul << 16); N *= 2)
+    for (int isign : {+1, -1}) {
+      std::vector<double> x(N), full(2 * N + 1, 0.0), half(N + 3, 0.0);
+      for (double& v : x) v = u(rng);
+      for (unsigned long j = 0; j < N; ++j) {
+        full[2 * j + 1] = x[j];
+        half[j + 1] = x[j];
+      }
+      four1(full.data(), N, isign);
+      RealSpectrum(half.data(), N, isign);
+      double peak = 0, worst = 0;
+      for (unsigned long k = 0; k <= N / 2; ++k) {
+        peak = std::max(peak, std::hypot(full[2 * k + 1], full[2 * k + 2]));
+        worst = std::max(worst, std::hypot(full[2 * k + 1] - half[2 * k + 1], full[2 * k + 2] - half[2 * k + 2]));
+      }
+      EXPECT_LT(worst, 1e-14 * peak * std::log2(static_cast<double>(N)) + 1e-300) << "N " << N << " isign " << isign;
+    }
+}
+
+TEST(SpectrumPipeline, SineTestPeaksAtItsBinWithHalfTheLength) {
+  Page page(1024, 1024, {kLabelHx, kLabelEx});
+  AppState& s = page.s;
+  for (double& v : s.yplotdata[0]) v = 5.0;  // data, replaced by the test sine
+  s.SineTestOn = 1;
+  s.WindowType = 0;
+  ASSERT_EQ(RunSpectrumPipeline(s), 1);
+  EXPECT_EQ(s.FftLength, 1024);
+  EXPECT_DOUBLE_EQ(s.FreqStep, 0.5);
+  for (int ch : {0, 1}) {
+    EXPECT_NEAR(std::abs(page.Bin(ch, 60)), 512.0, 1e-9);
+    for (long b = 0; b < 512; ++b)
+      if (b != 60) {
+        ASSERT_LT(std::abs(page.Bin(ch, b)), 1e-9) << b;
+      }
+    // Power = |X|²·scale², scale = 0.5·dt·N / n.
+    const double scale = 0.5 / 1024.0 * 1024.0 / 1024.0;
+    EXPECT_NEAR(s.yplotdata[ch][60], 512.0 * 512.0 * scale * scale, 1e-9);
+  }
+}
+
+TEST(SpectrumPipeline, TrendIsNotSubtractedFromTheSineButFromTheData) {
+  Page page(1024, 1024, {kLabelHx});
+  AppState& s = page.s;
+  // A large offset and slope on the data: the fitted trend takes them away.
+  for (int i = 0; i < 1024; ++i) s.yplotdata[0][static_cast<size_t>(i)] = 300.0 + 2.0 * i;
+  s.SineTestOn = 1;
+  s.WindowType = 0;
+  RunSpectrumPipeline(s);
+  EXPECT_NEAR(page.Bin(0, 0).real(), 0.0, 1e-9);  // a whole number of sine periods: no DC
+  EXPECT_EQ(s.TrendFitted[0], 0);                 // nothing was fitted to the sine
+
+  for (int i = 0; i < 1024; ++i) s.yplotdata[0][static_cast<size_t>(i)] = 300.0 + 2.0 * i;
+  s.SineTestOn = 0;
+  RunSpectrumPipeline(s);
+  EXPECT_EQ(s.TrendFitted[0], 1);
+  // The fitted curve is sampled at the fit's own abscissas FitX, which fall
+  // behind the points' times by up to one sample: what is left of the line is
+  // a ramp of at most one sample's rise (2), against a sum of 1.35e6.
+  EXPECT_NEAR(s.ypoly[0][1000], 300.0 + 2.0 * (s.FitX[1000] - 1000.0) * 1024, 1e-6);
+  EXPECT_LT(std::abs(page.Bin(0, 0)), 2.0 * 1024);
+}
+
+TEST(SpectrumPipeline, TrendIsFittedAgainstThePointTimesAndKeptUntilCleared) {
+  Page page(2048, 1000, {kLabelHx});
+  AppState& s = page.s;
+  for (int i = 0; i < 2048; ++i) s.yplotdata[0][static_cast<size_t>(i)] = 7.0 + 0.5 * s.xplotdata[static_cast<size_t>(i)];
+  s.PlotX.assign(2048, 123.0);  // band frequencies of an earlier MT paint
+  RunSpectrumPipeline(s);
+  EXPECT_NEAR(s.ypoly[0][777], 7.0 + 0.5 * s.FitX[777], 1e-9);
+  EXPECT_NEAR(s.FitX[777], s.xplotdata[777], 1e-3);
+  EXPECT_EQ(s.FitValid, 1);
+
+  // The next paint of the same page reuses the trend; a new page (FitValid
+  // cleared by the loader) refits it.
+  for (int i = 0; i < 2048; ++i) s.yplotdata[0][static_cast<size_t>(i)] = 1.0;
+  RunSpectrumPipeline(s);
+  EXPECT_NEAR(s.ypoly[0][777], 7.0 + 0.5 * s.FitX[777], 1e-9);
+  for (int i = 0; i < 2048; ++i) s.yplotdata[0][static_cast<size_t>(i)] = 1.0;
+  s.FitValid = 0;
+  RunSpectrumPipeline(s);
+  EXPECT_NEAR(s.ypoly[0][777], 1.0, 1e-9);
+}
+
+TEST(SpectrumPipeline, MtModeNeedsHxHyAndAnElectricChannel) {
+  struct Case {
+    std::initializer_list<int> labels;
+    int ok;
+  } cases[] = {
+      {{kLabelHx, kLabelHy, kLabelEx, kLabelEy}, 1},
+      {{kLabelHx, kLabelHy, kLabelEx}, 1},
+      {{kLabelHx, kLabelHy, kLabelEy}, 1},
+      {{kLabelHx, kLabelEx, kLabelEy}, 0},  // three labels, but no Hy
+      {{kLabelHy, kLabelEx, kLabelEy, kLabelHz}, 0},
+      {{kLabelHx, kLabelHx, kLabelEx, kLabelEy}, 0},  // Hx twice does not make an Hy
+      {{kLabelHx, kLabelHy}, 0},
+  };
+  for (const Case& c : cases) {
+    Page page(1024, 1000, c.labels);
+    page.s.AppResOn = 1;
+    page.s.ResponseDir = "/nonexistent";
+    EXPECT_EQ(RunSpectrumPipeline(page.s), c.ok);
+    EXPECT_EQ(page.s.AppResOn, c.ok);
+    EXPECT_EQ(page.s.FourierOn, c.ok);
+  }
+}
+
+TEST(SpectrumPipeline, PageLongerThanTheOldWorkArraysIsTransformedWhole) {
+  const int n = 4'194'305;
+  Page page(n, 1000, {kLabelEx});
+  AppState& s = page.s;
+  s.SineTestOn = 1;
+  s.SineTestFreq = 125.0;  // bin 125 · N / 1000 of N = 8,388,608: exactly 1,048,576
+  s.WindowType = 0;
+  RunSpectrumPipeline(s);
+  EXPECT_EQ(s.FftLength, 8'388'608);
+  long peak = 0;
+  for (long b = 1; b < 4'194'304; ++b)
+    if (s.yplotdata[0][static_cast<size_t>(b)] > s.yplotdata[0][static_cast<size_t>(peak)]) peak = b;
+  EXPECT_EQ(peak, 1'048'576);
+}
+
+TEST(Notch, HarmonicBinIsTheBinWithinHalfABin) {
+  EXPECT_EQ(HarmonicBin(60.0, 0.25, 100000), 240);
+  EXPECT_EQ(HarmonicBin(60.0, 7.9, 1000), 8);
+  EXPECT_EQ(HarmonicBin(60.0, 8.0, 1000), -1);  // 7.5 bins: half a bin from both neighbours
+  EXPECT_EQ(HarmonicBin(420.0, 1.0, 400), -1);  // beyond the spectrum
+}
+
+// Side bands on straight lines in |X| and in Im X (at the abscissas the fit
+// gives them) around a spike at 60 Hz: the notch puts the lines over the
+// spike's bins, evaluated at the bins' upper edges.
+TEST(Notch, ReplacesTheHarmonicsBinsByTheSideBandTrends) {
+  const int n = 65536;
+  Page page(n, 1000, {kLabelEx});
+  AppState& s = page.s;
+  s.FftLength = n;
+  const double df = 1000.0 / n;
+  s.yplotdata2[0].assign(n + 3, 1.0);
+  auto amplitude = [](double f) { return 50.0 - 0.2 * f; };
+  auto imaginary = [](double f) { return 3.0 + 0.1 * f; };
+  const long c = HarmonicBin(60.0, df, n / 2);
+  ASSERT_GT(c, 300);
+  auto side = [&](long b, double f) {
+    s.yplotdata2[0][static_cast<size_t>(2 * b + 2)] = imaginary(f);
+    s.yplotdata2[0][static_cast<size_t>(2 * b + 1)] = std::sqrt(amplitude(f) * amplitude(f) - imaginary(f) * imaginary(f));
+  };
+  for (long b = c - 300; b < c - 200; ++b) side(b, (b - 0.5) * df);
+  for (long b = c + 200; b < c + 300; ++b) side(b, (b + 0.5) * df);
+  s.yplotdata2[0][static_cast<size_t>(2 * c + 1)] = 1e6;
+  s.yplotdata2[0][static_cast<size_t>(2 * c + 2)] = -3e5;
+  s.NotchFitPending = 1;
+  EXPECT_EQ(ApplyNotch(s, 0), 4);
+  for (long b = c - 200; b < c + 200; ++b) {
+    ASSERT_NEAR(page.Bin(0, b).real(), amplitude((b + 0.5) * df), 1e-9) << b;
+    ASSERT_NEAR(page.Bin(0, b).imag(), imaginary((b + 0.5) * df), 1e-9) << b;
+    EXPECT_EQ(s.NotchedBins[static_cast<size_t>(b)], 1);
+  }
+  EXPECT_EQ(page.Bin(0, c + 200).imag(), imaginary((c + 200.5) * df));
+  EXPECT_EQ(s.NotchedBins[static_cast<size_t>(c - 201)], 0);
+  EXPECT_EQ(s.NotchedBins[static_cast<size_t>(c + 200)], 0);
+  EXPECT_EQ(s.NotchFitPending, 0);
+}
+
+TEST(Notch, HarmonicWhoseSideBandsDoNotFitIsLeftAlone) {
+  // 4096 bins of 0.5 Hz: 60 Hz is bin 120 (no room below), 420 Hz bin 840 fits.
+  const int n = 8192;
+  Page page(n, 4096, {kLabelEx});
+  AppState& s = page.s;
+  s.FftLength = n;
+  s.yplotdata2[0].assign(n + 3, 1.0);
+  EXPECT_EQ(ApplyNotch(s, 0), 3);
+  EXPECT_EQ(s.NotchedBins[120], 0);
+  EXPECT_EQ(s.NotchedBins[840], 1);
+  EXPECT_EQ(s.yplotdata2[0][2 * 120 + 1], 1.0);
+  // At 861 samples/s 420 Hz is bin 3996 of 4096: its upper side band would reach bin 4295.
+  Page top(n, 861, {kLabelEx});
+  top.s.FftLength = n;
+  top.s.yplotdata2[0].assign(n + 3, 1.0);
+  EXPECT_EQ(HarmonicBin(420.0, 861.0 / n, n / 2), 3996);
+  EXPECT_EQ(ApplyNotch(top.s, 0), 3);
+  EXPECT_EQ(top.s.NotchedBins[3996], 0);
+}
+
+// The stepped coil correction against the bin-by-bin lookup of the response
+// table, for a realistic table, a table in falling order and one row.
+TEST(CoilCorrection, EqualsTheBinByBinCorrectionWithinRounding) {
+  std::mt19937_64 rng(5);
+  std::normal_distribution<double> g(0.0, 1.0);
+  const unsigned long N = 1 << 15;
+  std::vector<double> X(N + 3);
+  for (double& v : X) v = g(rng);
+  auto fill = [](AppState& s, int rows, bool falling) {
+    s.ResponseRows = rows;
+    for (int i = 0; i < rows; ++i) {
+      const int r = falling ? rows - 1 - i : i;
+      const double f = std::pow(10.0, -2 + 5.0 * r / std::max(1, rows - 1));
+      s.ResponseTable[i][0] = f;
+      s.ResponseTable[i][1] = 200.0 * f / std::sqrt(0.25 + f * f) + (r == 17 ? -200.0 * f / std::sqrt(0.25 + f * f) : 0);
+      s.ResponseTable[i][2] = 90.0 + std::atan2(0.5, f) * 180 / M_PI - 1e-3 * f;
+    }
+  };
+  for (int rows : {51, 1})
+    for (bool falling : {false, true})
+      for (double df : {0.03, 1000.0 / N}) {
+        AppState s;
+        fill(s, rows, falling);
+        std::vector<double> fast = X, slow = X;
+        CorrectCoilSpectrum(s, fast.data(), N, df);
+        CorrectSpectrum(s, slow.data(), N, df);
+        double worst = 0;
+        for (unsigned long b = 0; b < N / 2; ++b) {
+          const double m = std::hypot(slow[2 * b + 1], slow[2 * b + 2]);
+          worst = std::max(worst, std::hypot(fast[2 * b + 1] - slow[2 * b + 1], fast[2 * b + 2] - slow[2 * b + 2]) /
+                                      std::max(m, 1e-300));
+        }
+        EXPECT_LT(worst, 1e-11) << rows << " rows, falling " << falling << ", df " << df;
+      }
+}
+
+TEST(CrossSpectra, SixtyThreeBandsOfM512ForN65536WithRealAutoSpectra) {
+  const int n = 65536;
+  Page page(n, 1000, {kLabelHx, kLabelHy, kLabelEx, kLabelEy});
+  AppState& s = page.s;
+  std::mt19937_64 rng(9);
+  std::normal_distribution<double> g(0.0, 1.0);
+  for (int ch = 0; ch < 4; ++ch)
+    for (double& v : s.yplotdata[ch]) v = g(rng);
+  s.AppResOn = 1;
+  s.ResponseDir = "/nonexistent";  // no coil files: no correction
+  ASSERT_EQ(RunSpectrumPipeline(s), 1);
+  EXPECT_EQ(s.PlotCount, 63);
+  ASSERT_EQ(s.CrossSpec.size(), 63u * 32);
+  for (int b = 0; b < 63; ++b) {
+    EXPECT_EQ(s.BandBins[static_cast<size_t>(b)], 512);
+    for (int a = 0; a < 4; ++a) {
+      EXPECT_EQ(CrossSpectrum(s, b, a, a).imag(), 0.0);
+      EXPECT_GT(CrossSpectrum(s, b, a, a).real(), 0.0);
+      for (int c = 0; c < 4; ++c) EXPECT_EQ(CrossSpectrum(s, b, a, c), std::conj(CrossSpectrum(s, b, c, a)));
+    }
+  }
+  // ⟨Ex Hy*⟩ of band 5 from the spectra directly.
+  std::complex<double> sum = 0;
+  for (long k = 5 * 512; k < 6 * 512; ++k) sum += page.Bin(2, k) * std::conj(page.Bin(1, k));
+  EXPECT_NEAR(std::abs(CrossSpectrum(s, 5, kMtEx, kMtHy) - sum / 512.0), 0.0, 1e-9 * std::abs(sum / 512.0));
+}
+
+TEST(CrossSpectra, BandCountFollowsTheFormationRule) {
+  struct Case {
+    int M, N, bands;
+  } cases[] = {{512, 65536, 63}, {512, 1024, 0}, {512, 2048, 1}, {500, 4096, 4}, {1, 8, 3}, {0, 4096, 0}};
+  for (const Case& c : cases) {
+    AppState s;
+    s.CoeffsSummed = c.M;
+    s.FftLength = c.N;
+    for (int ch = 0; ch < 4; ++ch) s.yplotdata2[ch].assign(static_cast<size_t>(c.N + 3), 1.0);
+    AccumulateCrossSpectra(s, 0, 1, 2, 3);
+    EXPECT_EQ(s.PlotCount, c.bands) << c.M << " " << c.N;
+  }
+}
+
+// Notched bins are left out of the MT bands; a band with none left is empty.
+TEST(CrossSpectra, NotchedBinsAreLeftOutAndAMissingChannelGivesNaN) {
+  AppState s;
+  s.CoeffsSummed = 4;
+  s.FftLength = 32;
+  s.NotchOn = 1;
+  s.NotchedBins.assign(16, 0);
+  for (int b : {1, 2, 4, 5, 6, 7}) s.NotchedBins[static_cast<size_t>(b)] = 1;
+  for (int ch = 0; ch < 4; ++ch) {
+    s.yplotdata2[ch].assign(35, 0.0);
+    for (int k = 0; k < 16; ++k) s.yplotdata2[ch][static_cast<size_t>(2 * k + 1)] = k;
+  }
+  AccumulateCrossSpectra(s, 0, 1, -1, 3);
+  ASSERT_EQ(s.PlotCount, 3);
+  EXPECT_EQ(s.BandBins[0], 2);
+  EXPECT_EQ(CrossSpectrum(s, 0, kMtHx, kMtHy).real(), (0.0 + 9.0) / 2);
+  EXPECT_EQ(s.BandBins[1], 0);
+  EXPECT_TRUE(std::isnan(CrossSpectrum(s, 1, kMtHx, kMtHx).real()));
+  EXPECT_EQ(s.BandBins[2], 4);
+  EXPECT_TRUE(std::isnan(CrossSpectrum(s, 2, kMtEx, kMtHx).real()));
+  EXPECT_TRUE(std::isnan(CrossSpectrum(s, 2, kMtHy, kMtEx).imag()));
+  EXPECT_EQ(CrossSpectrum(s, 2, kMtEy, kMtHx).real(), (64.0 + 81 + 100 + 121) / 4);
+}
+
+}  // namespace
