@@ -13,7 +13,8 @@ namespace {
 const std::vector<const CliCommand*>& Commands() {
   static const std::vector<const CliCommand*> commands{
       &kInfoCommand,    &kSynthCommand,  &kRenderCommand, &kSaveCommand,
-      &kDecimateCommand, &kSegmentCommand, &kConcatCommand, &kSyncCommand};
+      &kDecimateCommand, &kSegmentCommand, &kConcatCommand, &kSyncCommand,
+      &kPeaksCommand};
   return commands;
 }
 

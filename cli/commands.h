@@ -23,6 +23,7 @@ int RunDecimate(const Args& args);
 int RunSegment(const Args& args);
 int RunConcat(const Args& args);
 int RunSync(const Args& args);
+int RunPeaks(const Args& args);
 
 extern const CliCommand kInfoCommand;
 extern const CliCommand kSynthCommand;
@@ -32,6 +33,7 @@ extern const CliCommand kDecimateCommand;
 extern const CliCommand kSegmentCommand;
 extern const CliCommand kConcatCommand;
 extern const CliCommand kSyncCommand;
+extern const CliCommand kPeaksCommand;
 
 /// Prints "zorvan: <message>" on stderr and returns 1.
 int Fail(const std::string& message);
