@@ -20,7 +20,8 @@ std::string ApplyPeakOptions(const Args& args, AppState& s) {
     std::vector<std::string> items = SplitList(*t);
     double levels[4];
     bool ok = items.size() == 4;
-    for (size_t i = 0; ok && i < 4; ++i) ok = ParseDouble(items[i], levels[i]) && std::isfinite(levels[i]) && levels[i] >= 0;
+    for (size_t i = 0; ok && i < 4; ++i)
+      ok = ParseDouble(items[i], levels[i]) && std::isfinite(levels[i]) && levels[i] >= 0;
     if (!ok) return "--noise takes four noise levels of 0 or more, for channels 1 to 4 (e.g. 0.5,0.5,0.03,0.03)";
     for (int i = 0; i < 4; ++i) s.NoiseLevel[i] = levels[i];
   }
@@ -72,7 +73,8 @@ int RunPeaks(const Args& args) {
     std::cout << "\n";
     if (s.PeakCount[ch] > 0) std::cout << Format("  %14s  %14s\n", "time, s", UnitOf(label));
     for (int k = 0; k < s.PeakCount[ch]; ++k)
-      std::cout << Format("  %14.6f  %14.6g\n", s.PeakX[ch][static_cast<size_t>(k)], s.PeakY[ch][static_cast<size_t>(k)]);
+      std::cout << Format("  %14.6f  %14.6g\n", s.PeakX[ch][static_cast<size_t>(k)],
+                          s.PeakY[ch][static_cast<size_t>(k)]);
   }
   if (result.err) return Fail("peaks: could not write " + result.path + ": " + std::strerror(result.err));
   std::cout << "\nWrote " << result.path << ": " << result.lines << (result.lines == 1 ? " line" : " lines")
@@ -81,7 +83,8 @@ int RunPeaks(const Args& args) {
 }
 
 const CliCommand kPeaksCommand{
-    "peaks", "find the peaks of a page and write PeakData.txt",
+    "peaks",
+    "find the peaks of a page and write PeakData.txt",
     "Usage: zorvan peaks FILE [options]\n"
     "Searches the page for the peaks that the window marks with Find Peaks on: the local extremes of each\n"
     "enabled channel, after its polynomial trend is removed, that stand more than twice the channel's noise\n"

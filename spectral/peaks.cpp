@@ -32,8 +32,8 @@ bool Searched(const AppState& s, int ch, int n) {
 void FitChannel(AppState& s, int ch, int n) {
   EnsureSize(s.ypoly[ch], n);
   EnsureSize(s.FitX, n);
-  PolyFit(s.xplotdata.data(), s.yplotdata[ch].data(), s.FitX.data(), s.ypoly[ch].data(), s.FitCoeffs, s.FitOrder, n,
-          n, &s.FitRms);
+  PolyFit(s.xplotdata.data(), s.yplotdata[ch].data(), s.FitX.data(), s.ypoly[ch].data(), s.FitCoeffs, s.FitOrder, n, n,
+          &s.FitRms);
 }
 
 // Direction and magnitude of each peak of channel 2 that stands above channel 1
@@ -73,8 +73,7 @@ int DetectPeaks(const double x[], const double y[], int n, const double trend[],
     const double dm2 = y[i] - y[i - 2];
     const double dp2 = y[i] - y[i + 2];
     const bool maximum = dm1 > 0 && dp1 > 0 && (dm2 > 2 * sigma || dp2 > 2 * sigma);
-    const bool minimum =
-        dm1 < 0 && dp1 < 0 && (std::fabs(dm2) > 2 * sigma || std::fabs(dp2) > 2 * sigma);
+    const bool minimum = dm1 < 0 && dp1 < 0 && (std::fabs(dm2) > 2 * sigma || std::fabs(dp2) > 2 * sigma);
     if (!maximum && !minimum) continue;
     peakX[k] = x[i];
     peakY[k] = y[i] + trend[i];
@@ -130,7 +129,8 @@ PeakSearchResult FindPeaks(AppState& s) {
   if (result.err) {
     result.lines = 0;
     s.PeakFileFailed = 1;
-    if (s.host) s.host->SetStatusText(0, std::string(kPeakFileName) + " could not be written: " + std::strerror(result.err));
+    if (s.host)
+      s.host->SetStatusText(0, std::string(kPeakFileName) + " could not be written: " + std::strerror(result.err));
   } else if (s.PeakFileFailed) {
     s.PeakFileFailed = 0;
     if (s.host) s.host->SetStatusText(0, "Ready");

@@ -8,7 +8,7 @@
 
 #include "app/state.h"
 
-constexpr int kMaxPeaks = 2000;  // peaks kept per channel; further ones are dropped
+constexpr int kMaxPeaks = 2000;          // peaks kept per channel; further ones are dropped
 extern const char* const kPeakFileName;  // "PeakData.txt"
 
 /// The extremes of the detrended series y[0 … n−1] (abscissas x), examined

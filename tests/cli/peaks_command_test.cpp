@@ -34,7 +34,8 @@ TEST_F(PeaksCommandTest, WritesWhatTheWindowWritesAndListsThePeaks) {
   EXPECT_FALSE(window.empty());
   EXPECT_EQ(ReadBytes(work / "PeakData.txt"), window);
   for (int ch = 0; ch < 4; ++ch) {
-    const std::string heading = "Channel " + std::to_string(ch + 1) + " (" + ChannelLabelName(s.OutHeader.ChannelLabel[ch]) +
+    const std::string heading = "Channel " + std::to_string(ch + 1) + " (" +
+                                ChannelLabelName(s.OutHeader.ChannelLabel[ch]) +
                                 "): " + std::to_string(s.PeakCount[ch]) + " peaks";
     EXPECT_TRUE(Has(run.out, heading)) << heading << "\n" << run.out;
   }
@@ -43,8 +44,9 @@ TEST_F(PeaksCommandTest, WritesWhatTheWindowWritesAndListsThePeaks) {
 TEST(PeaksCommand, BadOptionsAndAnUnwritableFileFail) {
   TempDir dir;
   ASSERT_EQ(Zorvan("synth site.bin --records 1", dir).status, 0);
-  for (const char* args : {"peaks site.bin --noise 1,2", "peaks site.bin --noise 1,2,x,4", "peaks site.bin --noise 1,-2,3,4",
-                           "peaks site.bin --cutoff many", "peaks site.bin --record 5", "peaks"}) {
+  for (const char* args :
+       {"peaks site.bin --noise 1,2", "peaks site.bin --noise 1,2,x,4", "peaks site.bin --noise 1,-2,3,4",
+        "peaks site.bin --cutoff many", "peaks site.bin --record 5", "peaks"}) {
     ToolRun run = Zorvan(args, dir);
     EXPECT_NE(run.status, 0) << args;
     EXPECT_TRUE(Has(run.err, "zorvan: peaks: ")) << args << ": " << run.err;

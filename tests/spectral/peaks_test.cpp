@@ -37,7 +37,7 @@ TEST(DetectPeaks, ASpikeIsOneMaximumWhenItExceedsTwiceTheNoise) {
   s.trend.assign(40, 1.5);
   ASSERT_EQ(s.Detect(0.5, 2.0), 1);
   EXPECT_EQ(s.px[0], s.x[20]);
-  EXPECT_EQ(s.py[0], 11.5);  // the value with its trend
+  EXPECT_EQ(s.py[0], 11.5);          // the value with its trend
   EXPECT_EQ(s.Detect(6.0, 2.0), 0);  // 10 is not greater than 12
   EXPECT_EQ(s.Detect(5.0, 2.0), 0);  // nor than 10
 }
