@@ -1,0 +1,163 @@
+// The spectral and MT branches of the paint pipeline on generated recordings:
+// panels, labels, x values at the band frequencies, error bars, the coherence
+// range, the fall-back when MT channels are missing, the trend of each page.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+
+#include "app/commands.h"
+#include "datafile/loader.h"
+#include "mt/impedance.h"
+#include "platform/headless/headless_platform.h"
+#include "platform/headless/recording_surface.h"
+#include "plot/paint.h"
+#include "spectral/polyfit.h"
+#include "tests/support/recordings.h"
+
+namespace {
+
+class SpectralPaint : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    StartupOptions options;
+    options.startDir = dir.path();
+    options.useDirFile = false;
+    options.changeToWorkDir = false;
+    InitAppState(s, host, options);
+  }
+  void TearDown() override { ShutdownAppState(s); }
+
+  void Open(const SynthOptions& o, const std::string& recordsPerPlot = "1") {
+    ASSERT_EQ(WriteResponseFiles(dir / "LEMI", o), "");
+    host.AnswerOpen(WriteRecording(dir, "site.bin", o), recordsPerPlot);
+    ASSERT_EQ(CmdOpenFile(s), 1);
+  }
+  void Paint() {
+    surface.Clear();
+    s.RedrawAll = 1;
+    PaintPlotWindow(s, surface);
+  }
+  void MtMode() { s.FourierOn = s.AppResOn = s.LogY = 1; }
+  // Vertical lines of the standard width: the error bars, beside some of the frame.
+  int ErrorBarLines() const {
+    int bars = 0;
+    for (const RecordedLine& l : surface.lines) bars += l.x0 == l.x1 && l.pen.width == s.StandardLineWidth && l.y0 != l.y1;
+    return bars;
+  }
+
+  TempDir dir;
+  HeadlessPlatform host;
+  AppState s;
+  RecordingSurface surface{1600, 900};
+};
+
+TEST_F(SpectralPaint, FourierModeShowsPowerAgainstFrequency) {
+  Open(SmallRecording(1, "Hx,Hy,Ex"));
+  s.FourierOn = s.LogY = s.LogX = 1;
+  Paint();
+  EXPECT_EQ(s.FftLength, 4096);
+  EXPECT_EQ(s.PlotCount, 2048);
+  EXPECT_DOUBLE_EQ(s.PlotX[1], 1000.0 / 4096);
+  EXPECT_DOUBLE_EQ(s.XMin, 1000.0 / 4096);  // the zero frequency is left out on a log axis
+  EXPECT_DOUBLE_EQ(s.XMax, 2047 * 1000.0 / 4096);
+  EXPECT_NE(surface.FindText("Hz"), nullptr);
+  EXPECT_NE(surface.FindText("Ex, mV/km"), nullptr);
+  EXPECT_GT(s.YMaxChan[0], s.YMinChan[0]);
+  EXPECT_GT(s.YMinChan[0], 0.0);
+}
+
+TEST_F(SpectralPaint, MtModeDrawsFourPanelsAtTheBandFrequenciesWithErrorBars) {
+  Open(SmallRecording(2, "Hx,Hy,Hz,Ex,Ey,-"), "2");
+  MtMode();
+  Paint();
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_EQ(s.NumEnabledChans, 4);
+  EXPECT_EQ(s.LogX, 1);
+  ASSERT_EQ(s.PlotCount, 7);
+  for (int b = 0; b < 7; ++b) {
+    EXPECT_EQ(s.PlotX[static_cast<size_t>(b)], s.BandFreq[static_cast<size_t>(b)]);
+    EXPECT_DOUBLE_EQ(s.BandFreq[static_cast<size_t>(b)], BandFrequency(b, 512, 1000.0, 8192));
+  }
+  for (const char* label : {"rhoxx,ohm-m", "rhoxy, ohm-m", "rhoyx,ohm-m", "rhoyy,ohm-m"})
+    EXPECT_NE(surface.FindText(label), nullptr) << label;
+  // Five enabled channels keep the five-panel height; panel 3 is the last.
+  EXPECT_EQ(s.PanelHeight, (900 - 99 - 5 * 15 - 63) / 5);
+  EXPECT_EQ(s.PanelTop[3], 99 + 3 * (s.PanelHeight + 15));
+  const int withBars = ErrorBarLines();
+  // The tables beside the file agree with the panels.
+  std::ifstream zxy(dir / "site_ZXY.dat");
+  double f = 0, rho = 0;
+  zxy >> f >> rho;
+  EXPECT_NEAR(f, s.PlotX[0], 1e-4 * f);
+  EXPECT_NEAR(rho, s.ZZ[1][0], 1e-4 * rho);
+
+  s.MisfitErrorsOn = 0;
+  Paint();
+  EXPECT_GE(withBars - ErrorBarLines(), 4 * (s.PlotCount - 1));  // a bar at every band but 0, in four panels
+}
+
+TEST_F(SpectralPaint, CoherencesSpanZeroToOneWithoutErrorBars) {
+  Open(SmallRecording(2), "2");
+  MtMode();
+  s.CoherOn = 1;
+  s.ResistivityOn = 0;
+  Paint();
+  for (int ch = 0; ch < 4; ++ch) {
+    EXPECT_EQ(s.YMinChan[ch], 0.0);
+    EXPECT_EQ(s.YMaxChan[ch], 1.0);
+  }
+  EXPECT_NE(surface.FindText("Ex Coherence"), nullptr);
+  const int lines = ErrorBarLines();
+  s.MisfitErrorsOn = 0;
+  Paint();
+  EXPECT_EQ(ErrorBarLines(), lines);  // coherences never carry error bars
+  for (int b = 2; b < s.PlotCount; ++b) EXPECT_GT(s.ZZ[2][static_cast<size_t>(b)], 0.9);
+}
+
+TEST_F(SpectralPaint, MissingHyFallsBackToTimeSeries) {
+  Open(SmallRecording(1, "Hx,Hz,Ex,Ey"));
+  MtMode();
+  Paint();
+  ASSERT_EQ(host.MessageTexts(), std::vector<std::string>{"Ex, Ey, Hx, Hy Labels not all present in header"});
+  EXPECT_EQ(s.FourierOn + s.AppResOn + s.LogX, 0);
+  EXPECT_EQ(s.PlotCount, 2560);
+  EXPECT_NE(surface.FindText("Hz, pT"), nullptr);
+  EXPECT_NE(surface.FindText("UTC"), nullptr);
+}
+
+TEST_F(SpectralPaint, MissingExLeavesItsPanelsEmpty) {
+  Open(SmallRecording(2, "Hx,Hy,Ey"), "2");
+  MtMode();
+  Paint();
+  EXPECT_TRUE(host.messages.empty());
+  ASSERT_GT(s.PlotCount, 2);
+  for (int b = 0; b < s.PlotCount; ++b) {
+    EXPECT_TRUE(std::isnan(s.ZZ[0][static_cast<size_t>(b)]));
+    EXPECT_TRUE(std::isnan(s.ZZ[1][static_cast<size_t>(b)]));
+    EXPECT_FALSE(std::isnan(s.ZZ[2][static_cast<size_t>(b)]));
+  }
+  EXPECT_EQ(ReadBytes(dir / "site_ZXY.dat").size(), 0u);
+  EXPECT_GT(ReadBytes(dir / "site_ZYX.dat").size(), 0u);
+}
+
+// The spectra's trend is the page's own: fitted against the points' times
+// after the page changed, whatever an MT paint left in PlotX.
+TEST_F(SpectralPaint, EachPageGetsItsOwnTrend) {
+  Open(SmallRecording(3, "Hx,Hy,Ex,Ey"));
+  MtMode();
+  Paint();
+  ASSERT_EQ(LoadPageAt(s, 2), 1);
+  s.FourierOn = 1;
+  s.AppResOn = 0;
+  Paint();
+  std::vector<double> y(2560), xout(2560), curve(2560);
+  const double factor = ChannelFactor(s, s.OutHeader, 3);
+  for (int i = 0; i < 2560; ++i) y[static_cast<size_t>(i)] = s.yplotdata_orig[3][static_cast<size_t>(i)] * factor;
+  double coeffs[22] = {}, rms = 0;
+  PolyFit(s.xplotdata.data(), y.data(), xout.data(), curve.data(), coeffs, s.FitOrder, 2560, 2560, &rms);
+  for (int i = 0; i < 2560; i += 101) EXPECT_NEAR(s.ypoly[3][static_cast<size_t>(i)], curve[static_cast<size_t>(i)], 1e-9);
+}
+
+}  // namespace
