@@ -14,7 +14,7 @@ const std::vector<const CliCommand*>& Commands() {
   static const std::vector<const CliCommand*> commands{
       &kInfoCommand,    &kSynthCommand,  &kRenderCommand, &kSaveCommand,
       &kDecimateCommand, &kSegmentCommand, &kConcatCommand, &kSyncCommand,
-      &kPeaksCommand};
+      &kPeaksCommand,   &kSpectraCommand, &kMtCommand};
   return commands;
 }
 

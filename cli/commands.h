@@ -24,6 +24,8 @@ int RunSegment(const Args& args);
 int RunConcat(const Args& args);
 int RunSync(const Args& args);
 int RunPeaks(const Args& args);
+int RunSpectra(const Args& args);
+int RunMt(const Args& args);
 
 extern const CliCommand kInfoCommand;
 extern const CliCommand kSynthCommand;
@@ -34,6 +36,8 @@ extern const CliCommand kSegmentCommand;
 extern const CliCommand kConcatCommand;
 extern const CliCommand kSyncCommand;
 extern const CliCommand kPeaksCommand;
+extern const CliCommand kSpectraCommand;
+extern const CliCommand kMtCommand;
 
 /// Prints "zorvan: <message>" on stderr and returns 1.
 int Fail(const std::string& message);

@@ -16,6 +16,7 @@ Session::Session() {
 Session::~Session() { ShutdownAppState(state); }
 
 bool Session::Open(const std::string& path, const PageOptions& page) {
+  state.ResponseDir = page.lemiDir;  // coil response files of --lemi
   host.AnswerOpen(path, std::to_string(page.recordsPerPlot));
   return CmdOpenFile(state) != 0;
 }

@@ -1,0 +1,74 @@
+// zorvan spectra: the power spectra of a page as CSV.
+
+#include <cstdio>
+#include <iostream>
+
+#include "cli/spectral_options.h"
+#include "plot/paint.h"
+
+namespace {
+
+// Column names: the channel labels, with the slot number added to a label that repeats.
+std::vector<std::string> ChannelColumns(const RecorderHeader& h) {
+  std::vector<std::string> names;
+  for (int ch = 0; ch < kChannels; ++ch) {
+    if (!h.ChannelEnabled[ch]) continue;
+    int same = 0;
+    for (int other = 0; other < kChannels; ++other)
+      same += h.ChannelEnabled[other] && h.ChannelLabel[other] == h.ChannelLabel[ch];
+    std::string name = ChannelLabelName(h.ChannelLabel[ch]);
+    if (same > 1) name += "_" + std::to_string(ch + 1);
+    names.push_back(name);
+  }
+  return names;
+}
+
+}  // namespace
+
+int RunSpectra(const Args& args) {
+  if (args.positional().size() != 1) return Fail("spectra: give one recorder file (see zorvan spectra --help)");
+  PageOptions page;
+  if (std::string e = ReadPageOptions(args, page); !e.empty()) return Fail("spectra: " + e);
+  Session session;
+  AppState& s = session.state;
+  if (std::string e = ReadSpectralOptions(args, s); !e.empty()) return Fail("spectra: " + e);
+  const std::string path = args.positional()[0];
+  if (std::string e = LoadPage(session, path, page); !e.empty()) return Fail("spectra: " + e);
+
+  s.FourierOn = 1;
+  ComputePageData(s);
+  std::cout << "frequency_Hz";
+  for (const std::string& name : ChannelColumns(s.OutHeader)) std::cout << "," << name;
+  std::cout << "\n";
+  const double df = 2 * s.FreqStep;
+  char cell[64];
+  std::string line;
+  for (int b = 0; b < s.FftLength / 2; ++b) {
+    std::snprintf(cell, sizeof cell, "%.9g", b * df);
+    line = cell;
+    for (int ch = 0; ch < kChannels; ++ch) {
+      if (!s.OutHeader.ChannelEnabled[ch]) continue;
+      std::snprintf(cell, sizeof cell, ",%.6e", s.yplotdata[ch][static_cast<size_t>(b)]);
+      line += cell;
+    }
+    line += '\n';
+    std::cout << line;
+  }
+  return std::cout.good() ? 0 : Fail("spectra: writing the output failed");
+}
+
+const CliCommand kSpectraCommand{
+    "spectra", "print the power spectra of a page as CSV",
+    "Usage: zorvan spectra FILE [options]\n"
+    "Prints the power spectrum of every enabled channel of the page, as the Fourier display\n"
+    "computes it: a header row, then one row per frequency bin (frequency in Hz, then the\n"
+    "power of each channel in the order of the recorder's slots).\n\nOptions:\n"
+    "  --window KIND         data window: none, hanning, hamming or slepian (default hanning)\n"
+    "  --notch               notch the power-line harmonics at 60, 180, 300 and 420 Hz\n"
+    "  --fit-order P         order of the polynomial trend removed before the transform, 1 to 20 (default 3)\n"
+    "  --record N            first record of the page, 1-based (default 1)\n"
+    "  --records-per-plot R  records joined into the page (default 1)\n"
+    "  --lemi DIR            folder of the coil response files (default ./LEMI)\n",
+    {"notch"},
+    {"window", "notch", "fit-order", "record", "records-per-plot", "lemi"},
+    RunSpectra};

@@ -1,0 +1,166 @@
+// zorvan spectra and zorvan mt: what they print, the tables mt writes (the
+// same bytes as the window's), the coil files of --lemi, and bad input.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/commands.h"
+#include "datafile/loader.h"
+#include "platform/headless/headless_platform.h"
+#include "platform/headless/recording_surface.h"
+#include "plot/paint.h"
+#include "tests/support/recordings.h"
+#include "tests/support/tool_run.h"
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::vector<double> Fields(const std::string& line) {
+  std::vector<double> values;
+  std::istringstream in(line);
+  for (std::string cell; std::getline(in, cell, ',');) values.push_back(cell.empty() ? NAN : std::stod(cell));
+  return values;
+}
+
+TEST(SpectraCommand, PrintsOneRowPerBinWithTheEnabledChannels) {
+  TempDir dir;
+  ASSERT_EQ(Zorvan("synth site.bin --records 2 --channels Hx,Hy,-,Ex,Ey", dir).status, 0);
+  ToolRun run = Zorvan("spectra site.bin --records-per-plot 2 --window hamming --notch", dir);
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 1u + 4096);
+  EXPECT_EQ(lines[0], "frequency_Hz,HX,HY,EX,EY");
+  std::vector<double> row = Fields(lines[1 + 100]);
+  ASSERT_EQ(row.size(), 5u);
+  EXPECT_NEAR(row[0], 100 * 1000.0 / 8192, 1e-6);
+  for (int c = 1; c < 5; ++c) EXPECT_GT(row[c], 0.0);
+  // Coloured noise: the magnetic power falls with frequency.
+  EXPECT_GT(Fields(lines[1 + 100])[1], 10 * Fields(lines[1 + 3000])[1]);
+}
+
+// The tool writes the tables the window writes for the same page and settings.
+TEST(MtCommand, WritesTheWindowsTablesAndOneLinePerBand) {
+  TempDir tool, window;
+  SynthOptions o = SmallRecording(4, "Hx,Hy,Hz,Ex,Ey");
+  o.earth = {{300.0, 0}};
+  o.realisticCoil = true;
+  for (const TempDir* d : {&tool, &window}) {
+    WriteRecording(*d, "site.bin", o);
+    ASSERT_EQ(WriteResponseFiles(*d / "coils", o), "");
+  }
+  ToolRun run = Zorvan("mt site.bin --record 2 --records-per-plot 3 --lemi coils --coeffs 256 --quantity impedance",
+                       tool);
+  ASSERT_EQ(run.status, 0) << run.err;
+
+  HeadlessPlatform host;
+  AppState s;
+  StartupOptions options;
+  options.startDir = window.path();
+  options.useDirFile = false;
+  options.changeToWorkDir = false;
+  InitAppState(s, host, options);
+  s.ResponseDir = window / "coils";
+  host.AnswerOpen(window / "site.bin", "3");
+  ASSERT_EQ(CmdOpenFile(s), 1);
+  ASSERT_EQ(LoadPageAt(s, 1), 3);
+  s.CoeffsSummed = 256;
+  s.ResistivityOn = 0;
+  s.ImpedanceOn = 1;
+  s.FourierOn = s.AppResOn = s.LogY = 1;
+  RecordingSurface surface;
+  PaintPlotWindow(s, surface);
+  ShutdownAppState(s);
+  for (const char* name : {"site_ZXX.dat", "site_ZXY.dat", "site_ZYX.dat", "site_ZYY.dat"}) {
+    EXPECT_FALSE(ReadBytes(tool / name).empty()) << name;
+    EXPECT_EQ(ReadBytes(tool / name), ReadBytes(window / name)) << name;
+  }
+
+  std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(static_cast<int>(lines.size()), 1 + s.PlotCount);
+  EXPECT_EQ(lines[0], "frequency_Hz,rhoxy_ohm_m,phasexy_deg,rhoyx_ohm_m,phaseyx_deg,coherence_Ex,coherence_Ey");
+  for (int b = 4; b < s.PlotCount; ++b) {
+    std::vector<double> v = Fields(lines[static_cast<size_t>(1 + b)]);
+    ASSERT_EQ(v.size(), 7u);
+    EXPECT_NEAR(v[0], s.BandFreq[static_cast<size_t>(b)], 1e-5 * v[0]);
+    EXPECT_NEAR(v[1], 300.0, 15.0);
+    EXPECT_NEAR(v[2], 45.0, 2.0);
+    EXPECT_NEAR(v[3], 300.0, 15.0);
+    EXPECT_NEAR(v[4], 45.0, 2.0);
+    EXPECT_GT(v[5], 0.9);
+    EXPECT_LE(v[5], 1.0);
+  }
+  EXPECT_TRUE(Has(run.err, "Wrote " + std::to_string(s.PlotCount) + " bands")) << run.err;
+}
+
+TEST(MtCommand, MissingCoilFilesAreReportedAndTheDefaultUsed) {
+  TempDir dir;
+  ASSERT_EQ(Zorvan("synth site.bin --records 1 --coil realistic", dir).status, 0);
+  ToolRun run = Zorvan("mt site.bin", dir);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(Has(run.err, "LEMI-120_1045.rsp not found, using default LEMI-120.rsp")) << run.err;
+  EXPECT_TRUE(Has(run.err, "LEMI-120_1046.rsp not found, using default LEMI-120.rsp")) << run.err;
+}
+
+TEST(MtCommand, SimsEstimatesLeaveTheTablesEmpty) {
+  TempDir dir;
+  ASSERT_EQ(Zorvan("synth site.bin --records 2 --lemi LEMI", dir).status, 0);
+  ToolRun run = Zorvan("mt site.bin --records-per-plot 2 --estimate zyx", dir);
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 1u + 7);
+  EXPECT_EQ(lines[0], "frequency_Hz,zyx_0,zyx_1,zyx_2,zyx_3");
+  EXPECT_EQ(Fields(lines[4]).size(), 5u);
+  EXPECT_TRUE(std::filesystem::exists(dir / "site_ZYX.dat"));
+  EXPECT_TRUE(ReadBytes(dir / "site_ZYX.dat").empty());
+}
+
+TEST(SpectralCommands, BadInputGivesAOneLineMessageAndFailure) {
+  TempDir dir;
+  ASSERT_EQ(Zorvan("synth site.bin --records 1", dir).status, 0);
+  ASSERT_EQ(Zorvan("synth hz.bin --records 1 --channels Hx,Hz,Ex,Ey", dir).status, 0);
+  WriteBytes(dir / "junk.bin", std::vector<uint8_t>(3000, 0x5A));
+  struct Case {
+    const char* args;
+    const char* message;
+  } cases[] = {
+      {"spectra", "give one recorder file"},
+      {"spectra missing.bin", "cannot open missing.bin"},
+      {"spectra site.bin --window kaiser", "--window takes none, hanning, hamming or slepian"},
+      {"spectra site.bin --fit-order 0", "--fit-order takes a whole number from 1 to 20"},
+      {"spectra site.bin --record 9", "site.bin has no record 9"},
+      {"mt site.bin --coeffs 0", "--coeffs takes a whole number from 1"},
+      {"mt site.bin --coeffs many", "--coeffs takes a whole number from 1"},
+      {"mt site.bin --estimate best", "--estimate takes ls, zxx, zxy, zyx or zyy"},
+      {"mt site.bin --quantity phase", "--quantity takes resistivity, impedance or coherence"},
+      {"mt hz.bin", "mt: Ex, Ey, Hx, Hy Labels not all present in header"},
+      {"mt junk.bin", "mt: junk.bin has no samples on that page"},
+  };
+  for (const Case& c : cases) {
+    ToolRun run = Zorvan(c.args, dir);
+    EXPECT_NE(run.status, 0) << c.args;
+    EXPECT_TRUE(Has(run.err, c.message)) << c.args << ": " << run.err;
+    EXPECT_EQ(run.out, "") << c.args;
+  }
+}
+
+TEST(MtCommand, TablesThatCannotBeWrittenFailTheCommand) {
+  TempDir dir;
+  ASSERT_EQ(Zorvan("synth site.bin --records 1 --lemi LEMI", dir).status, 0);
+  std::filesystem::create_directory(dir / "site_ZXY.dat");  // a folder where a table should go
+  ToolRun run = Zorvan("mt site.bin", dir);
+  EXPECT_NE(run.status, 0);
+  EXPECT_TRUE(Has(run.err, "mt: Cannot write site_ZXY.dat")) << run.err;
+}
+
+}  // namespace
