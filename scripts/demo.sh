@@ -21,3 +21,19 @@ if "$zorvan" render demo.bin --out page-time.png --records-per-plot 2 >/dev/null
 else
   cat render.log >&2
 fi
+if "$zorvan" render demo.bin --out page-fourier.png --mode fourier --records-per-plot 10 >/dev/null 2>render.log; then
+  echo "Records 1-10 as power spectra: $PWD/page-fourier.png"
+else
+  cat render.log >&2
+fi
+if "$zorvan" mt demo.bin --records-per-plot 10 >mt.csv 2>mt.log; then
+  echo "Impedance tables of records 1-10: $PWD/demo_ZXX.dat, demo_ZXY.dat, demo_ZYX.dat, demo_ZYY.dat"
+  echo "Their apparent resistivities, phases and coherences per band: $PWD/mt.csv"
+else
+  cat mt.log >&2
+fi
+if "$zorvan" render demo.bin --out page-mt.png --mode mt --records-per-plot 10 >/dev/null 2>render.log; then
+  echo "Records 1-10 as apparent resistivities with misfit errors: $PWD/page-mt.png"
+else
+  cat render.log >&2
+fi
