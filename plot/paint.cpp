@@ -33,7 +33,6 @@ void SubtractTrends(AppState& s) {
     double* y = s.yplotdata[ch].data();
     for (int i = 0; i < n; ++i) y[i] -= poly[static_cast<size_t>(i)];
   }
-  for (int ch = 0; ch < kChannels; ++ch) s.TrendFitted[ch] = s.OutHeader.ChannelEnabled[ch] != 0;
   s.FitValid = 1;
 }
 

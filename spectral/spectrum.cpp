@@ -41,6 +41,20 @@ int FindMtChannels(AppState& s) {
 
 namespace {
 
+// What identifies the data a trend was fitted to: the point count and two
+// weighted sums, so that a page whose values changed by any route (another
+// page, the filter, a gain or invert edited in the header) gets a new fit.
+void DataSignature(const double* y, int n, double out[3]) {
+  double plain = 0, weighted = 0;
+  for (int i = 0; i < n; ++i) {
+    plain += y[i];
+    weighted += y[i] * static_cast<double>((i & 1023) + 1);
+  }
+  out[0] = n;
+  out[1] = plain;
+  out[2] = weighted;
+}
+
 // The page's polynomial trend of channel ch against the time of each point.
 // A fit that cannot be solved (fewer points than terms) leaves no trend.
 void FitTrend(AppState& s, int ch, int n) {
@@ -268,7 +282,14 @@ int RunSpectrumPipeline(AppState& s) {
       // The test sine is transformed as it is: no trend is fitted or removed.
       for (int i = 0; i < n; ++i) y[static_cast<size_t>(i)] = std::sin(2 * M_PI * s.SineTestFreq * dt * i);
     } else {
-      if (!s.TrendFitted[ch] || s.ypoly[ch].size() < static_cast<size_t>(n)) FitTrend(s, ch, n);
+      double signature[3];
+      DataSignature(y.data(), n, signature);
+      double* fitted = s.TrendSignature[ch];
+      if (!s.TrendFitted[ch] || s.ypoly[ch].size() < static_cast<size_t>(n) || signature[0] != fitted[0] ||
+          signature[1] != fitted[1] || signature[2] != fitted[2]) {
+        FitTrend(s, ch, n);
+        std::copy(signature, signature + 3, fitted);
+      }
       const double* trend = s.ypoly[ch].data();
       for (int i = 0; i < n; ++i) y[static_cast<size_t>(i)] -= trend[i];
     }

@@ -122,25 +122,35 @@ TEST(SpectrumPipeline, TrendIsNotSubtractedFromTheSineButFromTheData) {
   EXPECT_LT(std::abs(page.Bin(0, 0)), 2.0 * 1024);
 }
 
-TEST(SpectrumPipeline, TrendIsFittedAgainstThePointTimesAndKeptUntilCleared) {
+TEST(SpectrumPipeline, TrendIsFittedAgainstThePointTimesAndRefittedWhenTheDataChange) {
   Page page(2048, 1000, {kLabelHx});
   AppState& s = page.s;
-  for (int i = 0; i < 2048; ++i) s.yplotdata[0][static_cast<size_t>(i)] = 7.0 + 0.5 * s.xplotdata[static_cast<size_t>(i)];
+  auto fill = [&](double offset, double slope) {
+    for (int i = 0; i < 2048; ++i)
+      s.yplotdata[0][static_cast<size_t>(i)] = offset + slope * s.xplotdata[static_cast<size_t>(i)];
+  };
+  fill(7.0, 0.5);
   s.PlotX.assign(2048, 123.0);  // band frequencies of an earlier MT paint
   RunSpectrumPipeline(s);
   EXPECT_NEAR(s.ypoly[0][777], 7.0 + 0.5 * s.FitX[777], 1e-9);
   EXPECT_NEAR(s.FitX[777], s.xplotdata[777], 1e-3);
   EXPECT_EQ(s.FitValid, 1);
 
-  // The next paint of the same page reuses the trend; a new page (FitValid
-  // cleared by the loader) refits it.
-  for (int i = 0; i < 2048; ++i) s.yplotdata[0][static_cast<size_t>(i)] = 1.0;
+  // The same data again (a repaint of the page): the trend is kept, not refitted.
+  s.ypoly[0][777] = -1.0;
+  fill(7.0, 0.5);
   RunSpectrumPipeline(s);
-  EXPECT_NEAR(s.ypoly[0][777], 7.0 + 0.5 * s.FitX[777], 1e-9);
-  for (int i = 0; i < 2048; ++i) s.yplotdata[0][static_cast<size_t>(i)] = 1.0;
+  EXPECT_EQ(s.ypoly[0][777], -1.0);
+  // Changed data (another page, the filter, a gain edited in the header) get their own trend.
+  fill(14.0, 1.0);
+  RunSpectrumPipeline(s);
+  EXPECT_NEAR(s.ypoly[0][777], 14.0 + 1.0 * s.FitX[777], 1e-9);
+  // So does the same data when FitValid was cleared.
+  s.ypoly[0][777] = -1.0;
+  fill(14.0, 1.0);
   s.FitValid = 0;
   RunSpectrumPipeline(s);
-  EXPECT_NEAR(s.ypoly[0][777], 1.0, 1e-9);
+  EXPECT_NEAR(s.ypoly[0][777], 14.0 + 1.0 * s.FitX[777], 1e-9);
 }
 
 TEST(SpectrumPipeline, MtModeNeedsHxHyAndAnElectricChannel) {

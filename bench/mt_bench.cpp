@@ -1,0 +1,138 @@
+// Full redraws in Fourier and MT mode of a four-channel page (Hx, Hy, Ex, Ey)
+// of 1,048,576 and of 9,999,360 points per channel, beside the transforms
+// alone: the four real transforms as the pipeline makes them (half-length
+// complex transforms) and as four1 over the full length with zero imaginary
+// parts would. An untimed first paint grows the work arrays and fits the
+// page's trend, which repeated paints of one page keep; BM_FullRedrawMtNewPage
+// refits it every time, as the first paint of a page does.
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "app/state.h"
+#include "bench/bench_support.h"
+#include "datafile/loader.h"
+#include "platform/headless/headless_platform.h"
+#include "plot/paint.h"
+#include "spectral/fft.h"
+#include "spectral/realfft.h"
+#include "spectral/spectrum.h"
+
+#ifdef ZORVAN_HAVE_QT
+#include "platform/qt/qimage_surface.h"
+#endif
+
+namespace {
+
+const std::string& BenchCoilFolder() {
+  static std::string dir;
+  if (dir.empty()) {
+    dir = "/tmp/zorvan-bench-lemi";
+    SynthOptions o;
+    o.realisticCoil = true;
+    WriteResponseFiles(dir, o);
+  }
+  return dir;
+}
+
+// The page with Hz and the sixth channel switched off, loaded once per size.
+struct MtPage {
+  HeadlessPlatform host;
+  AppState s;
+  MtPage(int records, int points) {
+    StartupOptions options;
+    options.useDirFile = false;
+    options.changeToWorkDir = false;
+    InitAppState(s, host, options);
+    s.ResponseDir = BenchCoilFolder();
+    s.RecordsPerPlot = records;
+    LoadRecorderFile(s, BenchPageFile());
+    s.FileLoaded = 1;
+    s.NumPlotPoints = std::min(s.NumPlotPoints, points);
+    s.OutHeader.ChannelEnabled[2] = 0;
+    s.OutHeader.ChannelEnabled[5] = 0;
+  }
+  ~MtPage() { ShutdownAppState(s); }
+};
+
+MtPage& Page(int64_t points) {
+  static MtPage* small = nullptr;
+  static MtPage* large = nullptr;
+  const bool isSmall = points < 5'000'000;
+  MtPage*& page = isSmall ? small : large;
+  if (!page) page = isSmall ? new MtPage(410, 1 << 20) : new MtPage(kBenchPageRecords, MaxPlotPoints);
+  return *page;
+}
+
+void Report(benchmark::State& state, const AppState& s) {
+  state.counters["points_per_channel"] = s.NumPlotPoints;
+  state.counters["N"] = static_cast<double>(TransformLength(s.NumPlotPoints));
+}
+
+// The four transforms of the page's length, on copies of its samples.
+void Transforms(benchmark::State& state, bool halfLength) {
+  MtPage& page = Page(state.range(0));
+  AppState& s = page.s;
+  const unsigned long N = TransformLength(s.NumPlotPoints);
+  const int n = s.NumPlotPoints;
+  std::vector<double> work(halfLength ? N + 3 : 2 * N + 1);
+  const int chans[4] = {0, 1, 3, 4};
+  for (auto _ : state) {
+    for (int ch : chans) {
+      const double* x = s.yplotdata_orig[ch].data();
+      std::fill(work.begin(), work.end(), 0.0);
+      if (halfLength) {
+        std::copy(x, x + n, work.begin() + 1);
+        RealSpectrum(work.data(), N, +1);
+      } else {
+        for (int i = 0; i < n; ++i) work[2 * static_cast<size_t>(i) + 1] = x[i];
+        four1(work.data(), N, +1);
+      }
+      benchmark::DoNotOptimize(work.data());
+    }
+  }
+  Report(state, s);
+}
+
+void BM_TransformsAlone(benchmark::State& state) { Transforms(state, true); }
+BENCHMARK(BM_TransformsAlone)->Arg(1 << 20)->Arg(MaxPlotPoints)->Unit(benchmark::kMillisecond);
+
+void BM_TransformsAloneFullLengthFour1(benchmark::State& state) { Transforms(state, false); }
+BENCHMARK(BM_TransformsAloneFullLengthFour1)->Arg(1 << 20)->Arg(MaxPlotPoints)->Unit(benchmark::kMillisecond);
+
+#ifdef ZORVAN_HAVE_QT
+void Redraw(benchmark::State& state, bool mt, bool newPage) {
+  MtPage& page = Page(state.range(0));
+  AppState& s = page.s;
+  QImageSurface image(1600, 900);
+  auto paint = [&] {
+    s.FourierOn = s.LogY = 1;
+    s.AppResOn = mt;
+    if (newPage) s.FitValid = 0;
+    s.RedrawAll = 1;
+    PaintPlotWindow(s, image);
+  };
+  paint();  // untimed: the work arrays grow to the transform length once
+  for (auto _ : state) {
+    paint();
+    benchmark::DoNotOptimize(image.Image().constBits());
+  }
+  s.FourierOn = s.AppResOn = s.LogX = s.LogY = 0;
+  Report(state, s);
+  state.counters["bands"] = mt ? s.PlotCount : 0;
+}
+
+void BM_FullRedrawFourier(benchmark::State& state) { Redraw(state, false, false); }
+BENCHMARK(BM_FullRedrawFourier)->Arg(1 << 20)->Arg(MaxPlotPoints)->Unit(benchmark::kMillisecond);
+
+void BM_FullRedrawMt(benchmark::State& state) { Redraw(state, true, false); }
+BENCHMARK(BM_FullRedrawMt)->Arg(1 << 20)->Arg(MaxPlotPoints)->Unit(benchmark::kMillisecond);
+
+void BM_FullRedrawMtNewPage(benchmark::State& state) { Redraw(state, true, true); }
+BENCHMARK(BM_FullRedrawMtNewPage)->Arg(1 << 20)->Arg(MaxPlotPoints)->Unit(benchmark::kMillisecond);
+#endif
+
+}  // namespace
