@@ -1,10 +1,15 @@
 #include "dialogs/dialog_support.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "datafile/header.h"
+#include "datafile/loader.h"
 #include "platform/platform.h"
+#include "plot/paint.h"
+#include "spectral/polyfit.h"
 
 std::string CutText(const std::string& text, size_t limit) {
   if (text.size() <= limit) return text;
@@ -28,6 +33,35 @@ long long ReadInteger(DialogView& view, int id) {
   if (value > 2147483647LL) return 2147483647LL;
   if (value < -2147483647LL - 1) return -2147483647LL - 1;
   return value;
+}
+
+int FitPageTrends(AppState& s) {
+  const int n =
+      static_cast<int>(std::min<size_t>(static_cast<size_t>(std::max(s.NumPlotPoints, 0)), s.xplotdata.size()));
+  if (!s.FileLoaded || n == 0) return 0;
+  // The filter carries its state from one full redraw to the next: this extra
+  // pass must not move it.
+  double xv[kChannels][AppState::kLowPassTaps], yv[kChannels][AppState::kLowPassTaps];
+  std::memcpy(xv, s.LowPassXv, sizeof xv);
+  std::memcpy(yv, s.LowPassYv, sizeof yv);
+  const ChannelRows prev = s.yplotdata_prev;
+  const int panels = s.NumEnabledChans;
+  ComputeSensorScales(s, s.OutHeader);
+  ComputeGains(s.OutHeader);
+  ScaleRecordToUnits(s);
+  std::memcpy(s.LowPassXv, xv, sizeof xv);
+  std::memcpy(s.LowPassYv, yv, sizeof yv);
+  s.yplotdata_prev = prev;
+  s.NumEnabledChans = panels;
+
+  if (s.FitX.size() < static_cast<size_t>(n)) s.FitX.resize(static_cast<size_t>(n));
+  for (int ch = 0; ch < kChannels; ++ch) {
+    if (!s.OutHeader.ChannelEnabled[ch] || s.yplotdata[ch].size() < static_cast<size_t>(n)) continue;
+    if (s.ypoly[ch].size() < static_cast<size_t>(n)) s.ypoly[ch].resize(static_cast<size_t>(n));
+    PolyFit(s.xplotdata.data(), s.yplotdata[ch].data(), s.FitX.data(), s.ypoly[ch].data(), s.FitCoeffs, s.FitOrder, n,
+            n, &s.FitRms);
+  }
+  return n;
 }
 
 void RedrawPlot(AppState& s, bool erase) {

@@ -19,6 +19,14 @@ double ReadDecimal(DialogView& view, int id);
 /// The leading whole number of the edit's text, within the int range; 0 when it has none.
 long long ReadInteger(DialogView& view, int id);
 
+/// Fits the polynomial trend of order FitOrder to every enabled channel of the
+/// page into ypoly, FitX, FitCoeffs and FitRms, against the time of each point.
+/// The values fitted are the page in units as the next full redraw makes them
+/// (scaled, filtered, inverted), whatever yplotdata holds now (spectra in
+/// Fourier mode, residuals after a subtraction); the display filter's state is
+/// left as it was. Returns the points fitted per channel (0 without a page).
+int FitPageTrends(AppState& s);
+
 /// The state changed: the next paint recomputes the picture.
 void RedrawPlot(AppState& s, bool erase = false);
 

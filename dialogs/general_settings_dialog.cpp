@@ -7,7 +7,6 @@
 #include "dialogs/dialog_support.h"
 #include "dialogs/header_fields.h"
 #include "platform/platform.h"
-#include "spectral/peaks.h"
 
 namespace {
 
@@ -45,7 +44,7 @@ void Restore(AppState& s, const Saved& v) {
 
 // Fits every enabled channel and shows the fit over the time series.
 void ShowFitOverlay(AppState& s) {
-  s.PolyOverlayCount = FitChannelTrends(s);
+  s.PolyOverlayCount = FitPageTrends(s);
   s.FitValid = 1;
   s.PolyOverlayOn = 1;
 }
@@ -107,7 +106,7 @@ void ClickSubtract(AppState& s, DialogView& view) {
     s.PolyOverlayOn = s.ShowPolyOn;
   } else {
     if (!s.FitValid) {
-      FitChannelTrends(s);
+      FitPageTrends(s);
       s.FitValid = 1;
     }
     s.SubtractPolyOn = 1;

@@ -83,14 +83,6 @@ int DetectPeaks(const double x[], const double y[], int n, const double trend[],
   return k;
 }
 
-int FitChannelTrends(AppState& s) {
-  const int n = PagePoints(s);
-  if (n == 0) return 0;
-  for (int ch = 0; ch < kChannels; ++ch)
-    if (Searched(s, ch, n)) FitChannel(s, ch, n);
-  return n;
-}
-
 PeakSearchResult FindPeaks(AppState& s) {
   PeakSearchResult result;
   result.path = s.StartDir + kPeakFileName;

@@ -20,11 +20,6 @@ extern const char* const kPeakFileName;  // "PeakData.txt"
 int DetectPeaks(const double x[], const double y[], int n, const double trend[], double peakX[], double peakY[],
                 int capacity, double sigma, double cutoff);
 
-/// Fits the polynomial trend of order FitOrder to every enabled channel of the
-/// page (yplotdata against xplotdata) into ypoly, FitX, FitCoeffs and FitRms.
-/// Returns the points fitted per channel.
-int FitChannelTrends(AppState& s);
-
 struct PeakSearchResult {
   std::string path;  // where PeakData.txt was written, or could not be
   int lines = 0;     // directions written

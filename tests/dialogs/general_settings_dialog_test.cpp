@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
+#include "spectral/polyfit.h"
 #include "tests/app/window_fixture.h"
 
 namespace {
@@ -186,6 +189,31 @@ TEST_F(GeneralSettingsTest, BothAmplPhaseBoxesShowAndToggleTheSameFlag) {
   RunGeneralSettingsDialog(s);
   EXPECT_EQ(s.AmplPhaseOn, 1);
   EXPECT_EQ(s.LeastSquaresOn, 0);
+}
+
+TEST_F(GeneralSettingsTest, TheFitIsOfThePageInUnitsWhateverThePlotHolds) {
+  Open(SmallRecording(3, "Hx,Hy,Ex,Ey"));
+  s.FilterOn = 1;
+  s.FitOrder = 2;
+  Paint();
+  CmdStepForward(s);
+  Paint();
+  for (double& v : s.yplotdata[3]) v = 1e6;  // as spectra or a subtraction would leave it
+  std::vector<double> fitted;
+  host.dialogScripts.push_back([&](HeadlessDialog& d) {
+    d.Click(kGenShowFit);
+    fitted.assign(s.ypoly[3].begin(), s.ypoly[3].begin() + 2560);
+    d.Cancel();
+  });
+  RunGeneralSettingsDialog(s);
+  // The next full redraw makes the values that were fitted.
+  Paint();
+  std::vector<double> xout(2560), expected(2560);
+  double coeffs[22], rms;
+  PolyFit(s.xplotdata.data(), s.yplotdata[3].data(), xout.data(), expected.data(), coeffs, 2, 2560, 2560, &rms);
+  ASSERT_EQ(fitted.size(), 2560u);
+  for (int i = 0; i < 2560; i += 97) EXPECT_NEAR(fitted[i], expected[i], 1e-9 * (1 + std::fabs(expected[i]))) << i;
+  EXPECT_LT(std::fabs(fitted[0]), 1e4);
 }
 
 }  // namespace
