@@ -12,7 +12,7 @@ const ChannelControlIds kInfoChannelIds = {1397, 1395, 1394, 1396, 1039, 1040, 1
 namespace {
 
 constexpr size_t kCommentsLength = 128;
-constexpr int kRecorderColumns = 3;
+constexpr int kRecorderColumns = 2;
 
 int ShownIndex(const AppState& s) {
   return std::clamp(s.HeaderChannel, 1, kChannels) - 1;
