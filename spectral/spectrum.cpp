@@ -10,6 +10,7 @@
 #include "spectral/polyfit.h"
 #include "spectral/realfft.h"
 #include "spectral/response.h"
+#include "spectral/slepian.h"
 #include "spectral/window.h"
 
 namespace {
@@ -254,6 +255,44 @@ std::complex<double> CrossSpectrum(const AppState& s, int band, int a, int c) {
   return {e[0], e[1]};
 }
 
+void WindowRecord(AppState& s, const double y[], const double trend[], double out[], int n, int type) {
+  if (n <= 0) return;
+  if (type != kWindowHanning && type != kWindowHamming) {
+    // No window, the Slepian taper, or an unknown type (which leaves the record unweighted).
+    if (trend)
+      for (int i = 0; i < n; ++i) out[i] = y[i] - trend[i];
+    else
+      std::copy(y, y + n, out);
+    if (type == kWindowSlepian) {
+      const double* taper = SlepianWindow(s, n).data();
+      for (int i = 0; i < n; ++i) out[i] *= taper[i];
+    }
+    return;
+  }
+  const double a = type == kWindowHanning ? 0.5 : 0.54, b = type == kWindowHanning ? 0.5 : 0.46;
+  const int m = n / 2;
+  auto value = [&](int i) { return trend ? y[i] - trend[i] : y[i]; };
+  // cos(π(i − m)/m) for i = 0 … m − 1 by rotation, set afresh every kReseed samples.
+  constexpr int kReseed = 256;
+  const double step = M_PI / m;
+  const double cs = std::cos(step), sn = std::sin(step);
+  double c = 0, si = 0;
+  for (int i = 0; i < m; ++i) {
+    if (i % kReseed == 0) {
+      c = std::cos(step * (i - m));
+      si = std::sin(step * (i - m));
+    } else {
+      const double t = c;
+      c = t * cs - si * sn;
+      si = si * cs + t * sn;
+    }
+    const double w = a + b * c;
+    out[i] = value(i) * w;
+    out[n - 1 - i] = value(n - 1 - i) * w;
+  }
+  for (int i = m; i < n - m; ++i) out[i] = value(i);
+}
+
 int RunSpectrumPipeline(AppState& s) {
   if (s.AppResOn && !FindMtChannels(s)) {
     s.AppResOn = 0;
@@ -290,16 +329,11 @@ int RunSpectrumPipeline(AppState& s) {
         FitTrend(s, ch, n);
         std::copy(signature, signature + 3, fitted);
       }
-      const double* trend = s.ypoly[ch].data();
-      for (int i = 0; i < n; ++i) y[static_cast<size_t>(i)] -= trend[i];
     }
     std::vector<double>& Xv = s.yplotdata2[ch];
     GrowTo(Xv, N + 3);
     double* X = Xv.data();
-    if (s.WindowType >= kWindowNone && s.WindowType <= kWindowSlepian && n > 0)
-      ApplyWindow(s, y.data(), X + 1, n, 1.0, s.WindowType);
-    else if (n > 0)
-      std::memcpy(X + 1, y.data(), sizeof(double) * static_cast<size_t>(n));
+    WindowRecord(s, y.data(), s.SineTestOn ? nullptr : s.ypoly[ch].data(), X + 1, n, s.WindowType);
     std::fill(X + 1 + n, X + 1 + N, 0.0);
     RealSpectrum(X, N, +1);
     if (s.NotchOn) ApplyNotch(s, ch);

@@ -37,6 +37,11 @@ unsigned long TransformLength(long long n);
 /// (AppResOn and FourierOn are then cleared), else 1.
 int RunSpectrumPipeline(AppState& s);
 
+/// The record to transform: (y − trend)[0 … n−1] (trend may be null) weighted
+/// by the data window of the given type into out, as ApplyWindow weights it,
+/// the Hanning and Hamming cosines taken by rotation (equal within rounding).
+void WindowRecord(AppState& s, const double y[], const double trend[], double out[], int n, int type);
+
 /// The bin c of 0 … bins−1 with |c·df − h| < df/2, or −1 (also when h lies
 /// exactly half a bin from the nearest bin centre).
 long HarmonicBin(double h, double df, unsigned long bins);
