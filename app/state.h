@@ -169,7 +169,7 @@ struct AppState {
   int HxChan = 0, HyChan = 0, ExChan = 0, EyChan = 0;
   int MtChannelFound[4] = {};       // Hx, Hy, Ex, Ey among the enabled channels (MT mode)
   int TrendFitted[kChannels] = {};  // ypoly[ch] is the trend of the current page's data
-  double TrendSignature[kChannels][3] = {};  // point count and two weighted sums of the data it was fitted to
+  double TrendSignature[kChannels][3] = {};  // order and point count, two weighted sums of the data it was fitted to
   double TrendCoeffs[22] = {};      // coefficients of the spectral pipeline's own trend fits
   // Per band b: CrossSpec[32·b + 8·a + 2·c + {0 re, 1 im}] = mean of X_a·conj(X_c)
   // over the band's bins, channels a, c in the order Hx, Hy, Ex, Ey (unscaled spectra).

@@ -42,16 +42,17 @@ int FindMtChannels(AppState& s) {
 
 namespace {
 
-// What identifies the data a trend was fitted to: the point count and two
-// weighted sums, so that a page whose values changed by any route (another
-// page, the filter, a gain or invert edited in the header) gets a new fit.
-void DataSignature(const double* y, int n, double out[3]) {
+// What identifies the data a trend was fitted to: the point count with the
+// fit's order, and two weighted sums, so that a page whose values changed by
+// any route (another page, the filter, a gain or invert edited in the header)
+// or a new order gets a new fit.
+void DataSignature(const double* y, int n, int order, double out[3]) {
   double plain = 0, weighted = 0;
   for (int i = 0; i < n; ++i) {
     plain += y[i];
     weighted += y[i] * static_cast<double>((i & 1023) + 1);
   }
-  out[0] = n;
+  out[0] = static_cast<double>(n) + 1e10 * order;
   out[1] = plain;
   out[2] = weighted;
 }
@@ -322,7 +323,7 @@ int RunSpectrumPipeline(AppState& s) {
       for (int i = 0; i < n; ++i) y[static_cast<size_t>(i)] = std::sin(2 * M_PI * s.SineTestFreq * dt * i);
     } else {
       double signature[3];
-      DataSignature(y.data(), n, signature);
+      DataSignature(y.data(), n, s.FitOrder, signature);
       double* fitted = s.TrendSignature[ch];
       if (!s.TrendFitted[ch] || s.ypoly[ch].size() < static_cast<size_t>(n) || signature[0] != fitted[0] ||
           signature[1] != fitted[1] || signature[2] != fitted[2]) {

@@ -168,6 +168,12 @@ TEST(SpectrumPipeline, TrendIsFittedAgainstThePointTimesAndRefittedWhenTheDataCh
   fill(14.0, 1.0);
   RunSpectrumPipeline(s);
   EXPECT_NEAR(s.ypoly[0][777], 14.0 + 1.0 * s.FitX[777], 1e-9);
+  // A new order refits the same data.
+  s.ypoly[0][777] = -1.0;
+  fill(14.0, 1.0);
+  s.FitOrder = 2;
+  RunSpectrumPipeline(s);
+  EXPECT_NEAR(s.ypoly[0][777], 14.0 + 1.0 * s.FitX[777], 1e-9);
   // So does the same data when FitValid was cleared.
   s.ypoly[0][777] = -1.0;
   fill(14.0, 1.0);
