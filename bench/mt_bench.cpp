@@ -97,10 +97,14 @@ void Transforms(benchmark::State& state, bool halfLength) {
   Report(state, s);
 }
 
-void BM_TransformsAlone(benchmark::State& state) { Transforms(state, true); }
+void BM_TransformsAlone(benchmark::State& state) {
+  Transforms(state, true);
+}
 BENCHMARK(BM_TransformsAlone)->Arg(1 << 20)->Arg(MaxPlotPoints)->Unit(benchmark::kMillisecond);
 
-void BM_TransformsAloneFullLengthFour1(benchmark::State& state) { Transforms(state, false); }
+void BM_TransformsAloneFullLengthFour1(benchmark::State& state) {
+  Transforms(state, false);
+}
 BENCHMARK(BM_TransformsAloneFullLengthFour1)->Arg(1 << 20)->Arg(MaxPlotPoints)->Unit(benchmark::kMillisecond);
 
 #ifdef ZORVAN_HAVE_QT
@@ -125,13 +129,19 @@ void Redraw(benchmark::State& state, bool mt, bool newPage) {
   state.counters["bands"] = mt ? s.PlotCount : 0;
 }
 
-void BM_FullRedrawFourier(benchmark::State& state) { Redraw(state, false, false); }
+void BM_FullRedrawFourier(benchmark::State& state) {
+  Redraw(state, false, false);
+}
 BENCHMARK(BM_FullRedrawFourier)->Arg(1 << 20)->Arg(MaxPlotPoints)->Unit(benchmark::kMillisecond);
 
-void BM_FullRedrawMt(benchmark::State& state) { Redraw(state, true, false); }
+void BM_FullRedrawMt(benchmark::State& state) {
+  Redraw(state, true, false);
+}
 BENCHMARK(BM_FullRedrawMt)->Arg(1 << 20)->Arg(MaxPlotPoints)->Unit(benchmark::kMillisecond);
 
-void BM_FullRedrawMtNewPage(benchmark::State& state) { Redraw(state, true, true); }
+void BM_FullRedrawMtNewPage(benchmark::State& state) {
+  Redraw(state, true, true);
+}
 BENCHMARK(BM_FullRedrawMtNewPage)->Arg(1 << 20)->Arg(MaxPlotPoints)->Unit(benchmark::kMillisecond);
 #endif
 

@@ -29,8 +29,7 @@ std::string ReadMtOptions(const Args& args, AppState& s) {
   s.ResistivityOn = quantity == "resistivity";
   s.ImpedanceOn = quantity == "impedance";
   s.CoherOn = quantity == "coherence";
-  if (!s.ResistivityOn && !s.ImpedanceOn && !s.CoherOn)
-    return "--quantity takes resistivity, impedance or coherence";
+  if (!s.ResistivityOn && !s.ImpedanceOn && !s.CoherOn) return "--quantity takes resistivity, impedance or coherence";
   return {};
 }
 
@@ -92,8 +91,10 @@ int RunMt(const Args& args) {
   s.FourierOn = 1;
   s.AppResOn = 1;
   ComputePageData(s);
-  if (s.LeastSquaresOn) PrintLeastSquares(s);
-  else PrintSims(s, args.Get("estimate").value_or(""));
+  if (s.LeastSquaresOn)
+    PrintLeastSquares(s);
+  else
+    PrintSims(s, args.Get("estimate").value_or(""));
   if (s.TableWriteFailed) return Fail("mt: " + session.host.status[0]);
   std::cerr << "Wrote " << s.PlotCount << " bands to the tables " << ImpedanceTablePath(s.CurrentFilePath, 0)
             << " … _ZYY.dat\n";
@@ -101,7 +102,8 @@ int RunMt(const Args& args) {
 }
 
 const CliCommand kMtCommand{
-    "mt", "impedance estimates of a page: the four tables and one line per band",
+    "mt",
+    "impedance estimates of a page: the four tables and one line per band",
     "Usage: zorvan mt FILE [options]\n"
     "Estimates the impedance tensor in every band of the page as the MT display does, writes\n"
     "the tables FILE_ZXX.dat, FILE_ZXY.dat, FILE_ZYX.dat and FILE_ZYY.dat beside FILE (the\n"

@@ -58,7 +58,8 @@ int RunSpectra(const Args& args) {
 }
 
 const CliCommand kSpectraCommand{
-    "spectra", "print the power spectra of a page as CSV",
+    "spectra",
+    "print the power spectra of a page as CSV",
     "Usage: zorvan spectra FILE [options]\n"
     "Prints the power spectrum of every enabled channel of the page, as the Fourier display\n"
     "computes it: a header row, then one row per frequency bin (frequency in Hz, then the\n"

@@ -20,7 +20,9 @@ constexpr double kDeg = 180.0 / M_PI;
 const char* const kTableSuffix[4] = {"_ZXX.dat", "_ZXY.dat", "_ZYX.dat", "_ZYY.dat"};
 
 // Channels a value needs, as bits of kMtHx … kMtEy.
-constexpr unsigned Bit(int k) { return 1u << k; }
+constexpr unsigned Bit(int k) {
+  return 1u << k;
+}
 constexpr unsigned kNeedEx = Bit(kMtEx), kNeedEy = Bit(kMtEy);
 
 unsigned FoundChannels(const AppState& s) {
@@ -30,7 +32,9 @@ unsigned FoundChannels(const AppState& s) {
   return found;
 }
 
-Complex At(const double* X, long long k) { return {X[2 * k + 1], X[2 * k + 2]}; }
+Complex At(const double* X, long long k) {
+  return {X[2 * k + 1], X[2 * k + 2]};
+}
 
 template <typename T>
 void GrowTo(std::vector<T>& v, size_t n) {
@@ -84,8 +88,10 @@ class Tables {
     for (int p = 0; p < 4; ++p) {
       path_[p] = ImpedanceTablePath(s.CurrentFilePath, p);
       CreateResult r = WriteSystemOf(s).Create(path_[p], inputs);
-      if (r.status == CreateStatus::Ok) file_[p] = std::move(r.file);
-      else Failed(p);
+      if (r.status == CreateStatus::Ok)
+        file_[p] = std::move(r.file);
+      else
+        Failed(p);
     }
   }
 
@@ -181,7 +187,8 @@ void DeriveBandQuantities(AppState& s, int b, Complex Zxx, Complex Zxy, Complex 
   const double f = s.BandFreq[static_cast<size_t>(b)];
   const long long M = s.CoeffsSummed;
   const long long N = s.FftLength;
-  const int kept = static_cast<size_t>(b) < s.BandBins.size() ? s.BandBins[static_cast<size_t>(b)] : static_cast<int>(M);
+  const int kept =
+      static_cast<size_t>(b) < s.BandBins.size() ? s.BandBins[static_cast<size_t>(b)] : static_cast<int>(M);
 
   for (int p = 0; p < 4; ++p) {
     s.ZZPhase[p][b] = ElementPhase(p, Z[p]);

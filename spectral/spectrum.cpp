@@ -63,8 +63,8 @@ void FitTrend(AppState& s, int ch, int n) {
   GrowTo(s.ypoly[ch], static_cast<size_t>(n));
   GrowTo(s.FitX, static_cast<size_t>(n));
   if (n <= 0) return;
-  if (!PolyFit(s.xplotdata.data(), s.yplotdata[ch].data(), s.FitX.data(), s.ypoly[ch].data(), s.TrendCoeffs,
-               s.FitOrder, n, n, &s.FitRms))
+  if (!PolyFit(s.xplotdata.data(), s.yplotdata[ch].data(), s.FitX.data(), s.ypoly[ch].data(), s.TrendCoeffs, s.FitOrder,
+               n, n, &s.FitRms))
     std::fill(s.ypoly[ch].begin(), s.ypoly[ch].begin() + n, 0.0);
   s.TrendFitted[ch] = 1;
 }
@@ -310,8 +310,10 @@ int RunSpectrumPipeline(AppState& s) {
   const double scale = 0.5 * dt * static_cast<double>(N) / static_cast<double>(perPage > 0 ? perPage : 1);
   if (!s.FitValid)
     for (int& fitted : s.TrendFitted) fitted = 0;
-  if (s.NotchOn) s.NotchedBins.assign(N / 2, 0);
-  else s.NotchedBins.clear();
+  if (s.NotchOn)
+    s.NotchedBins.assign(N / 2, 0);
+  else
+    s.NotchedBins.clear();
   const bool mt = s.AppResOn != 0;
 
   for (int ch = 0; ch < kChannels; ++ch) {
@@ -343,7 +345,8 @@ int RunSpectrumPipeline(AppState& s) {
       CorrectCoilSpectrum(s, X, N, df);
     }
     const double scale2 = scale * scale;
-    for (unsigned long b = 0; b < N / 2; ++b) y[b] = (X[2 * b + 1] * X[2 * b + 1] + X[2 * b + 2] * X[2 * b + 2]) * scale2;
+    for (unsigned long b = 0; b < N / 2; ++b)
+      y[b] = (X[2 * b + 1] * X[2 * b + 1] + X[2 * b + 2] * X[2 * b + 2]) * scale2;
   }
   s.FitValid = 1;
   s.FreqStep = 0.5 / (static_cast<double>(N) * dt);

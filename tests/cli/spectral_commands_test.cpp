@@ -59,8 +59,8 @@ TEST(MtCommand, WritesTheWindowsTablesAndOneLinePerBand) {
     WriteRecording(*d, "site.bin", o);
     ASSERT_EQ(WriteResponseFiles(*d / "coils", o), "");
   }
-  ToolRun run = Zorvan("mt site.bin --record 2 --records-per-plot 3 --lemi coils --coeffs 256 --quantity impedance",
-                       tool);
+  ToolRun run =
+      Zorvan("mt site.bin --record 2 --records-per-plot 3 --lemi coils --coeffs 256 --quantity impedance", tool);
   ASSERT_EQ(run.status, 0) << run.err;
 
   HeadlessPlatform host;

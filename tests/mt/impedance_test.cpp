@@ -245,8 +245,10 @@ TEST(Sims, EstimatesUseTheirOwnAuxiliaryPairs) {
     const double exact = 1000 * std::abs(kTensor[c.element]);
     for (int p = 0; p < 4; ++p) {
       const double error = std::abs(s.ZZ[p][0] - exact) / exact;
-      if (c.exact[p]) EXPECT_LT(error, 1e-10) << "element " << c.element << " panel " << p;
-      else EXPECT_GT(error, 1e-4) << "element " << c.element << " panel " << p;
+      if (c.exact[p])
+        EXPECT_LT(error, 1e-10) << "element " << c.element << " panel " << p;
+      else
+        EXPECT_GT(error, 1e-4) << "element " << c.element << " panel " << p;
     }
   }
 }
@@ -258,7 +260,8 @@ TEST(MissingElectricChannel, LeavesWhatNeedsItEmpty) {
   AccumulateCrossSpectra(s, 0, 1, -1, 3);
   EstimateImpedance(s);
   for (int b = 0; b < 2; ++b) {
-    for (int p : {0, 1}) EXPECT_TRUE(std::isnan(s.ZZ[p][b]) && std::isnan(s.ZZStd[p][b]) && std::isnan(s.ZZPhase[p][b]));
+    for (int p : {0, 1})
+      EXPECT_TRUE(std::isnan(s.ZZ[p][b]) && std::isnan(s.ZZStd[p][b]) && std::isnan(s.ZZPhase[p][b]));
     for (int p : {2, 3}) EXPECT_NEAR(std::abs(bands.Z(b, p) - kTensor[p]), 0.0, 1e-15);
     EXPECT_TRUE(std::isnan(s.BandCoherence[4 * b + 0]));  // the magnetic coherences need both
     EXPECT_TRUE(std::isnan(s.BandCoherence[4 * b + 2]));
@@ -274,9 +277,9 @@ TEST(MissingElectricChannel, LeavesWhatNeedsItEmpty) {
   s.SimsZyxOn = 1;
   s.SimsZxyOn = 0;
   EstimateImpedance(s);
-  EXPECT_TRUE(std::isnan(s.ZZ[0][0]));  // pair Ex, Ey
+  EXPECT_TRUE(std::isnan(s.ZZ[0][0]));                         // pair Ex, Ey
   EXPECT_NEAR(s.ZZ[1][0], 1000 * std::abs(kTensor[2]), 1e-9);  // pair Ey, Hy
-  EXPECT_TRUE(std::isnan(s.ZZ[2][0]));  // pair Ex, Hx
+  EXPECT_TRUE(std::isnan(s.ZZ[2][0]));                         // pair Ex, Hx
   EXPECT_NEAR(s.ZZ[3][0], 1000 * std::abs(kTensor[2]), 1e-9);  // pair Hx, Hy
 }
 

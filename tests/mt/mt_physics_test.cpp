@@ -25,7 +25,9 @@ constexpr double kRhoTolerance = 0.05;   // relative
 constexpr double kPhaseTolerance = 2.0;  // degrees
 constexpr int kFirstBand = 2;            // bands 0 and 1 span too wide a relative range of frequencies
 
-double Rho(std::complex<double> z, double f) { return 0.2e6 * std::norm(z) / f; }
+double Rho(std::complex<double> z, double f) {
+  return 0.2e6 * std::norm(z) / f;
+}
 
 // A recording written and opened as the open dialog would, then estimated as
 // the MT display does.
@@ -99,10 +101,11 @@ TEST(MtPhysics, HalfSpaceGivesItsResistivityAndFortyFiveDegrees) {
         const Deviation d = Compare(page, o.earth);
         EXPECT_LT(d.rho, kRhoTolerance) << rho << " ohm-m, rate " << rate << ", " << records << " records, coil "
                                         << realistic;
-        EXPECT_LT(d.phase, kPhaseTolerance) << rho << " ohm-m, rate " << rate << ", " << records
-                                            << " records, coil " << realistic;
-        std::printf("half-space %6g ohm-m, rate %4u, %2d records, %-9s coil: %2d bands, worst rho %5.2f %%, phase %5.3f deg\n",
-                    rho, rate, records, realistic ? "realistic" : "identity", page.s.PlotCount, 100 * d.rho, d.phase);
+        EXPECT_LT(d.phase, kPhaseTolerance)
+            << rho << " ohm-m, rate " << rate << ", " << records << " records, coil " << realistic;
+        std::printf(
+            "half-space %6g ohm-m, rate %4u, %2d records, %-9s coil: %2d bands, worst rho %5.2f %%, phase %5.3f deg\n",
+            rho, rate, records, realistic ? "realistic" : "identity", page.s.PlotCount, 100 * d.rho, d.phase);
         overall.rho = std::max(overall.rho, d.rho);
         overall.phase = std::max(overall.phase, d.phase);
       }
@@ -115,8 +118,8 @@ TEST(MtPhysics, TwoLayerEarthFollowsItsAnalyticResponse) {
     uint32_t rate;
     std::vector<EarthLayer> earth;
   } cases[] = {
-      {1000, {{100.0, 400.0}, {10.0, 0}}},    // conductive basement under 40 … 480 Hz
-      {62, {{10.0, 500.0}, {1000.0, 0}}},     // resistive basement under 2.4 … 30 Hz
+      {1000, {{100.0, 400.0}, {10.0, 0}}},  // conductive basement under 40 … 480 Hz
+      {62, {{10.0, 500.0}, {1000.0, 0}}},   // resistive basement under 2.4 … 30 Hz
   };
   for (const Case& c : cases) {
     SynthOptions o = SmallRecording(10);

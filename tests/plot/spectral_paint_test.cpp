@@ -43,7 +43,8 @@ class SpectralPaint : public ::testing::Test {
   // Vertical lines of the standard width: the error bars, beside some of the frame.
   int ErrorBarLines() const {
     int bars = 0;
-    for (const RecordedLine& l : surface.lines) bars += l.x0 == l.x1 && l.pen.width == s.StandardLineWidth && l.y0 != l.y1;
+    for (const RecordedLine& l : surface.lines)
+      bars += l.x0 == l.x1 && l.pen.width == s.StandardLineWidth && l.y0 != l.y1;
     return bars;
   }
 
@@ -157,7 +158,8 @@ TEST_F(SpectralPaint, EachPageGetsItsOwnTrend) {
   for (int i = 0; i < 2560; ++i) y[static_cast<size_t>(i)] = s.yplotdata_orig[3][static_cast<size_t>(i)] * factor;
   double coeffs[22] = {}, rms = 0;
   PolyFit(s.xplotdata.data(), y.data(), xout.data(), curve.data(), coeffs, s.FitOrder, 2560, 2560, &rms);
-  for (int i = 0; i < 2560; i += 101) EXPECT_NEAR(s.ypoly[3][static_cast<size_t>(i)], curve[static_cast<size_t>(i)], 1e-9);
+  for (int i = 0; i < 2560; i += 101)
+    EXPECT_NEAR(s.ypoly[3][static_cast<size_t>(i)], curve[static_cast<size_t>(i)], 1e-9);
 }
 
 }  // namespace

@@ -243,7 +243,8 @@ TEST(Notch, ReplacesTheHarmonicsBinsByTheSideBandTrends) {
   ASSERT_GT(c, 300);
   auto side = [&](long b, double f) {
     s.yplotdata2[0][static_cast<size_t>(2 * b + 2)] = imaginary(f);
-    s.yplotdata2[0][static_cast<size_t>(2 * b + 1)] = std::sqrt(amplitude(f) * amplitude(f) - imaginary(f) * imaginary(f));
+    s.yplotdata2[0][static_cast<size_t>(2 * b + 1)] =
+        std::sqrt(amplitude(f) * amplitude(f) - imaginary(f) * imaginary(f));
   };
   for (long b = c - 300; b < c - 200; ++b) side(b, (b - 0.5) * df);
   for (long b = c + 200; b < c + 300; ++b) side(b, (b + 0.5) * df);
@@ -296,7 +297,8 @@ TEST(CoilCorrection, EqualsTheBinByBinCorrectionWithinRounding) {
       const int r = falling ? rows - 1 - i : i;
       const double f = std::pow(10.0, -2 + 5.0 * r / std::max(1, rows - 1));
       s.ResponseTable[i][0] = f;
-      s.ResponseTable[i][1] = 200.0 * f / std::sqrt(0.25 + f * f) + (r == 17 ? -200.0 * f / std::sqrt(0.25 + f * f) : 0);
+      s.ResponseTable[i][1] =
+          200.0 * f / std::sqrt(0.25 + f * f) + (r == 17 ? -200.0 * f / std::sqrt(0.25 + f * f) : 0);
       s.ResponseTable[i][2] = 90.0 + std::atan2(0.5, f) * 180 / M_PI - 1e-3 * f;
     }
   };
