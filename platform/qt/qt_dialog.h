@@ -11,6 +11,8 @@
 class QLabel;
 
 class QtDialogView : public QDialog, public DialogView {
+  Q_OBJECT
+
  public:
   QtDialogView(QWidget* parent, const DialogTemplate& dialog, const DialogProcedure& procedure);
 
