@@ -50,6 +50,12 @@ MainWindow::MainWindow(const StartupOptions& options) {
   BuildToolbar();
   BuildStatusBar();
   InitAppState(s_, *this, options);
+  // The buttons' tooltips come from the state's table, entry id - 401 for button id.
+  for (int i = 0; i < kToolbarButtons; ++i) {
+    QAction* action = toolbarActions_[kCmdFileOpen + i];
+    action->setText(Q(s_.Tooltips[static_cast<size_t>(i)]));
+    action->setToolTip(action->text());
+  }
   ShowToggleStates(s_);  // autoscaling is on at start
   plot_->setFocus();
 }
@@ -103,15 +109,9 @@ void MainWindow::BuildToolbar() {
   bar->setObjectName("Toolbar");
   bar->setMovable(false);
   bar->setIconSize(QSize(24, 24));
-  static const char* const kTips[kToolbarButtons] = {
-      "File Open",       "File Save",          "Print",       "Copy Graph to Clipboard",
-      "Back One Record", "Forward One Record", "Zoom On/Off", "Pan On/Off",
-      "Reset",           "Autoscale On/Off",   "Filter On/Off", "Fourier Transform On/Off",
-      "Apparent Resisivity On/Off", "Find Peaks On/Off"};
   for (int i = 0; i < kToolbarButtons; ++i) {
     const int id = kCmdFileOpen + i;
-    auto* action = new QAction(ToolbarIcon(id), kTips[i], this);
-    action->setToolTip(kTips[i]);
+    auto* action = new QAction(ToolbarIcon(id), QString(), this);
     action->setCheckable(IsToggle(id));
     bar->addAction(action);
     connect(action, &QAction::triggered, this, [this, id] { Command(id); });

@@ -76,6 +76,8 @@ void PlotWidget::resizeEvent(QResizeEvent*) {
 
 void PlotWidget::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
+  // A click maps onto the picture of the last redraw: one that was requested runs first.
+  FlushRedraw();
   // Control held at the click counts even when its key press went to another widget.
   s_.CtrlDown = (event->modifiers() & Qt::ControlModifier) ? 1 : 0;
   const QPoint p = event->position().toPoint();
