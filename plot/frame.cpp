@@ -512,12 +512,30 @@ void DrawPlotFrame(AppState& s, Surface& sf, const FrameSpec& f) {
     std::vector<LogTick> ticks = LogTicks(f.ymin, f.ymax, p0);
     double R = std::log10(f.ymax) - p0;
     int every = std::max(1, static_cast<int>(std::ceil(R / 5)));
+    // An axis spanning less than about a decade has at most one decade to
+    // label: its m x 10^k ticks carry plain numbers instead, as far as they
+    // do not crowd each other.
+    const bool decadeLabelled = std::count_if(ticks.begin(), ticks.end(), [&](const LogTick& t) {
+                                  return t.m == 1 && t.k % every == 0;
+                                }) >= 2;
+    int lastLabelY = bottom + 2 * textHeight;
     sf.MoveTo(left, bottom);
     for (const LogTick& t : ticks) {
       int py = bottom - TruncPx((t.pos - p0) * sy);
       sf.LineTo(left, py);
       sf.LineTo(left + (t.m == 1 ? 2 * Ly : Ly), py);
       sf.MoveTo(left, py);
+      if (!decadeLabelled) {
+        if (py <= top + textHeight / 2 || lastLabelY - py < textHeight) continue;
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%g", t.m * std::pow(10.0, t.k));
+        TextSize size = p.Extent(buf, labelFont);
+        int x = left - textHeight / 2 - size.cx;
+        p.Text(x, py - size.cy / 2, buf, labelFont);
+        labelsLeft = std::min(labelsLeft, x);
+        lastLabelY = py;
+        continue;
+      }
       if (t.m != 1 || t.k % every != 0) continue;
       int w = p.Extent("10", labelFont).cx;
       p.Text(left - static_cast<int>(1.4 * w) - w, py - F / 2, "10", labelFont);

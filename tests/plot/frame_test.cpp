@@ -356,6 +356,16 @@ TEST(FrameLogAxes, YDecadesLabelledAboutFiveTimes) {
   EXPECT_EQ(ten->x + ten->size.cx, kLeft - 44);
   EXPECT_EQ(ten->y, kBottom - 20 - 13);
 
+  // Within one decade (apparent resistivities near 100 ohm-m) the ticks carry plain numbers.
+  RecordingSurface narrow;
+  f.ymin = 55;
+  f.ymax = 140;
+  DrawPlotFrame(s, narrow, f);
+  std::vector<std::string> labels;
+  for (const auto& t : narrow.texts)
+    if (t.font.escapement == 0 && t.x < kLeft) labels.push_back(t.text);
+  EXPECT_EQ(labels, (std::vector<std::string>{"60", "70", "80", "100"}));  // 90 would crowd 80
+
   // A log Y axis with a limit of 0 or less draws no frame at all.
   RecordingSurface none;
   f.ymin = 0;
