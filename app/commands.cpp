@@ -7,6 +7,14 @@
 #include "datafile/sync.h"
 #include "datafile/writers.h"
 #include "dialogs/about_dialog.h"
+#include "dialogs/edit_header_dialog.h"
+#include "dialogs/filter_settings_dialog.h"
+#include "dialogs/find_noise_dialog.h"
+#include "dialogs/find_peaks_dialog.h"
+#include "dialogs/fourier_settings_dialog.h"
+#include "dialogs/general_settings_dialog.h"
+#include "dialogs/header_contents_dialog.h"
+#include "dialogs/plot_scaling_dialog.h"
 #include "dialogs/split_dialog.h"
 #include "platform/platform.h"
 #include "plot/surface.h"
@@ -21,11 +29,6 @@ void SetAutoscale(AppState& s, int on) {
 void Redraw(AppState& s, bool erase) {
   s.RedrawAll = 1;
   s.host->InvalidatePlot(erase);
-}
-
-// Settings dialogs that come with a later version of the program.
-void NotYetAvailable(AppState& s, const std::string& dialog) {
-  ShowMessage(*s.host, "The " + dialog + " dialog is not available in this version yet.");
 }
 
 int FinishOpen(AppState& s, const std::function<int()>& open) {
@@ -210,21 +213,21 @@ void RunCommand(AppState& s, int id, const Surface& window) {
     case kMenuSegmentFile: SegmentFile(s); break;
     case kMenuConcatenateFiles: ConcatenateFiles(s); break;
     case kMenuSynchronizeFiles: SynchronizeFiles(s); break;
-    case kMenuFileInformation: NotYetAvailable(s, "File Information"); break;
-    case kMenuGeneralSettings: NotYetAvailable(s, "General Settings"); break;
-    case kMenuFileHeader: NotYetAvailable(s, "Edit File Header"); break;
-    case kMenuPlotScaling: NotYetAvailable(s, "Plot Scaling"); break;
+    case kMenuFileInformation: RunHeaderContentsDialog(s); break;
+    case kMenuGeneralSettings: RunGeneralSettingsDialog(s); break;
+    case kMenuFileHeader: RunEditHeaderDialog(s); break;
+    case kMenuPlotScaling: RunPlotScalingDialog(s); break;
     case kMenuFilterSettings:
-      NotYetAvailable(s, "Filter Settings");
+      RunFilterSettingsDialog(s);
       ShowToggleStates(s);
       Redraw(s, true);
       break;
     case kMenuFourierSettings:
       s.RecomputeSpectra = 1;
-      NotYetAvailable(s, "Fourier Transform Settings");
+      RunFourierSettingsDialog(s);
       break;
-    case kMenuFindPeaks: NotYetAvailable(s, "Find Peaks"); break;
-    case kCmdFindNoise: NotYetAvailable(s, "Find Noise"); break;
+    case kMenuFindPeaks: RunFindPeaksDialog(s); break;
+    case kCmdFindNoise: RunFindNoiseDialog(s); break;
     case kMenuAbout: ShowAboutDialog(s); break;
     default: break;  // Print, Pan, Reset and Exit have nothing to do here
   }

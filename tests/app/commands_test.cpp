@@ -232,15 +232,33 @@ TEST_F(CommandsTest, CopyPutsThePlotAreaOnTheClipboardUnlessBusy) {
   EXPECT_TRUE(host.messages.empty());
 }
 
-TEST_F(CommandsTest, DialogsOfLaterVersionsSayTheyAreNotAvailable) {
-  for (int id : {kMenuFileInformation, kMenuGeneralSettings, kMenuFileHeader, kMenuPlotScaling, kMenuFilterSettings,
-                 kMenuFourierSettings, kMenuFindPeaks, kCmdFindNoise}) {
-    host.messages.clear();
+TEST_F(CommandsTest, SettingsCommandsOpenTheirDialogs) {
+  Open(SmallRecording(1));
+  const std::pair<int, const char*> dialogs[] = {
+      {kMenuFileInformation, "Qor Header Contents"}, {kMenuGeneralSettings, "General Settings"},
+      {kMenuFileHeader, "Edit File Header"},         {kMenuPlotScaling, "Plot Scaling"},
+      {kMenuFilterSettings, "Filter Settings"},      {kMenuFourierSettings, "Fourier Transform Settings"},
+      {kMenuFindPeaks, "Find Peaks"},                {kCmdFindNoise, "Find Noise"},
+      {kMenuAbout, "About Zorvan"}};
+  for (const auto& [id, title] : dialogs) {
+    host.dialogTitles.clear();
     RunCommand(s, id, window);
-    ASSERT_EQ(host.messages.size(), 1u) << id;
-    EXPECT_EQ(host.messages[0].caption, "Zorvan");
-    EXPECT_NE(host.messages[0].text.find("not available"), std::string::npos);
+    EXPECT_EQ(host.dialogTitles, std::vector<std::string>{title}) << id;
   }
+}
+
+TEST_F(CommandsTest, FilterSettingsLeaveTheFilterButtonShowingTheFilter) {
+  Open(SmallRecording(1));
+  host.dialogScripts.push_back([](HeadlessDialog& d) {
+    for (const auto& c : d.dialogTemplate().controls)
+      if (c.kind == ControlKind::Check) d.Click(c.id);  // "Enable"
+    d.Ok();
+  });
+  ASSERT_EQ(s.FilterOn, 0);
+  RunCommand(s, kMenuFilterSettings, window);
+  EXPECT_EQ(s.FilterOn, 1);
+  EXPECT_TRUE(host.pressed[kCmdFilter]);
+  EXPECT_EQ(s.RedrawAll, 1);
 }
 
 TEST_F(CommandsTest, FileCommandsWithoutARecordingSaySo) {
@@ -250,11 +268,6 @@ TEST_F(CommandsTest, FileCommandsWithoutARecordingSaySo) {
   host.messages.clear();
   for (int id : {kCmdPrint, kCmdPan, kCmdReset, kMenuPrint, kMenuExit}) RunCommand(s, id, window);
   EXPECT_TRUE(host.messages.empty());
-}
-
-TEST_F(CommandsTest, AboutRunsItsDialog) {
-  RunCommand(s, kMenuAbout, window);
-  EXPECT_EQ(host.dialogTitles, (std::vector<std::string>{"About Zorvan"}));
 }
 
 }  // namespace
