@@ -48,6 +48,10 @@ int FinishOpen(AppState& s, const std::function<int()>& open) {
   s.FitValid = 0;
   s.CaptureLimits = 1;
   ShowRecordStatus(s);
+  // The date and time of the page's first point, as paging shows them.
+  s.RecordTimeShown = ShownTime(s, 0.0);
+  s.host->SetStatusText(2, FormatDate(s.RecordTimeShown));
+  s.host->SetStatusText(3, FormatTime(s.RecordTimeShown));
   s.host->InvalidatePlot(true);
   return 1;
 }

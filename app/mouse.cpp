@@ -164,6 +164,7 @@ void MouseButtonDown(AppState& s, Surface& window, int x, int y) {
   if (!s.ZoomMode && !s.PanMode && !s.PanDragging && !s.PanDone) {
     s.LastClick[0] = x;
     s.LastClick[1] = y;
+    s.CursorShown = 1;
     s.RedrawAll = 0;
     s.host->InvalidatePlot(false);
     CursorReadout(s, window, x, y, ReadoutKind::Click);

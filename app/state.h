@@ -158,6 +158,7 @@ struct AppState {
   // Window and mouse state.
   int LastClick[2] = {};          // x, y of the last normal-mode click (or marker drawn)
   int CursorIndex = 0;            // point index of the cursor cross
+  int CursorShown = 0;            // a click or an arrow key has placed the cross
   int Markers[kMaxMarkers] = {};  // marked point indices, in the order added
   int MarkerCount = 0;
 

@@ -24,7 +24,8 @@ void PaintWindow(AppState& s, Surface& window) {
     if (s.FileLoaded && s.ZoomDragging) DrawZoomRectangle(s, window);
     return;
   }
-  if (s.FileLoaded && !s.CtrlDown && !s.FourierOn)
+  // No cross before the user has placed one.
+  if (s.FileLoaded && s.CursorShown && !s.CtrlDown && !s.FourierOn)
     CursorReadout(s, window, s.LastClick[0], s.LastClick[1], ReadoutKind::Redraw);
   DrawMarkers(s, window);
   s.KeyHandled = 0;
@@ -53,6 +54,7 @@ void KeyDown(AppState& s, int key) {
     marker = std::clamp(marker + step, 0, last);
   }
   s.KeyHandled = 1;
+  s.CursorShown = 1;
   s.host->InvalidatePlot(false);
 }
 

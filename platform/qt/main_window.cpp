@@ -1,5 +1,6 @@
 #include "platform/qt/main_window.h"
 
+#include <algorithm>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -27,9 +28,12 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-// Each status part after the first is as wide as its sizing text plus 8 pixels.
+// Each status part after the first is as wide as its sizing text plus 8 pixels,
+// and at least as wide as the longest text it shows, so a readout is never cut.
 const char* const kStatusSizing[kStatusParts - 1] = {
     nullptr, "REC 00000", "AZ 0000.000", "EL 0000.000", "X: 00000", "Y: 00000", "WS 00.00", "WD 000.0", "FILT 000"};
+const char* const kStatusLongest[kStatusParts - 1] = {
+    nullptr, "Rec 00000", "00/00/0000", "00:00:00.000", "-0000.000 secs", "Y  -0000.000", "", "", ""};
 constexpr int kStatusPartZeroRight = 320;
 
 bool IsToggle(int id) { return id == kCmdZoom || (id >= kCmdAutoscale && id <= kCmdFindPeaks); }
@@ -131,7 +135,10 @@ void MainWindow::BuildStatusBar() {
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->setObjectName(QString("StatusPart%1").arg(part));
     if (part == 0) label->setFixedWidth(kStatusPartZeroRight);
-    else if (part < kStatusParts - 1) label->setFixedWidth(metrics.horizontalAdvance(kStatusSizing[part]) + 8);
+    else if (part < kStatusParts - 1)
+      label->setFixedWidth(std::max(metrics.horizontalAdvance(kStatusSizing[part]),
+                                    metrics.horizontalAdvance(kStatusLongest[part])) +
+                           8);
     layout->addWidget(label, part == kStatusParts - 1 ? 1 : 0);
     status_[static_cast<size_t>(part)] = label;
   }

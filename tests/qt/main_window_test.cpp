@@ -1,5 +1,6 @@
 #include "platform/qt/main_window.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -155,8 +156,12 @@ TEST_F(MainWindowTest, StatusBarHasTenPartsSizedForTheirTexts) {
   EXPECT_EQ(window->StatusPart(0)->width(), 320);
   const char* sizing[] = {"REC 00000", "AZ 0000.000", "EL 0000.000", "X: 00000",
                           "Y: 00000",  "WS 00.00",    "WD 000.0",    "FILT 000"};
+  // Wide enough for the sizing text and for what the part shows.
+  const char* longest[] = {"Rec 00000", "00/00/0000", "00:00:00.000", "-0000.000 secs", "Y  -0000.000", "", "", ""};
   for (int part = 1; part <= 8; ++part)
-    EXPECT_EQ(window->StatusPart(part)->width(), metrics.horizontalAdvance(sizing[part - 1]) + 8) << part;
+    EXPECT_EQ(window->StatusPart(part)->width(),
+              std::max(metrics.horizontalAdvance(sizing[part - 1]), metrics.horizontalAdvance(longest[part - 1])) + 8)
+        << part;
   EXPECT_GT(window->StatusPart(9)->width(), 0);
 }
 
