@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "datafile/header.h"
+#include "datafile/record_io.h"
 #include "datafile/record_time.h"
 
 class Platform;
@@ -48,6 +49,8 @@ struct AppState {
   int FileLoaded = 0;
   int EndOfFile = 0;        // the last read met the end of the file
   int IncompleteTold = 0;   // the incomplete last record was reported for this file
+  RecordIndex PageIndex;    // record offsets of the open file, while its size stays the same
+  int PageIndexValid = 0;
   RecorderHeader Header{};
   RecorderHeader OutHeader{};
   int CurrentRecord = 0;

@@ -87,6 +87,7 @@ int LoadRecorderFile(AppState& s, const std::string& path) {
   }
   if (s.DataFile) std::fclose(s.DataFile);
   s.DataFile = f;
+  s.PageIndexValid = 0;
   s.CurrentFilePath = path;
   s.CurrentFileTitle = FileTitleOf(path);
   s.DataDir = DirectoryOf(path);
@@ -223,7 +224,17 @@ int ReadRecord(AppState& s) {
 
 int LoadPageAt(AppState& s, int firstRecord) {
   if (!s.DataFile || firstRecord < 0) return 0;
-  RecordIndex index = ScanRecords(s.DataFile);
+  // The index is kept while the file keeps its size, so paging does not reread every header.
+  uint64_t bytes = 0;
+  if (std::fseek(s.DataFile, 0, SEEK_END) == 0) {
+    long end = std::ftell(s.DataFile);
+    if (end > 0) bytes = static_cast<uint64_t>(end);
+  }
+  if (!s.PageIndexValid || s.PageIndex.fileBytes != bytes || s.PageIndex.err) {
+    s.PageIndex = ScanRecords(s.DataFile);
+    s.PageIndexValid = 1;
+  }
+  const RecordIndex& index = s.PageIndex;
   if (static_cast<size_t>(firstRecord) >= index.offsets.size()) return 0;
   if (std::fseek(s.DataFile, static_cast<long>(index.offsets[static_cast<size_t>(firstRecord)]), SEEK_SET) != 0)
     return 0;

@@ -259,6 +259,14 @@ TEST_F(LoaderTest, PageAtARecordSeeksThereThroughTheIndex) {
   EXPECT_EQ(LoadPageAt(s, 11), 0);
   EXPECT_EQ(s.CurrentRecord, 9);
   EXPECT_EQ(s.NumPlotPoints, 2 * 2560);
+
+  // A file that grows (a recorder still writing) is indexed again.
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::app);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(recordBytes));
+  }
+  EXPECT_EQ(LoadPageAt(s, 11), 1);
+  EXPECT_EQ(s.yplotdata_orig[0][0], DecodeSample(&bytes[1024]));
 }
 
 TEST(SensorScale, ByCodeAndSpacing) {
