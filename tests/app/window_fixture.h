@@ -9,17 +9,10 @@
 #include "platform/headless/headless_platform.h"
 #include "platform/headless/recording_surface.h"
 #include "tests/support/recordings.h"
+#include "tests/support/started_state.h"
 
-class WindowTest : public ::testing::Test {
+class WindowTest : public StartedStateTest {
  protected:
-  void SetUp() override {
-    StartupOptions options;
-    options.startDir = dir.path();
-    options.useDirFile = false;
-    options.changeToWorkDir = false;
-    InitAppState(s, host, options);
-  }
-  void TearDown() override { ShutdownAppState(s); }
 
   std::string Write(const SynthOptions& o, const std::string& name = "page.bin") {
     return WriteRecording(dir, name, o);
@@ -35,9 +28,6 @@ class WindowTest : public ::testing::Test {
     PaintWindow(s, window);
   }
 
-  TempDir dir;
-  HeadlessPlatform host;
-  AppState s;
   RecordingSurface image{1600, 900};
   RecordingSurface window{1600, 900};
 };

@@ -9,27 +9,19 @@
 #include "datafile/record_io.h"
 #include "platform/headless/headless_platform.h"
 #include "tests/support/recordings.h"
+#include "tests/support/started_state.h"
 
 namespace {
 
-class LoaderTest : public ::testing::Test {
+class LoaderTest : public StartedStateTest {
  protected:
-  void SetUp() override {
-    StartupOptions options;
-    options.startDir = dir.path();
-    options.changeToWorkDir = false;
-    InitAppState(s, host, options);
-  }
-  void TearDown() override { ShutdownAppState(s); }
+  LoaderTest() { useDirFile = true; }
 
   int Open(const std::string& path, const std::string& recordsPerPlot = "1") {
     host.AnswerOpen(path, recordsPerPlot);
     return CmdOpenFile(s);
   }
 
-  TempDir dir;
-  HeadlessPlatform host;
-  AppState s;
 };
 
 TEST_F(LoaderTest, FirstPageHoldsRawCountsAndPointTimes) {

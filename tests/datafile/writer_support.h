@@ -14,6 +14,7 @@
 #include "datafile/file_io.h"
 #include "datafile/header.h"
 #include "platform/headless/headless_platform.h"
+#include "tests/support/started_state.h"
 #include "tests/support/recordings.h"
 
 struct FileRecord {
@@ -86,15 +87,9 @@ class FullDiskFileSystem : public FileWriteSystem {
 };
 
 /// A started state over a temporary folder with a headless host.
-class WriterTest : public ::testing::Test {
+class WriterTest : public StartedStateTest {
  protected:
-  void SetUp() override {
-    StartupOptions options;
-    options.startDir = dir.path();
-    options.changeToWorkDir = false;
-    InitAppState(s, host, options);
-  }
-  void TearDown() override { ShutdownAppState(s); }
+  WriterTest() { useDirFile = true; }
 
   int Open(const std::string& path, const std::string& recordsPerPlot = "1") {
     host.AnswerOpen(path, recordsPerPlot);
@@ -106,7 +101,4 @@ class WriterTest : public ::testing::Test {
     return false;
   }
 
-  TempDir dir;
-  HeadlessPlatform host;
-  AppState s;
 };

@@ -9,19 +9,12 @@
 #include "platform/headless/headless_platform.h"
 #include "platform/headless/recording_surface.h"
 #include "tests/support/recordings.h"
+#include "tests/support/started_state.h"
 
 namespace {
 
-class PaintTest : public ::testing::Test {
+class PaintTest : public StartedStateTest {
  protected:
-  void SetUp() override {
-    StartupOptions options;
-    options.startDir = dir.path();
-    options.useDirFile = false;
-    options.changeToWorkDir = false;
-    InitAppState(s, host, options);
-  }
-  void TearDown() override { ShutdownAppState(s); }
 
   void Open(const SynthOptions& o, const std::string& recordsPerPlot = "1") {
     host.AnswerOpen(WriteRecording(dir, "page.bin", o), recordsPerPlot);
@@ -34,9 +27,6 @@ class PaintTest : public ::testing::Test {
   }
   double Scaled(int ch, int i) { return s.yplotdata_orig[ch][i] * ChannelFactor(s, s.OutHeader, ch); }
 
-  TempDir dir;
-  HeadlessPlatform host;
-  AppState s;
   RecordingSurface surface{1600, 900};
 };
 

@@ -15,19 +15,12 @@
 #include "plot/paint.h"
 #include "spectral/polyfit.h"
 #include "tests/support/recordings.h"
+#include "tests/support/started_state.h"
 
 namespace {
 
-class SpectralPaint : public ::testing::Test {
+class SpectralPaint : public StartedStateTest {
  protected:
-  void SetUp() override {
-    StartupOptions options;
-    options.startDir = dir.path();
-    options.useDirFile = false;
-    options.changeToWorkDir = false;
-    InitAppState(s, host, options);
-  }
-  void TearDown() override { ShutdownAppState(s); }
 
   void Open(const SynthOptions& o, const std::string& recordsPerPlot = "1") {
     ASSERT_EQ(WriteResponseFiles(dir / "LEMI", o), "");
@@ -48,9 +41,6 @@ class SpectralPaint : public ::testing::Test {
     return bars;
   }
 
-  TempDir dir;
-  HeadlessPlatform host;
-  AppState s;
   RecordingSurface surface{1600, 900};
 };
 
