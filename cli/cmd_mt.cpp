@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <iostream>
 
-#include "cli/spectral_options.h"
+#include "cli/transform_options.h"
 #include "mt/impedance.h"
 #include "plot/paint.h"
 #include "spectral/spectrum.h"

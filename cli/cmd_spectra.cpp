@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <iostream>
 
-#include "cli/spectral_options.h"
+#include "cli/transform_options.h"
 #include "plot/paint.h"
 
 namespace {
