@@ -67,15 +67,25 @@ void AddSeconds(RecordTime& t, double s) {
   t.day = static_cast<int>(d);
 }
 
+RecordTime RoundedTime(RecordTime t, int decimals) {
+  if (!std::isfinite(t.second)) return t;
+  const double q = std::pow(10.0, decimals);
+  t.second = std::round(t.second * q) / q;
+  AddSeconds(t, 0.0);  // carries 60 s into the minute
+  return t;
+}
+
 std::string FormatDate(const RecordTime& t) {
+  const RecordTime r = RoundedTime(t, 3);
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%02d/%02d/%d", t.month, t.day, t.year);
+  std::snprintf(buf, sizeof buf, "%02d/%02d/%d", r.month, r.day, r.year);
   return buf;
 }
 
 std::string FormatTime(const RecordTime& t) {
+  const RecordTime r = RoundedTime(t, 3);
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%02d:%02d:%06.3f", t.hour, t.minute, t.second);
+  std::snprintf(buf, sizeof buf, "%02d:%02d:%06.3f", r.hour, r.minute, r.second);
   return buf;
 }
 

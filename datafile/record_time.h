@@ -16,9 +16,13 @@ struct RecordTime {
 /// days, months and years. February has 29 days in years divisible by 4.
 void AddSeconds(RecordTime& t, double s);
 
-/// "%02d/%02d/%d": month, day, four-digit year.
+/// The time with its seconds rounded to the given decimals, carrying into
+/// the minute, hour and date: 59.9996 s at three decimals is the next minute.
+RecordTime RoundedTime(RecordTime t, int decimals);
+
+/// "%02d/%02d/%d": month, day, four-digit year, of the time rounded to a millisecond.
 std::string FormatDate(const RecordTime& t);
-/// "%02d:%02d:%06.3f": hour, minute, seconds.
+/// "%02d:%02d:%06.3f": hour, minute, seconds, rounded to a millisecond with carry.
 std::string FormatTime(const RecordTime& t);
 
 /// Seconds from a to b (b − a), for differences of a few years at most.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <vector>
 
 #include "app/state.h"
@@ -147,20 +148,19 @@ bool SameDate(const RecordTime& a, const RecordTime& b) {
   return a.year == b.year && a.month == b.month && a.day == b.day;
 }
 
-int ClockDecimals(double xstep) {
-  if (xstep < 0.01) return 3;
-  if (xstep < 0.1) return 2;
-  if (xstep < 1) return 1;
-  return 0;
+// Decimals that show v seconds exactly, to the microsecond at most.
+int DecimalsOf(double v) {
+  double q = 1;
+  for (int d = 0; d < 6; ++d, q *= 10)
+    if (std::fabs(v * q - std::round(v * q)) < 5e-8 * q) return d;
+  return 6;
 }
 
-// The clock time rounded to the printed resolution, with carry, so that
-// 59.9999 s never prints as "60".
-RecordTime RoundedClock(RecordTime t, int decimals) {
-  double q = std::pow(10.0, decimals);
-  t.second = std::round(t.second * q) / q;
-  AddSeconds(t, 0.0);
-  return t;
+// Decimals of the clock labels: as many as the step and the first major
+// tick's seconds need, so that every label is the tick's true time.
+int ClockDecimals(double xstep, double firstSecond) {
+  if (xstep >= 60) return DecimalsOf(firstSecond);
+  return std::max(DecimalsOf(xstep), DecimalsOf(firstSecond));
 }
 
 std::string ClockText(const RecordTime& t, int decimals, bool withDate) {
@@ -178,7 +178,81 @@ std::string ClockText(const RecordTime& t, int decimals, bool withDate) {
   return buf;
 }
 
+// Steps in seconds that labels may be thinned to: every label then falls on a
+// round clock time.
+const std::vector<double>& LabelSteps() {
+  static const std::vector<double> steps = [] {
+    std::vector<double> v;
+    for (double e = 1e-7; e < 1; e *= 10)
+      for (double m : {1.0, 2.0, 2.5, 5.0}) v.push_back(m * e);
+    for (double s : {1.0, 2.0, 5.0, 10.0, 15.0, 20.0, 30.0, 60.0, 120.0, 300.0, 600.0, 900.0, 1200.0, 1800.0, 3600.0,
+                     7200.0, 10800.0, 14400.0, 21600.0, 43200.0, 86400.0, 172800.0, 604800.0, 1209600.0, 2419200.0})
+      v.push_back(s);
+    return v;
+  }();
+  return steps;
+}
+
+// Strides k for thinning labels a step apart: 1 to `small`, then the whole
+// multiples of step that are round steps themselves, then doublings up to most.
+std::vector<long long> LabelStrides(double step, const std::vector<double>& round, long long most, int small) {
+  std::vector<long long> out;
+  for (long long k = 1; k <= small; ++k) out.push_back(k);
+  for (double r : round) {
+    double k = r / step;
+    long long kr = std::llround(k);
+    if (kr >= 1 && std::fabs(k - static_cast<double>(kr)) < 1e-6 * k) out.push_back(kr);
+  }
+  std::sort(out.begin(), out.end());
+  out.erase(std::unique(out.begin(), out.end()), out.end());
+  while (out.back() < most) out.push_back(out.back() * 2);
+  return out;
+}
+
 std::string IntText(long long v) { return std::to_string(v); }
+
+// The text of a value on a logarithmic axis: plain between 0.001 and 99999,
+// otherwise a mantissa with "x10" (or "10" alone) and an exponent.
+struct LogText {
+  std::string base, exp;
+};
+LogText LogValueText(double v) {
+  char buf[32];
+  if (v >= 1e-3 * (1 - 1e-9) && v < 1e5) {
+    std::snprintf(buf, sizeof buf, "%.6g", v);
+    return {buf, ""};
+  }
+  int k = static_cast<int>(std::floor(std::log10(v) + 1e-9));
+  double m = v / std::pow(10.0, k);
+  if (std::fabs(m - 1) < 1e-6) return {"10", IntText(k)};
+  std::snprintf(buf, sizeof buf, "%.4gx10", m);
+  return {buf, IntText(k)};
+}
+
+// Candidate label values of a logarithmic axis over [lo, hi] (lo > 0),
+// coarsest first: every `every`-th decade; 1, 2 and 5 times the decades; each
+// of 1-9 times them; round linear steps across the range.
+std::vector<std::vector<double>> LogLabelSets(double lo, double hi, int every) {
+  std::vector<std::vector<double>> sets(4);
+  if (!(lo > 0) || !(hi > lo) || !std::isfinite(hi)) return sets;
+  const double a = lo * (1 - 1e-9), b = hi * (1 + 1e-9);
+  const int k0 = static_cast<int>(std::floor(std::log10(lo))), k1 = static_cast<int>(std::floor(std::log10(hi)));
+  if (k1 - k0 > 1000) return sets;
+  for (int k = k0; k <= k1; ++k) {
+    const double d = std::pow(10.0, k);
+    for (int m = 1; m <= 9; ++m) {
+      double v = m * d;
+      if (v < a || v > b) continue;
+      if (m == 1 && k % every == 0) sets[0].push_back(v);
+      if (m == 1 || m == 2 || m == 5) sets[1].push_back(v);
+      sets[2].push_back(v);
+    }
+  }
+  const double step = NiceStep(hi - lo);
+  for (double n = std::ceil(lo / step - 1e-9); n * step <= b && sets[3].size() < 50; ++n)
+    if (n > 0) sets[3].push_back(n * step);
+  return sets;
+}
 
 // Text on a frame: the label font, the exponent font and their metrics.
 struct Painter {
@@ -210,23 +284,374 @@ struct Painter {
   }
 };
 
-void DrawXTickLabel(Painter& p, int px, int labelTop, int bottom, double x, double xstep) {
+// A label under an X tick, its extent measured before it is placed.
+struct XLabel {
+  int px = 0;
+  std::string base, exp;
+  int left = 0, right = 0;  // pixel extent: base centred on px, exponent after it
+  int baseWidth = 0;
+  bool decadeStyle = false;  // exponent 0.2 F below the axis, as decades of a log axis have it
+};
+
+XLabel MakeXLabel(Painter& p, int px, std::string base, std::string exp) {
+  XLabel l;
+  l.px = px;
+  l.baseWidth = p.Extent(base, p.label).cx;
+  int e = exp.empty() ? 0 : p.Extent(exp, p.exponent).cx;
+  l.left = px - l.baseWidth / 2;
+  l.right = l.left + l.baseWidth + e;
+  l.base = std::move(base);
+  l.exp = std::move(exp);
+  return l;
+}
+
+// True when each label starts at least gap pixels after the previous one ends.
+bool ApartBy(const std::vector<XLabel>& labels, int gap) {
+  for (size_t i = 1; i < labels.size(); ++i)
+    if (labels[i].left < labels[i - 1].right + gap) return false;
+  return true;
+}
+
+// The label of a linear frequency tick at x.
+XLabel FrequencyLabel(Painter& p, int px, double x, double xstep) {
   double ax = std::fabs(x);
   int k = ax > xstep / 10 ? static_cast<int>(std::floor(std::log10(ax))) : 0;
   if (k >= 4 || (k < -3 && x > 0)) {
     long long mant = static_cast<long long>(std::trunc(x / std::pow(10.0, k) + 0.49999));
-    p.BelowTick(px, labelTop, IntText(mant) + "x10", IntText(k), bottom);
-    return;
+    return MakeXLabel(p, px, IntText(mant) + "x10", IntText(k));
   }
   TickLabel t = FormatTickLabel(x, xstep);
   bool expForm = t.display.size() > 3 && t.display.compare(t.display.size() - 3, 3, "x10") == 0;
-  p.BelowTick(px, labelTop, t.display, expForm ? t.exponent : "", bottom);
+  return MakeXLabel(p, px, t.display, expForm ? t.exponent : "");
 }
 
 std::string DecadeText(int k) {
   static const char* kFixed[] = {"0.001", "0.01", "0.1", "1", "10", "100", "1000"};
   if (k >= -3 && k <= 3) return kFixed[k + 3];
   return "";
+}
+
+// What the sides of one frame share.
+struct FrameGeometry {
+  int left, top, right, bottom, W, H;
+  double sx, sy;
+  int Lx, Ly, textHeight, labelTop, gap;
+};
+
+void DrawXLabel(Painter& p, const XLabel& l, int labelTop, int bottom) {
+  p.Text(l.left, labelTop, l.base, p.label);
+  if (l.exp.empty()) return;
+  int y = l.decadeStyle ? bottom + static_cast<int>(0.2 * p.F) : std::max(bottom + 1, labelTop - p.EF / 3);
+  p.Text(l.left + l.baseWidth, y, l.exp, p.exponent);
+}
+
+// Clock labels under the major ticks at px, the first at firstMajor (in the
+// zone shown), a step apart. When they would run into each other only every
+// k-th is labelled, on whole multiples of k steps in the clock; the date
+// shows on the first label and where it changes. A label at the
+// right end is shortened to its time or left out. Returns the right edge of
+// the last label drawn.
+int DrawClockLabels(Painter& p, const FrameGeometry& g, const std::vector<int>& px, const RecordTime& firstMajor,
+                    double xstep) {
+  const size_t n = px.size();
+  int lastRight = std::numeric_limits<int>::min();
+  if (n == 0) return lastRight;
+  const int decimals = ClockDecimals(xstep, firstMajor.second);
+  const double perDay = 86400 / xstep;
+  const bool dividesDay = xstep <= 86400 && std::fabs(perDay - std::round(perDay)) < 1e-6 * perDay;
+  const RecordTime epoch{2000, 1, 1, 0, 0, 0.0};
+  std::vector<RecordTime> when(n);
+  std::vector<XLabel> full(n), brief(n);
+  std::vector<long long> counts(n);
+  for (size_t i = 0; i < n; ++i) {
+    RecordTime t = firstMajor;
+    AddSeconds(t, static_cast<double>(i) * xstep);
+    t = RoundedTime(t, decimals);
+    when[i] = t;
+    full[i] = MakeXLabel(p, px[i], ClockText(t, decimals, true), "");
+    brief[i] = MakeXLabel(p, px[i], ClockText(t, decimals, false), "");
+    counts[i] = static_cast<long long>(i);
+    if (dividesDay) {
+      long long day = std::llround(SecondsBetween(epoch, RecordTime{t.year, t.month, t.day, 0, 0, 0.0}) / 86400);
+      counts[i] = day * std::llround(perDay) + std::llround((3600.0 * t.hour + 60.0 * t.minute + t.second) / xstep);
+    }
+  }
+  auto pick = [&](long long k) {
+    std::vector<XLabel> out;
+    const RecordTime* previous = nullptr;
+    for (size_t i = 0; i < n; ++i) {
+      if (counts[i] % k != 0) continue;
+      bool withDate = !previous || !SameDate(when[i], *previous);
+      const XLabel* l = withDate ? &full[i] : &brief[i];
+      if (px[i] >= g.right - 0.7 * (l->right - l->left)) {
+        l = &brief[i];
+        if (px[i] >= g.right - 0.7 * (l->right - l->left)) continue;
+      }
+      out.push_back(*l);
+      previous = &when[i];
+    }
+    return out;
+  };
+  // The smallest stride whose labels stand apart: 2, 3 or 4 ticks, or a
+  // multiple of the step that is a round time; labels then fall on whole
+  // multiples of it. Should none fit, the first tick alone is labelled.
+  std::vector<XLabel> chosen;
+  for (long long k : LabelStrides(xstep, LabelSteps(), static_cast<long long>(n), 4)) {
+    chosen = pick(k);
+    if (!chosen.empty() && ApartBy(chosen, g.gap)) break;
+    chosen.clear();
+  }
+  if (chosen.empty()) {
+    chosen = pick(1);
+    chosen.resize(std::min<size_t>(chosen.size(), 1));
+  }
+  for (const XLabel& l : chosen) {
+    DrawXLabel(p, l, g.labelTop, g.bottom);
+    lastRight = l.right;
+  }
+  return lastRight;
+}
+
+// Labels of a linear frequency axis at its major ticks; every k-th (k = 2,
+// 5, 10, 20 ...) when they would run into each other.
+int DrawFrequencyLabels(Painter& p, const FrameGeometry& g, const std::vector<int>& px, const std::vector<double>& x,
+                        double xstep) {
+  const size_t n = px.size();
+  std::vector<XLabel> labels(n);
+  std::vector<long long> counts(n);
+  for (size_t i = 0; i < n; ++i) {
+    labels[i] = FrequencyLabel(p, px[i], x[i], xstep);
+    counts[i] = std::llround(x[i] / xstep);
+  }
+  static const std::vector<double> kRound{1, 2, 5, 10, 20, 50, 100, 200, 500, 1000};
+  std::vector<XLabel> chosen;
+  for (long long k : LabelStrides(1.0, kRound, static_cast<long long>(n), 1)) {
+    chosen.clear();
+    for (size_t i = 0; i < n; ++i)
+      if (counts[i] % k == 0) chosen.push_back(labels[i]);
+    if (ApartBy(chosen, g.gap)) break;
+  }
+  int lastRight = std::numeric_limits<int>::min();
+  for (const XLabel& l : chosen) {
+    DrawXLabel(p, l, g.labelTop, g.bottom);
+    lastRight = l.right;
+  }
+  return lastRight;
+}
+
+// The bottom and top sides of a linear X axis: a clock axis in time-series
+// mode, aligned to round times of the zone shown on both sides.
+void DrawLinearXSides(AppState& s, Surface& sf, Painter& p, const FrameSpec& f, const FrameGeometry& g,
+                      bool timeAxis, int NX) {
+  std::vector<Tick> ticks;
+  ClockTicks clock{};
+  if (f.xstep > 0 && std::isfinite(f.xstep)) {
+    double u = f.xstep / NX;
+    double x0 = CeilCount(f.xmin * NX / f.xstep) * f.xstep / NX;
+    int c = NX - static_cast<int>(FloorCount((CeilCount(f.xmin / f.xstep) * f.xstep - f.xmin) * NX / f.xstep));
+    if (timeAxis) {
+      RecordTime t = s.PlotFirstRecordTime;
+      if (s.TimeFormatHST) AddSeconds(t, -36000.0);  // Hawaii: UTC - 10 h
+      AddSeconds(t, f.xmin);
+      clock = AlignToClock(t, f.xmin, f.xstep, NX);
+      x0 = clock.x0;
+      c = clock.c;
+    }
+    ticks = LinearTicks(x0, c, NX, u, f.xmax);
+  }
+  std::vector<int> majorPx;
+  std::vector<double> majorX;
+  sf.MoveTo(g.left, g.bottom);
+  for (const Tick& t : ticks) {
+    int px = g.left + TruncPx((t.v - f.xmin) * g.sx);
+    sf.LineTo(px, g.bottom);
+    sf.LineTo(px, g.bottom - (t.major ? g.Lx : g.Lx / 2));
+    sf.MoveTo(px, g.bottom);
+    if (t.major) {
+      majorPx.push_back(px);
+      majorX.push_back(t.v);
+    }
+  }
+  sf.LineTo(g.right, g.bottom);
+  if (f.XLabelsOn) {
+    int lastRight = timeAxis ? DrawClockLabels(p, g, majorPx, clock.firstMajor, f.xstep)
+                             : DrawFrequencyLabels(p, g, majorPx, majorX, f.xstep);
+    // The title keeps clear of a label at the right end.
+    int x = lastRight == std::numeric_limits<int>::min() ? g.right : std::max(g.right, lastRight + g.gap);
+    p.Text(x, g.labelTop, f.XAxisTitle, p.label);
+  }
+
+  sf.MoveTo(g.left, g.top);
+  for (const Tick& t : ticks) {
+    int px = t.v < f.xmin ? g.left : g.left + CeilPx((t.v - f.xmin) * g.sx);
+    sf.LineTo(px, g.top);
+    sf.LineTo(px, g.top + (t.major ? g.Lx : g.Lx / 2));
+    sf.MoveTo(px, g.top);
+  }
+  sf.LineTo(g.right, g.top);
+}
+
+// A tick of a logarithmic axis at log10 position pos.
+struct LogMark {
+  double pos;
+  bool major;
+};
+
+// The m x 10^k ticks and any labelled value between them, in order.
+std::vector<LogMark> LogMarks(const std::vector<LogTick>& ticks, const std::vector<double>& labelled) {
+  std::vector<LogMark> marks;
+  for (const LogTick& t : ticks) marks.push_back({t.pos, t.m == 1});
+  for (double v : labelled) {
+    double pos = std::log10(v);
+    bool onTick = std::any_of(ticks.begin(), ticks.end(), [&](const LogTick& t) { return std::fabs(t.pos - pos) < 1e-9; });
+    if (!onTick) marks.push_back({pos, true});
+  }
+  std::sort(marks.begin(), marks.end(), [](const LogMark& a, const LogMark& b) { return a.pos < b.pos; });
+  return marks;
+}
+
+// The bottom and top sides of a logarithmic X axis. Decades are labelled;
+// an axis with fewer than two decades labels 1, 2 and 5 times them, or
+// each of 1-9 times them, or round steps across it, so that at least two
+// numbers show.
+void DrawLogXSides(Surface& sf, Painter& p, const FrameSpec& f, const FrameGeometry& g) {
+  double p0;
+  std::vector<LogTick> ticks = LogTicks(f.xmin, f.xmax, p0);
+  auto pixel = [&](double pos) { return g.left + TruncPx((pos - p0) * g.sx); };
+  std::vector<XLabel> labels;
+  std::vector<double> values;
+  if (f.XLabelsOn) {
+    auto sets = LogLabelSets(std::pow(10.0, p0), f.xmax, 1);
+    for (size_t level = 0; level < sets.size(); ++level) {
+      std::vector<XLabel> kept;
+      std::vector<double> keptValues;
+      for (double v : sets[level]) {
+        int px = pixel(std::log10(v));
+        XLabel l;
+        if (level == 0) {
+          int k = static_cast<int>(std::lround(std::log10(v)));
+          std::string text = DecadeText(k);
+          l = text.empty() ? MakeXLabel(p, px, "10", IntText(k)) : MakeXLabel(p, px, text, "");
+          l.decadeStyle = true;
+        } else {
+          LogText text = LogValueText(v);
+          l = MakeXLabel(p, px, text.base, text.exp);
+        }
+        if (!kept.empty() && l.left < kept.back().right + g.gap) continue;
+        kept.push_back(l);
+        keptValues.push_back(v);
+      }
+      if (kept.size() > labels.size() || labels.empty()) {
+        labels = kept;
+        values = keptValues;
+      }
+      if (labels.size() >= 2) break;
+    }
+  }
+  const std::vector<LogMark> marks = LogMarks(ticks, values);
+  sf.MoveTo(g.left, g.bottom);
+  for (const LogMark& m : marks) {
+    int px = pixel(m.pos);
+    sf.LineTo(px, g.bottom);
+    sf.LineTo(px, g.bottom - (m.major ? g.Lx : g.Lx / 2));
+    sf.MoveTo(px, g.bottom);
+  }
+  sf.LineTo(g.right, g.bottom);
+  if (f.XLabelsOn) {
+    int lastRight = g.right;
+    for (const XLabel& l : labels) {
+      DrawXLabel(p, l, g.labelTop, g.bottom);
+      lastRight = l.right;
+    }
+    TextSize size = p.Extent(f.XAxisTitle, p.label);
+    p.Text(std::max(g.right + size.cx / 2, lastRight + g.gap), g.labelTop, f.XAxisTitle, p.label);
+  }
+  sf.MoveTo(g.left, g.top);
+  for (const LogMark& m : marks) {
+    int px = pixel(m.pos);
+    sf.LineTo(px, g.top);
+    sf.LineTo(px, g.top + (m.major ? g.Lx : g.Lx / 2));
+    sf.MoveTo(px, g.top);
+  }
+  sf.LineTo(g.right, g.top);
+}
+
+// The left and right sides of a logarithmic Y axis. About five decades carry
+// "10" with the exponent; an axis with fewer than two labelled decades
+// carries plain numbers as the X axis does. Returns the left edge of the
+// leftmost label.
+int DrawLogYSides(Surface& sf, Painter& p, const FrameSpec& f, const FrameGeometry& g) {
+  double p0;
+  std::vector<LogTick> ticks = LogTicks(f.ymin, f.ymax, p0);
+  auto pixel = [&](double pos) { return g.bottom - TruncPx((pos - p0) * g.sy); };
+  const double R = std::log10(f.ymax) - p0;
+  const int every = std::max(1, static_cast<int>(std::ceil(R / 5)));
+  auto sets = LogLabelSets(f.ymin, f.ymax, every);
+  // Decades as long as two carry a label; otherwise the first finer level
+  // with two labels, each clear of the one below it and of the top edge.
+  size_t level = 0;
+  std::vector<double> values = sets[0];
+  if (values.size() < 2) {
+    std::vector<double> best;
+    level = 1;
+    for (size_t l = 1; l < sets.size() && best.size() < 2; ++l) {
+      std::vector<double> kept;
+      int lastY = g.bottom + 2 * g.textHeight;
+      for (double v : sets[l]) {
+        int py = pixel(std::log10(v));
+        if (py <= g.top + g.textHeight / 2 || lastY - py < g.textHeight) continue;
+        kept.push_back(v);
+        lastY = py;
+      }
+      if (kept.size() > best.size()) {
+        best = kept;
+        level = l;
+      }
+    }
+    values = best;
+  }
+  const std::vector<LogMark> marks = LogMarks(ticks, values);
+  sf.MoveTo(g.left, g.bottom);
+  for (const LogMark& m : marks) {
+    int py = pixel(m.pos);
+    sf.LineTo(g.left, py);
+    sf.LineTo(g.left + (m.major ? 2 * g.Ly : g.Ly), py);
+    sf.MoveTo(g.left, py);
+  }
+  sf.LineTo(g.left, g.top);
+
+  int labelsLeft = g.left;
+  for (double v : values) {
+    int py = pixel(std::log10(v));
+    if (level == 0) {
+      int k = static_cast<int>(std::lround(std::log10(v)));
+      int w = p.Extent("10", p.label).cx;
+      p.Text(g.left - static_cast<int>(1.4 * w) - w, py - p.F / 2, "10", p.label);
+      labelsLeft = std::min(labelsLeft, g.left - static_cast<int>(1.4 * w) - w);
+      std::string exp = IntText(k);
+      int expRight = g.left - static_cast<int>((k < -9 ? 0.004 : 0.007) * g.W);
+      p.Text(expRight - p.Extent(exp, p.exponent).cx, py - static_cast<int>(0.7 * p.F), exp, p.exponent);
+      continue;
+    }
+    LogText text = LogValueText(v);
+    TextSize size = p.Extent(text.base, p.label);
+    int expWidth = text.exp.empty() ? 0 : p.Extent(text.exp, p.exponent).cx;
+    int x = g.left - g.textHeight / 2 - expWidth - size.cx;
+    int y = py - size.cy / 2;
+    p.Text(x, y, text.base, p.label);
+    if (!text.exp.empty()) p.Text(x + size.cx, y - p.EF / 3, text.exp, p.exponent);
+    labelsLeft = std::min(labelsLeft, x);
+  }
+
+  sf.MoveTo(g.right, g.bottom);
+  for (const LogMark& m : marks) {
+    int py = pixel(m.pos);
+    sf.LineTo(g.right, py);
+    sf.LineTo(g.right - (m.major ? 2 * g.Ly : g.Ly), py);
+    sf.MoveTo(g.right, py);
+  }
+  sf.LineTo(g.right, g.top);
+  return labelsLeft;
 }
 
 }  // namespace
@@ -311,7 +736,9 @@ void DrawPlotFrame(AppState& s, Surface& sf, const FrameSpec& f) {
   const int W = f.width, H = f.height;
   const int left = f.left, top = f.top, right = left + W, bottom = top + H;
   if (f.xmax == f.xmin || W <= 0 || H <= 0) return;
-  if (f.logy && !(f.ymin > 0 && f.ymax > 0)) return;
+  // A logarithmic Y axis needs positive limits; without them the panel still
+  // gets its frame, on a linear axis.
+  const bool logy = f.logy && f.ymin > 0 && f.ymax > 0;
 
   double sx;
   if (!f.logx)
@@ -321,7 +748,7 @@ void DrawPlotFrame(AppState& s, Surface& sf, const FrameSpec& f) {
   else
     sx = W / (std::log10(f.xmax) - std::log10(f.xmin));
   double sy;
-  if (!f.logy)
+  if (!logy)
     sy = f.ymax == f.ymin ? 0.0 : H / (f.ymax - f.ymin);
   else
     sy = f.ymax == f.ymin ? 0.0 : H / (std::log10(f.ymax) - std::log10(f.ymin));
@@ -333,7 +760,6 @@ void DrawPlotFrame(AppState& s, Surface& sf, const FrameSpec& f) {
   const bool timeAxis = !s.FourierOn && !s.AppResOn;
   const int NX = timeAxis ? MinorDivisionsTime(f.xstep) : MinorDivisionsLinear(f.xstep, true);
   const int NY = MinorDivisionsLinear(f.ystep, false);
-  const bool xStepOk = f.xstep > 0 && std::isfinite(f.xstep);
   const bool yStepOk = f.ystep > 0 && std::isfinite(f.ystep);
 
   FontId labelFont = sf.CreateFont({"Arial", F, 500, 0});
@@ -351,110 +777,17 @@ void DrawPlotFrame(AppState& s, Surface& sf, const FrameSpec& f) {
     p.Text(left, top - static_cast<int>(0.05 * H + t.cy), f.PanelTitle, labelFont);
   }
 
-  // Bottom and top sides.
-  if (!f.logx) {
-    std::vector<Tick> ticks;
-    ClockTicks clock{};
-    if (xStepOk) {
-      double u = f.xstep / NX;
-      double x0 = CeilCount(f.xmin * NX / f.xstep) * f.xstep / NX;
-      int c = NX - static_cast<int>(FloorCount((CeilCount(f.xmin / f.xstep) * f.xstep - f.xmin) * NX / f.xstep));
-      if (timeAxis) {
-        RecordTime t = s.PlotFirstRecordTime;
-        if (s.TimeFormatHST) AddSeconds(t, -36000.0);  // Hawaii: UTC - 10 h
-        AddSeconds(t, f.xmin);
-        clock = AlignToClock(t, f.xmin, f.xstep, NX);
-        x0 = clock.x0;
-        c = clock.c;
-      }
-      ticks = LinearTicks(x0, c, NX, u, f.xmax);
-    }
-    const int decimals = ClockDecimals(f.xstep);
-    int majorIndex = 0;
-    RecordTime previous{};
-    sf.MoveTo(left, bottom);
-    for (const Tick& t : ticks) {
-      int px = left + TruncPx((t.v - f.xmin) * sx);
-      sf.LineTo(px, bottom);
-      sf.LineTo(px, bottom - (t.major ? Lx : Lx / 2));
-      sf.MoveTo(px, bottom);
-      if (!t.major || !f.XLabelsOn) continue;
-      if (timeAxis) {
-        RecordTime when = clock.firstMajor;
-        AddSeconds(when, majorIndex * f.xstep);
-        when = RoundedClock(when, decimals);
-        bool withDate = majorIndex == 0 || !SameDate(when, previous);
-        previous = when;
-        ++majorIndex;
-        std::string text = ClockText(when, decimals, withDate);
-        TextSize size = p.Extent(text, labelFont);
-        if (px >= right - 0.7 * size.cx) {
-          text = ClockText(when, decimals, false);
-          size = p.Extent(text, labelFont);
-          if (px >= right - 0.7 * size.cx) continue;
-        }
-        p.Text(px - size.cx / 2, labelTop, text, labelFont);
-      } else {
-        DrawXTickLabel(p, px, labelTop, bottom, t.v, f.xstep);
-      }
-    }
-    sf.LineTo(right, bottom);
-    if (f.XLabelsOn) p.Text(right, labelTop, f.XAxisTitle, labelFont);
-
-    // The top side repeats the ticks; a clock axis is aligned without the
-    // time-zone shift there.
-    if (xStepOk && timeAxis) {
-      RecordTime t = s.PlotFirstRecordTime;
-      AddSeconds(t, f.xmin);
-      ClockTicks topClock = AlignToClock(t, f.xmin, f.xstep, NX);
-      ticks = LinearTicks(topClock.x0, topClock.c, NX, f.xstep / NX, f.xmax);
-    }
-    sf.MoveTo(left, top);
-    for (const Tick& t : ticks) {
-      int px = t.v < f.xmin ? left : left + CeilPx((t.v - f.xmin) * sx);
-      sf.LineTo(px, top);
-      sf.LineTo(px, top + (t.major ? Lx : Lx / 2));
-      sf.MoveTo(px, top);
-    }
-    sf.LineTo(right, top);
-  } else {
-    double p0;
-    std::vector<LogTick> ticks = LogTicks(f.xmin, f.xmax, p0);
-    sf.MoveTo(left, bottom);
-    for (const LogTick& t : ticks) {
-      int px = left + TruncPx((t.pos - p0) * sx);
-      sf.LineTo(px, bottom);
-      sf.LineTo(px, bottom - (t.m == 1 ? Lx : Lx / 2));
-      sf.MoveTo(px, bottom);
-      if (t.m != 1 || !f.XLabelsOn) continue;
-      std::string text = DecadeText(t.k);
-      if (!text.empty()) {
-        TextSize size = p.Extent(text, labelFont);
-        p.Text(px - size.cx / 2, labelTop, text, labelFont);
-      } else {
-        TextSize size = p.Extent("10", labelFont);
-        p.Text(px - size.cx / 2, labelTop, "10", labelFont);
-        p.Text(px - size.cx / 2 + size.cx, bottom + static_cast<int>(0.2 * F), IntText(t.k), exponentFont);
-      }
-    }
-    sf.LineTo(right, bottom);
-    if (f.XLabelsOn) {
-      TextSize size = p.Extent(f.XAxisTitle, labelFont);
-      p.Text(right + size.cx / 2, labelTop, f.XAxisTitle, labelFont);
-    }
-    sf.MoveTo(left, top);
-    for (const LogTick& t : ticks) {
-      int px = left + TruncPx((t.pos - p0) * sx);
-      sf.LineTo(px, top);
-      sf.LineTo(px, top + (t.m == 1 ? Lx : Lx / 2));
-      sf.MoveTo(px, top);
-    }
-    sf.LineTo(right, top);
-  }
+  const FrameGeometry g{left, top, right, bottom, W, H, sx, sy, Lx, Ly, textHeight, labelTop, textHeight / 2};
+  if (!f.logx)
+    DrawLinearXSides(s, sf, p, f, g, timeAxis, NX);
+  else
+    DrawLogXSides(sf, p, f, g);
 
   // Left and right sides; labelsLeft follows the leftmost Y tick label.
   int labelsLeft = left;
-  if (!f.logy) {
+  if (logy) {
+    labelsLeft = DrawLogYSides(sf, p, f, g);
+  } else {
     std::vector<Tick> ticks;
     if (yStepOk) {
       double y0 = CeilCount(f.ymin * NY / f.ystep) * f.ystep / NY;
@@ -507,44 +840,6 @@ void DrawPlotFrame(AppState& s, Surface& sf, const FrameSpec& f) {
       labelsLeft = std::min(labelsLeft, baseRight - size.cx);
     }
     sf.LineTo(left, top);
-  } else {
-    double p0;
-    std::vector<LogTick> ticks = LogTicks(f.ymin, f.ymax, p0);
-    double R = std::log10(f.ymax) - p0;
-    int every = std::max(1, static_cast<int>(std::ceil(R / 5)));
-    // An axis spanning less than about a decade has at most one decade to
-    // label: its m x 10^k ticks carry plain numbers instead, as far as they
-    // do not crowd each other.
-    const bool decadeLabelled = std::count_if(ticks.begin(), ticks.end(), [&](const LogTick& t) {
-                                  return t.m == 1 && t.k % every == 0;
-                                }) >= 2;
-    int lastLabelY = bottom + 2 * textHeight;
-    sf.MoveTo(left, bottom);
-    for (const LogTick& t : ticks) {
-      int py = bottom - TruncPx((t.pos - p0) * sy);
-      sf.LineTo(left, py);
-      sf.LineTo(left + (t.m == 1 ? 2 * Ly : Ly), py);
-      sf.MoveTo(left, py);
-      if (!decadeLabelled) {
-        if (py <= top + textHeight / 2 || lastLabelY - py < textHeight) continue;
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "%g", t.m * std::pow(10.0, t.k));
-        TextSize size = p.Extent(buf, labelFont);
-        int x = left - textHeight / 2 - size.cx;
-        p.Text(x, py - size.cy / 2, buf, labelFont);
-        labelsLeft = std::min(labelsLeft, x);
-        lastLabelY = py;
-        continue;
-      }
-      if (t.m != 1 || t.k % every != 0) continue;
-      int w = p.Extent("10", labelFont).cx;
-      p.Text(left - static_cast<int>(1.4 * w) - w, py - F / 2, "10", labelFont);
-      labelsLeft = std::min(labelsLeft, left - static_cast<int>(1.4 * w) - w);
-      std::string exp = IntText(t.k);
-      int expRight = left - static_cast<int>((t.k < -9 ? 0.004 : 0.007) * W);
-      p.Text(expRight - p.Extent(exp, exponentFont).cx, py - static_cast<int>(0.7 * F), exp, exponentFont);
-    }
-    sf.LineTo(left, top);
   }
 
   // The Y-axis label runs upwards, centred on the panel.
@@ -555,7 +850,7 @@ void DrawPlotFrame(AppState& s, Surface& sf, const FrameSpec& f) {
     p.Text(x, top + H / 2 + size.cx / 2, f.YAxisLabel, verticalFont);
   }
 
-  if (!f.logy) {
+  if (!logy) {
     std::vector<Tick> ticks;
     if (yStepOk) {
       double start = f.ymin == 0 ? 0.0 : std::copysign(FloorCount(std::fabs(f.ymin) / f.ystep) * f.ystep, f.ymin);
@@ -567,17 +862,6 @@ void DrawPlotFrame(AppState& s, Surface& sf, const FrameSpec& f) {
       int py = t.v < f.ymin ? bottom : bottom - CeilPx((t.v - f.ymin) * sy);
       sf.LineTo(right, py);
       sf.LineTo(right - (t.c == NY && t.v < nearTop ? 2 * Ly : Ly), py);
-      sf.MoveTo(right, py);
-    }
-    sf.LineTo(right, top);
-  } else {
-    double p0;
-    std::vector<LogTick> ticks = LogTicks(f.ymin, f.ymax, p0);
-    sf.MoveTo(right, bottom);
-    for (const LogTick& t : ticks) {
-      int py = bottom - TruncPx((t.pos - p0) * sy);
-      sf.LineTo(right, py);
-      sf.LineTo(right - (t.m == 1 ? 2 * Ly : Ly), py);
       sf.MoveTo(right, py);
     }
     sf.LineTo(right, top);

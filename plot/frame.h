@@ -23,8 +23,10 @@ struct FrameSpec {
 
 /// Draws one panel's frame. Reads FourierOn, AppResOn, TimeFormatHST,
 /// PlotFirstRecordTime and StandardLineWidth. The surface's pen and font are
-/// restored. Nothing is drawn when xmax equals xmin, nor on a logarithmic Y
-/// axis with a limit of 0 or less.
+/// restored. Nothing is drawn when xmax equals xmin; a logarithmic Y axis with
+/// a limit of 0 or less is drawn linear. Clock labels show each tick's time in
+/// the zone shown with the decimals the step needs; labels that would overlap
+/// are thinned to every k-th tick; a logarithmic axis always carries numbers.
 void DrawPlotFrame(AppState& s, Surface& surface, const FrameSpec& f);
 
 /// 1, 2, 2.5, 5 or 10 times a power of ten, near a fifth of the range; 10 for 0.

@@ -16,7 +16,27 @@
 
 namespace {
 
-bool ChannelShown(const AppState& s, int ch) { return s.AppResOn || s.OutHeader.ChannelEnabled[ch]; }
+// The MT display has four panels, for channel indices 0..3.
+bool ChannelShown(const AppState& s, int ch) { return s.AppResOn ? ch < 4 : s.OutHeader.ChannelEnabled[ch] != 0; }
+
+// Panels of the mode that draw a logarithmic Y axis when their limits allow.
+bool WantsLogY(const AppState& s) { return s.LogY && !s.AmplPhaseOn && !s.CoherOn; }
+
+// A range that holds a single value gets room around it, so the value is drawn
+// inside a frame: 0 in [-1, 1], v in [v/2, 2v] on a logarithmic axis and
+// v +- |v|/2 on a linear one.
+void OpenUpRange(double& lo, double& hi, bool logarithmic) {
+  if (lo != hi) return;
+  const double v = lo;
+  if (logarithmic && v > 0) {
+    lo = v / 2;
+    hi = v * 2;
+  } else {
+    const double half = v == 0 ? 1.0 : std::fabs(v) / 2;
+    lo = v - half;
+    hi = v + half;
+  }
+}
 
 // Polynomial trend of every enabled channel against the time of each point,
 // subtracted from the plotted values.
@@ -60,7 +80,6 @@ void FullRedraw(AppState& s, Surface& surface) {
     surface.FillRect(0, 0, surface.Width(), surface.Height(), kGrey);
     return;
   }
-  LayoutPanels(s);
   if (s.AutoscaleAll) {
     double lo = 1e32, hi = -1e32;
     for (int i = 0; i < s.NumPlotPoints; ++i) {
@@ -71,6 +90,8 @@ void FullRedraw(AppState& s, Surface& surface) {
     s.XMax = hi;
   }
   ComputePageData(s);
+  // After the computations: the MT display's four panels fill the plot area.
+  LayoutPanels(s);
   if (s.SubtractPolyOn && !s.FourierOn) SubtractTrends(s);
   SetupPlotAxes(s);
   s.XTickStep = (s.AppResOn || s.FourierOn) ? NiceStep(s.XMax - s.XMin) : TimeStep(s.XMax - s.XMin);
@@ -81,13 +102,15 @@ void FullRedraw(AppState& s, Surface& surface) {
   PenId peak = surface.CreatePen(kRed, 2 * standard);
   PenId previous = surface.SelectPen(series);
 
+  // The X labels and title go under the lowest panel; the file's path above the top one.
   const int bottomPanel = s.AppResOn ? 3 : s.NumEnabledChans - 1;
   int top = s.PlotTop;
   int p = 0;
   for (int ch = 0; ch < kChannels && p <= bottomPanel; ++ch) {
     if (!ChannelShown(s, ch)) continue;
     SetPanelLabels(s, ch, p);
-    const int logy = s.LogY && !s.AmplPhaseOn && !s.CoherOn;
+    // Without positive limits a logarithmic panel is drawn on a linear axis.
+    const int logy = WantsLogY(s) && s.YMinChan[ch] > 0 && s.YMaxChan[ch] > 0;
     FrameSpec f;
     f.left = s.PlotLeft;
     f.top = top;
@@ -104,7 +127,7 @@ void FullRedraw(AppState& s, Surface& surface) {
     f.logx = s.LogX;
     f.logy = logy;
     f.XLabelsOn = p == bottomPanel;
-    if (p != bottomPanel && ch == 0) f.PanelTitle = s.CurrentFilePath;
+    if (p == 0) f.PanelTitle = s.CurrentFilePath;
     DrawPlotFrame(s, surface, f);
 
     SeriesAxes axes{s.PlotLeft, top, s.PlotWidth, s.PanelHeight, s.XMin, s.XMax, s.YMinChan[ch], s.YMaxChan[ch],
@@ -270,14 +293,18 @@ void SetupPlotAxes(AppState& s) {
       if (s.AutoscaleChan[ch]) {
         const std::vector<double>& y =
             s.AppResOn ? (s.AmplPhaseOn ? s.ZZPhase[k] : s.ZZ[k]) : (s.FourierOn ? s.yplotdata[ch] : s.yplotdata[ch]);
-        double lo = 1e32, hi = -1e32;
+        // A logarithmic panel starts at its smallest positive value; one
+        // without any is drawn linear around its values.
+        double lo = 1e32, hi = -1e32, lowestPositive = 1e32;
         for (int i = first; i < end && static_cast<size_t>(i) < y.size(); ++i) {
           double v = y[static_cast<size_t>(i)];
           if (!std::isfinite(v)) continue;
           lo = std::min(lo, v);
           hi = std::max(hi, v);
+          if (v > 0) lowestPositive = std::min(lowestPositive, v);
         }
         if (lo > hi) lo = hi = 0;
+        if (WantsLogY(s) && hi > 0) lo = lowestPositive;
         if (s.AppResOn && s.CoherOn) {
           lo = 0;
           hi = 1.0;
@@ -288,6 +315,7 @@ void SetupPlotAxes(AppState& s) {
         s.YMinChan[ch] = s.YMinManual[ch];
         s.YMaxChan[ch] = s.YMaxManual[ch];
       }
+      OpenUpRange(s.YMinChan[ch], s.YMaxChan[ch], WantsLogY(s));
       ++k;
     }
     if (s.CaptureLimits && s.NumEnabledChans >= 1) {
@@ -314,12 +342,19 @@ void SetupPlotAxes(AppState& s) {
       s.XMax = s.ZoomX2;
     }
   }
+  // No point to place (an MT page without a band) or a single one: the panels
+  // still get frames.
+  if (s.XMin > s.XMax && s.XMin == 1e32) {
+    s.XMin = s.LogX ? 1 : 0;
+    s.XMax = s.LogX ? 10 : 1;
+  }
+  OpenUpRange(s.XMin, s.XMax, s.LogX);
 }
 
 void SetPanelLabels(AppState& s, int channel, int panel) {
   s.XAxisTitle = s.TimeFormatHST ? "HST" : "UTC";
   s.YAxisLabel = "mV";
-  if (s.FourierOn) s.XAxisTitle = "Hz";
+  if (s.FourierOn || s.AppResOn) s.XAxisTitle = "Hz";  // both draw a frequency axis
   s.YTickStep = NiceStep(s.YMaxChan[channel] - s.YMinChan[channel]);
   static const char* const kUnits[6] = {"Hx, pT", "Hy, pT", "Hz, pT", "Ex, mV/km", "Ey, mV/km", "NC"};
   static const char* const kPhases[6] = {"HxPhase,deg", "HyPhase,deg", "HzPhase,deg", "ExPhase,deg", "EyPhase,deg",

@@ -53,6 +53,12 @@ TEST(TimeTexts, DateAndTimeFormats) {
   RecordTime t = At(2026, 12, 7, 3, 4, 5.25);
   EXPECT_EQ(FormatDate(t), "12/07/2026");
   EXPECT_EQ(FormatTime(t), "03:04:05.250");
+  // Rounding to the millisecond carries into the minute, hour and date.
+  RecordTime late = At(2026, 12, 31, 23, 59, 59.9996);
+  EXPECT_EQ(FormatTime(late), "00:00:00.000");
+  EXPECT_EQ(FormatDate(late), "01/01/2027");
+  EXPECT_EQ(FormatTime(At(2026, 12, 7, 13, 45, 59.9994)), "13:45:59.999");
+  ExpectAt(RoundedTime(At(2026, 2, 28, 23, 59, 59.96), 1), 2026, 3, 1, 0, 0, 0);
   EXPECT_DOUBLE_EQ(SecondsBetween(At(2026, 12, 31, 23, 0, 0), At(2027, 1, 1, 1, 0, 0.5)), 7200.5);
 }
 

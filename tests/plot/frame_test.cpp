@@ -144,18 +144,34 @@ TEST(FrameTimeAxis, TenSecondPlotLabelsEveryEvenSecondWithTheDateFirst) {
   std::vector<TickMark> top = XTicks(sf, kTop, +1);
   EXPECT_EQ(top, bottom);
 
+  // 200 px apart, the date label (272 px) would run into the next one: every
+  // second major carries a label, on multiples of 4 s.
+  const RecordedText* first = sf.FindText("03/05/24 10:20:32");
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->x, kLeft + 100 - first->size.cx / 2);
+  const RecordedText* second = sf.FindText("10:20:36");
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(second->x, kLeft + 500 - second->size.cx / 2);
+  EXPECT_NE(sf.FindText("10:20:40"), nullptr);
+  for (const char* absent : {"10:20:34", "10:20:38"}) EXPECT_EQ(sf.FindText(absent), nullptr) << absent;
+
+  // On a panel twice as wide every major is labelled.
+  sf.Clear();
+  FrameSpec wide = TimePanel(0, 10, TimeStep(10));
+  wide.width = 2 * kW;
+  DrawPlotFrame(s, sf, wide);
   const char* expected[] = {"03/05/24 10:20:32", "10:20:34", "10:20:36", "10:20:38", "10:20:40"};
   for (int k = 0; k < 5; ++k) {
     const RecordedText* t = sf.FindText(expected[k]);
     ASSERT_NE(t, nullptr) << expected[k];
-    EXPECT_EQ(t->x, kLeft + 100 + 200 * k - t->size.cx / 2);
+    EXPECT_EQ(t->x, kLeft + 200 + 400 * k - t->size.cx / 2);
     EXPECT_EQ(t->y, kLabelTop);
     EXPECT_EQ(t->font.height, 26);
     EXPECT_EQ(t->font.weight, 500);
   }
   const RecordedText* title = sf.FindText("UTC");
   ASSERT_NE(title, nullptr);
-  EXPECT_EQ(title->x, kRight);
+  EXPECT_EQ(title->x, kLeft + 2 * kW);
   EXPECT_EQ(title->y, kLabelTop);
 }
 
@@ -165,16 +181,74 @@ TEST(FrameTimeAxis, StepsBelowAHundredthShowMilliseconds) {
   FrameSpec f = TimePanel(0.5, 0.52, TimeStep(0.02));
   ASSERT_DOUBLE_EQ(f.xstep, 0.005);
   DrawPlotFrame(s, sf, f);
-  // The last major lies on the right edge; its label would overlap the end
-  // and is left out.
-  for (const char* label : {"03/05/24 10:20:31.500", "10:20:31.505", "10:20:31.510", "10:20:31.515"})
-    EXPECT_NE(sf.FindText(label), nullptr) << label;
-  EXPECT_EQ(sf.FindText("10:20:31.520"), nullptr);
+  // Majors 250 px apart hold every second label (each 0.01 s); the last
+  // major lies on the right edge, its label would overlap the end and is
+  // left out.
+  for (const char* label : {"03/05/24 10:20:31.500", "10:20:31.510"}) EXPECT_NE(sf.FindText(label), nullptr) << label;
+  for (const char* label : {"10:20:31.505", "10:20:31.515", "10:20:31.520"})
+    EXPECT_EQ(sf.FindText(label), nullptr) << label;
 
   RecordingSurface tenths;
   DrawPlotFrame(s, tenths, TimePanel(0, 0.3, 0.05));
   EXPECT_NE(tenths.FindText("03/05/24 10:20:31.00"), nullptr);
-  EXPECT_NE(tenths.FindText("10:20:31.05"), nullptr);
+  EXPECT_NE(tenths.FindText("10:20:31.10"), nullptr);
+}
+
+TEST(FrameTimeAxis, LabelsCarryTheDecimalsTheStepNeeds) {
+  // A 12.8 s page from 13:45:10: majors every 2.5 s.
+  AppState s = StateAt(2026, 12, 7, 13, 45, 10.0);
+  RecordingSurface sf;
+  FrameSpec f = TimePanel(0, 12.795, TimeStep(12.795));
+  ASSERT_DOUBLE_EQ(f.xstep, 2.5);
+  f.width = 2000;
+  DrawPlotFrame(s, sf, f);
+  for (const char* label : {"12/07/26 13:45:10.0", "13:45:12.5", "13:45:15.0", "13:45:17.5", "13:45:20.0"})
+    EXPECT_NE(sf.FindText(label), nullptr) << label;
+  EXPECT_EQ(sf.FindText("13:45:13"), nullptr);
+
+  auto labels = [](const RecordingSurface& r) {
+    std::vector<std::string> out;
+    for (const auto& t : r.texts)
+      if (t.y == kLabelTop && t.text != "UTC") out.push_back(t.text);
+    return out;
+  };
+  // 0.25 s: two decimals; 0.025 s: three; 0.2 ms (a 0.6 ms zoom): four.
+  struct Case {
+    double xmin, xmax;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {0, 1.2, {"12/07/26 13:45:10.00", "13:45:10.25", "13:45:10.50", "13:45:10.75", "13:45:11.00"}},
+      {0.1, 0.22, {"12/07/26 13:45:10.100", "13:45:10.125", "13:45:10.150", "13:45:10.175", "13:45:10.200"}},
+      {0.3, 0.3006, {"12/07/26 13:45:10.3000", "13:45:10.3002", "13:45:10.3004"}},
+  };
+  for (const Case& c : cases) {
+    RecordingSurface r;
+    FrameSpec z = TimePanel(c.xmin, c.xmax, TimeStep(c.xmax - c.xmin));
+    z.width = 2000;
+    DrawPlotFrame(s, r, z);
+    EXPECT_EQ(labels(r), c.expected) << z.xstep;
+  }
+  // A step of 2 microseconds shows all six decimals.
+  RecordingSurface micro;
+  FrameSpec m = TimePanel(0.5, 0.50001, TimeStep(0.00001));
+  ASSERT_DOUBLE_EQ(m.xstep, 2e-6);
+  m.width = 4000;
+  DrawPlotFrame(s, micro, m);
+  EXPECT_NE(micro.FindText("12/07/26 13:45:10.500000"), nullptr);
+  EXPECT_NE(micro.FindText("13:45:10.500002"), nullptr);
+}
+
+TEST(FrameTimeAxis, RoundingNeverPrintsSixtySeconds) {
+  // The first major lies 0.0004 s short of the next minute in floating point
+  // noise; its label carries into the minute, hour and date.
+  AppState s = StateAt(2026, 12, 31, 23, 59, 59.9);
+  RecordingSurface sf;
+  FrameSpec f = TimePanel(0, 0.2, 0.05);
+  f.width = 2000;
+  DrawPlotFrame(s, sf, f);
+  for (const auto& t : sf.texts) EXPECT_EQ(t.text.find(":60"), std::string::npos) << t.text;
+  EXPECT_NE(sf.FindText("01/01/27 00:00:00.00"), nullptr);
+  EXPECT_NE(sf.FindText("12/31/26 23:59:59.90"), nullptr);
 }
 
 TEST(FrameTimeAxis, DateRepeatsOnTheFirstLabelOfANewDay) {
@@ -192,6 +266,7 @@ TEST(FrameTimeAxis, HawaiiTimeIsTenHoursEarlierWithTheSameTicks) {
   hst.TimeFormatHST = 1;
   RecordingSurface a, b;
   FrameSpec f = TimePanel(0, 10, 2);
+  f.width = 2000;
   DrawPlotFrame(utc, a, f);
   f.XAxisTitle = "HST";
   DrawPlotFrame(hst, b, f);
@@ -205,6 +280,68 @@ TEST(FrameTimeAxis, HawaiiTimeIsTenHoursEarlierWithTheSameTicks) {
   EXPECT_NE(b.FindText("02/29/24 19:00:02"), nullptr);
   EXPECT_NE(b.FindText("19:00:10"), nullptr);
   EXPECT_EQ(b.FindText("03/01/24 05:00:02"), nullptr);
+}
+
+TEST(FrameTimeAxis, TopAndBottomTicksAlignInTheZoneShown) {
+  // A day from 07:30 UTC with 4 h steps: in HST (UTC - 10 h) the majors lie
+  // on 00:00, 04:00 ... HST, 2 h away from the UTC multiples, on both edges.
+  AppState s = StateAt(2024, 3, 1, 7, 30, 0.0);
+  s.TimeFormatHST = 1;
+  RecordingSurface sf;
+  FrameSpec f = TimePanel(0, 86400, TimeStep(86399));
+  ASSERT_EQ(f.xstep, 14400);
+  f.width = 2400;  // 100 px an hour
+  f.XAxisTitle = "HST";
+  DrawPlotFrame(s, sf, f);
+  std::vector<TickMark> bottom = XTicks(sf, kBottom, -1);
+  std::vector<TickMark> top = XTicks(sf, kTop, +1);
+  ASSERT_FALSE(bottom.empty());
+  ASSERT_EQ(top.size(), bottom.size());
+  for (size_t i = 0; i < bottom.size(); ++i) {
+    EXPECT_EQ(top[i].length, bottom[i].length) << i;
+    EXPECT_LE(std::abs(top[i].pos - bottom[i].pos), 1) << i;
+  }
+  // 07:30 UTC is 21:30 HST: the first major is 00:00 HST, 2.5 h in.
+  std::vector<int> majors;
+  for (const TickMark& t : top)
+    if (t.length == 24) majors.push_back(t.pos - kLeft);
+  EXPECT_EQ(majors, (std::vector<int>{250, 650, 1050, 1450, 1850, 2250}));
+  EXPECT_NE(sf.FindText("03/01/24 00:00:00"), nullptr);
+  EXPECT_NE(sf.FindText("04:00:00"), nullptr);
+}
+
+TEST(FrameTimeAxis, LongPagesThinTheirLabelsAndShowEachDateOnce) {
+  // Fourteen days: 86400 s steps, 71 px apart on this panel, every label a
+  // new date (272 px): every fourth day is labelled, none overlapping.
+  AppState s = StateAt(2026, 12, 1, 0, 0, 0.0);
+  RecordingSurface sf;
+  FrameSpec f = TimePanel(0, 14 * 86400.0, TimeStep(14 * 86400.0));
+  ASSERT_EQ(f.xstep, 86400);
+  DrawPlotFrame(s, sf, f);
+  std::vector<const RecordedText*> labels;
+  for (const auto& t : sf.texts)
+    if (t.y == kLabelTop && t.text != "UTC") labels.push_back(&t);
+  ASSERT_GE(labels.size(), 2u);
+  for (size_t i = 1; i < labels.size(); ++i) {
+    EXPECT_GE(labels[i]->x, labels[i - 1]->x + labels[i - 1]->size.cx) << labels[i]->text;
+    EXPECT_EQ(labels[i]->text.size(), 17u) << labels[i]->text;  // a new date each
+  }
+
+  // Seven days of 6 h steps on a narrow panel: time-only labels between the
+  // dates, a date only where it changes.
+  RecordingSurface week;
+  FrameSpec w = TimePanel(0, 2 * 86400.0, 21600);
+  w.width = 1400;
+  DrawPlotFrame(s, week, w);
+  std::vector<std::string> texts;
+  int lastRight = -100000;
+  for (const auto& t : week.texts)
+    if (t.y == kLabelTop && t.text != "UTC") {
+      texts.push_back(t.text);
+      EXPECT_GE(t.x, lastRight) << t.text;
+      lastRight = t.x + t.size.cx;
+    }
+  EXPECT_EQ(texts, (std::vector<std::string>{"12/01/26 00:00:00", "12:00:00", "12/02/26 00:00:00", "12:00:00"}));
 }
 
 TEST(FrameTimeAxis, LabelAtTheRightEndIsShortenedOrLeftOut) {
@@ -288,9 +425,11 @@ TEST(FrameLogAxes, DecadesOnTheFrequencyAxis) {
     EXPECT_EQ(t->x, kLeft + 200 * d - t->size.cx / 2);
     EXPECT_EQ(t->y, kLabelTop);
   }
+  // The title keeps clear of the label at the right end.
   const RecordedText* hz = sf.FindText("Hz");
   ASSERT_NE(hz, nullptr);
-  EXPECT_EQ(hz->x, kRight + hz->size.cx / 2);
+  const RecordedText* end = sf.FindText("1000");
+  EXPECT_EQ(hz->x, end->x + end->size.cx + 13);
 
   // Beyond 10^3 and below 10^-3: "10" with a superscript 0.2 F below the axis.
   RecordingSurface wide;
@@ -366,12 +505,14 @@ TEST(FrameLogAxes, YDecadesLabelledAboutFiveTimes) {
     if (t.font.escapement == 0 && t.x < kLeft) labels.push_back(t.text);
   EXPECT_EQ(labels, (std::vector<std::string>{"60", "70", "80", "100"}));  // 90 would crowd 80
 
-  // A log Y axis with a limit of 0 or less draws no frame at all.
-  RecordingSurface none;
+  // A log Y axis with a limit of 0 or less is drawn linear.
+  RecordingSurface linear;
   f.ymin = 0;
-  DrawPlotFrame(s, none, f);
-  EXPECT_TRUE(none.lines.empty());
-  EXPECT_TRUE(none.texts.empty());
+  f.ystep = NiceStep(140);
+  DrawPlotFrame(s, linear, f);
+  EXPECT_EQ(YTicks(linear, kLeft, +1).size(), 29u);  // 0 .. 140 in fives
+  EXPECT_NE(linear.FindText("0"), nullptr);
+  EXPECT_NE(linear.FindText(" 50"), nullptr);
 }
 
 TEST(FrameYAxis, SmallLimitsShareTheExponentMinusFive) {
