@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -513,6 +514,70 @@ TEST(FrameLogAxes, YDecadesLabelledAboutFiveTimes) {
   EXPECT_EQ(YTicks(linear, kLeft, +1).size(), 29u);  // 0 .. 140 in fives
   EXPECT_NE(linear.FindText("0"), nullptr);
   EXPECT_NE(linear.FindText(" 50"), nullptr);
+}
+
+// Texts of the X label row and of the left Y labels (label font, left of the axis).
+std::vector<std::string> XLabelRow(const RecordingSurface& sf) {
+  std::vector<std::string> out;
+  for (const auto& t : sf.texts)
+    if (t.y == kLabelTop && t.font.height == 26 && t.text != "Hz") out.push_back(t.text);
+  return out;
+}
+std::vector<std::string> YLabels(const RecordingSurface& sf) {
+  std::vector<std::string> out;
+  for (const auto& t : sf.texts)
+    if (t.font.escapement == 0 && t.font.height == 26 && t.x < kLeft && t.y < kBottom) out.push_back(t.text);
+  return out;
+}
+
+TEST(FrameLogAxes, NarrowAxesCarryIntermediateNumbers) {
+  AppState s;
+  s.FourierOn = s.AppResOn = 1;
+  // The bands of a one-record MT page, 187-312 Hz: no decade inside, so each
+  // of 1-9 times the decade is labelled, on its tick.
+  RecordingSurface mt;
+  FrameSpec f = TimePanel(187, 312, NiceStep(125));
+  f.logx = 1;
+  f.XAxisTitle = "Hz";
+  DrawPlotFrame(s, mt, f);
+  EXPECT_EQ(XLabelRow(mt), (std::vector<std::string>{"200", "300"}));
+  const double sx = kW / (std::log10(312.0) - std::log10(187.0));
+  const RecordedText* t200 = mt.FindText("200");
+  EXPECT_EQ(t200->x + t200->size.cx / 2, kLeft + static_cast<int>((std::log10(200.0) - std::log10(187.0)) * sx));
+
+  // Between one and two decades: 1, 2 and 5 times the decades.
+  RecordingSurface mid;
+  f.xmin = 3;
+  f.xmax = 80;
+  DrawPlotFrame(s, mid, f);
+  EXPECT_EQ(XLabelRow(mid), (std::vector<std::string>{"5", "10", "20", "50"}));
+
+  // Apparent resistivities of 92-100 ohm-m: round steps of 2 get numbers and ticks.
+  RecordingSurface rho;
+  f = TimePanel(187, 312, 25);
+  f.logx = 1;
+  f.XLabelsOn = 0;
+  f.logy = 1;
+  f.ymin = 92;
+  f.ymax = 100;
+  DrawPlotFrame(s, rho, f);
+  EXPECT_EQ(YLabels(rho), (std::vector<std::string>{"92", "94", "96", "98"}));  // 100 lies on the top edge
+  const RecordedText* t94 = rho.FindText("94");
+  const int py94 = kBottom - static_cast<int>((std::log10(94.0) - std::log10(92.0)) * kH / (std::log10(100.0) - std::log10(92.0)));
+  EXPECT_EQ(t94->y + t94->size.cy / 2, py94);
+  EXPECT_EQ(t94->x + t94->size.cx, kLeft - 13);
+  std::vector<TickMark> left = YTicks(rho, kLeft, +1);
+  EXPECT_TRUE(std::any_of(left.begin(), left.end(), [&](const TickMark& m) { return m.pos == py94 && m.length == 8; }));
+
+  // Powers of a spectrum in a narrow band keep their exponent.
+  RecordingSurface psd;
+  f.ymin = 3e-7;
+  f.ymax = 8e-7;
+  DrawPlotFrame(s, psd, f);
+  std::vector<std::string> labels = YLabels(psd);
+  ASSERT_GE(labels.size(), 2u);
+  EXPECT_EQ(labels[0], "3x10");
+  EXPECT_NE(psd.FindText("-7"), nullptr);
 }
 
 TEST(FrameYAxis, SmallLimitsShareTheExponentMinusFive) {

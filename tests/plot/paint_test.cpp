@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/commands.h"
@@ -151,6 +152,53 @@ TEST_F(PaintTest, MtModeWithoutItsChannelsFallsBackToTimeSeries) {
   EXPECT_NE(surface.FindText("Hz, pT"), nullptr);
 }
 
+TEST_F(PaintTest, FileNameAboveTheTopPanelWhicheverChannelsAreEnabled) {
+  Open(SmallRecording(1, "-,Hy,Ex"));
+  Paint();
+  const RecordedText* path = surface.FindText(s.CurrentFilePath);
+  ASSERT_NE(path, nullptr);
+  EXPECT_EQ(path->x, s.PlotLeft);
+  EXPECT_LT(path->y, s.PanelTop[0]);
+  // A single panel is the top and the bottom one: the name above, the clock below.
+  for (int ch : {2, 4}) s.OutHeader.ChannelEnabled[ch] = 0;
+  Paint();
+  ASSERT_EQ(s.NumEnabledChans, 1);
+  ASSERT_NE(surface.FindText(s.CurrentFilePath), nullptr);
+  EXPECT_LT(surface.FindText(s.CurrentFilePath)->y, s.PanelTop[0]);
+  ASSERT_NE(surface.FindText("UTC"), nullptr);
+  EXPECT_GT(surface.FindText("UTC")->y, s.PanelTop[0] + s.PanelHeight);
+}
+
+TEST_F(PaintTest, AllZeroChannelIsDrawnAtZeroInAFrame) {
+  // Slot 2 is an unconnected (NC) input: every sample 0.
+  Open(SmallRecording(1, "Hx,NC"));
+  Paint();
+  ASSERT_EQ(s.NumEnabledChans, 2);
+  EXPECT_EQ(s.YMinChan[1], -1.0);
+  EXPECT_EQ(s.YMaxChan[1], 1.0);
+  const int top = s.PanelTop[1], bottom = top + s.PanelHeight, middle = top + s.PanelHeight / 2;
+  ASSERT_NE(surface.FindText("NC"), nullptr);
+  const RecordedText* zero = nullptr;
+  for (const auto& t : surface.texts)
+    if (t.text == "0" && t.y > top && t.y < bottom) zero = &t;
+  ASSERT_NE(zero, nullptr);
+  EXPECT_NEAR(zero->y + zero->size.cy / 2, middle, 1);
+  // The series: one-pixel lines along the middle of the panel, across it.
+  int minX = 1 << 30, maxX = -1;
+  for (const auto& l : surface.lines)
+    if (l.pen.width <= 1 && l.y0 == l.y1 && std::abs(l.y0 - middle) <= 1) {
+      minX = std::min(minX, l.x0);
+      maxX = std::max(maxX, l.x1);
+    }
+  EXPECT_LE(minX, s.PlotLeft + 1);
+  EXPECT_GE(maxX, s.PlotLeft + s.PlotWidth - 2);
+  // The frame's bottom edge closes under it and the clock labels follow.
+  EXPECT_TRUE(std::any_of(surface.lines.begin(), surface.lines.end(), [&](const RecordedLine& l) {
+    return l.x1 == s.PlotLeft + s.PlotWidth && l.y1 == bottom;
+  }));
+  EXPECT_GT(surface.FindText("UTC")->y, bottom);
+}
+
 TEST(PanelLabels, ByLabelCodeAndMtPanel) {
   AppState s;
   s.OutHeader.ChannelLabel[0] = kLabelEy;
@@ -168,6 +216,14 @@ TEST(PanelLabels, ByLabelCodeAndMtPanel) {
   SetPanelLabels(s, 1, 1);
   EXPECT_EQ(s.YAxisLabel, "rhoxy, ohm-m");
   EXPECT_EQ(s.XAxisTitle, "Hz");
+  // Fourier switched off with the resistivities on: still a frequency axis.
+  s.FourierOn = 0;
+  SetPanelLabels(s, 1, 1);
+  EXPECT_EQ(s.XAxisTitle, "Hz");
+  s.TimeFormatHST = 1;
+  SetPanelLabels(s, 1, 1);
+  EXPECT_EQ(s.XAxisTitle, "Hz");
+  s.FourierOn = 1;
   s.CoherOn = 1;
   SetPanelLabels(s, 3, 3);
   EXPECT_EQ(s.YAxisLabel, "Ey Coherence");

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 
 #include "app/commands.h"
@@ -73,9 +75,13 @@ TEST_F(SpectralPaint, MtModeDrawsFourPanelsAtTheBandFrequenciesWithErrorBars) {
   }
   for (const char* label : {"rhoxx,ohm-m", "rhoxy, ohm-m", "rhoyx,ohm-m", "rhoyy,ohm-m"})
     EXPECT_NE(surface.FindText(label), nullptr) << label;
-  // Five enabled channels keep the five-panel height; panel 3 is the last.
-  EXPECT_EQ(s.PanelHeight, (900 - 99 - 5 * 15 - 63) / 5);
+  // Five enabled channels, four MT panels filling the plot area; panel 3 is
+  // the last and carries the frequency labels and "Hz".
+  EXPECT_EQ(s.PanelHeight, (900 - 99 - 4 * 15 - 63) / 4);
   EXPECT_EQ(s.PanelTop[3], 99 + 3 * (s.PanelHeight + 15));
+  EXPECT_GE(s.PanelTop[3] + s.PanelHeight, 900 - 63 - 15 - 3);
+  ASSERT_NE(surface.FindText("Hz"), nullptr);
+  EXPECT_GT(surface.FindText("Hz")->y, s.PanelTop[3] + s.PanelHeight);
   const int withBars = ErrorBarLines();
   // The tables beside the file agree with the panels.
   std::ifstream zxy(dir / "site_ZXY.dat");
@@ -87,6 +93,79 @@ TEST_F(SpectralPaint, MtModeDrawsFourPanelsAtTheBandFrequenciesWithErrorBars) {
   s.MisfitErrorsOn = 0;
   Paint();
   EXPECT_GE(withBars - ErrorBarLines(), 4 * (s.PlotCount - 1));  // a bar at every band but 0, in four panels
+}
+
+// Numbers (and nothing else) in the label row under the bottom panel.
+std::vector<double> NumbersBelow(const RecordingSurface& surface, int y) {
+  std::vector<double> out;
+  for (const auto& t : surface.texts) {
+    if (t.y <= y || t.font.height < 20) continue;
+    char* end = nullptr;
+    double v = std::strtod(t.text.c_str(), &end);
+    if (end != t.text.c_str() && *end == 0) out.push_back(v);
+  }
+  return out;
+}
+
+TEST_F(SpectralPaint, OneRecordMtPageCarriesFrequenciesAndResistivities) {
+  Open(SmallRecording(1, "Hx,Hy,Ex,Ey"));
+  MtMode();
+  Paint();
+  ASSERT_TRUE(host.messages.empty());
+  ASSERT_GE(s.PlotCount, 2);
+  // The bands span less than a decade; at least two frequencies are labelled.
+  const int bottom = s.PanelTop[3] + s.PanelHeight;
+  std::vector<double> freqs = NumbersBelow(surface, bottom);
+  ASSERT_GE(freqs.size(), 2u);
+  for (double f : freqs) {
+    EXPECT_GE(f, s.XMin);
+    EXPECT_LE(f, s.XMax);
+  }
+  EXPECT_EQ(surface.FindText("UTC"), nullptr);
+  ASSERT_NE(surface.FindText("Hz"), nullptr);
+  // Each resistivity panel (a half-space of 100 ohm-m) has two numbers at least.
+  for (int p = 0; p < 4; ++p) {
+    int numbers = 0;
+    for (const auto& t : surface.texts)
+      if (t.font.escapement == 0 && t.x < s.PlotLeft && t.y > s.PanelTop[p] - 20 &&
+          t.y < s.PanelTop[p] + s.PanelHeight && std::isdigit(static_cast<unsigned char>(t.text.back())))
+        ++numbers;
+    EXPECT_GE(numbers, 2) << p;
+  }
+}
+
+TEST_F(SpectralPaint, AllZeroChannelKeepsItsPanelInFourierMode) {
+  // The unconnected slot 5 is last: its power spectrum is all zero and cannot
+  // be drawn on a log axis. Its panel is drawn linear, with the frequency
+  // labels and "Hz" under it.
+  Open(SmallRecording(1, "Hx,Hy,Ex,Ey,NC"));
+  s.FourierOn = s.LogY = s.LogX = 1;
+  Paint();
+  ASSERT_TRUE(host.messages.empty());
+  ASSERT_EQ(s.NumEnabledChans, 5);
+  EXPECT_EQ(s.YMinChan[4], -1.0);
+  EXPECT_EQ(s.YMaxChan[4], 1.0);
+  const int top = s.PanelTop[4], bottom = top + s.PanelHeight;
+  ASSERT_NE(surface.FindText("NC"), nullptr);
+  EXPECT_GT(surface.FindText("NC")->y, top);
+  ASSERT_NE(surface.FindText("Hz"), nullptr);
+  EXPECT_GT(surface.FindText("Hz")->y, bottom);
+  EXPECT_GE(NumbersBelow(surface, bottom).size(), 2u);
+  bool zeroLabel = false;
+  for (const auto& t : surface.texts) zeroLabel |= t.text == "0" && t.y > top && t.y < bottom;
+  EXPECT_TRUE(zeroLabel);
+  // The other panels stay logarithmic, from their smallest positive power.
+  EXPECT_GT(s.YMinChan[0], 0.0);
+}
+
+TEST_F(SpectralPaint, ResistivitiesWithFourierOffShowAFrequencyAxis) {
+  Open(SmallRecording(2, "Hx,Hy,Ex,Ey"), "2");
+  MtMode();
+  Paint();
+  s.FourierOn = 0;  // Fourier switched off, apparent resistivity left on
+  Paint();
+  EXPECT_EQ(surface.FindText("UTC"), nullptr);
+  EXPECT_NE(surface.FindText("Hz"), nullptr);
 }
 
 TEST_F(SpectralPaint, CoherencesSpanZeroToOneWithoutErrorBars) {
