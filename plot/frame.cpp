@@ -231,9 +231,11 @@ LogText LogValueText(double v) {
 
 // Candidate label values of a logarithmic axis over [lo, hi] (lo > 0),
 // coarsest first: every `every`-th decade; 1, 2 and 5 times the decades; each
-// of 1-9 times them; round linear steps across the range.
+// of 1-9 times them; round linear steps across the range (NiceStep, then
+// twice and five times it, for panels too small for the first).
+constexpr size_t kLinearLevel = 3;
 std::vector<std::vector<double>> LogLabelSets(double lo, double hi, int every) {
-  std::vector<std::vector<double>> sets(4);
+  std::vector<std::vector<double>> sets(6);
   if (!(lo > 0) || !(hi > lo) || !std::isfinite(hi)) return sets;
   const double a = lo * (1 - 1e-9), b = hi * (1 + 1e-9);
   const int k0 = static_cast<int>(std::floor(std::log10(lo))), k1 = static_cast<int>(std::floor(std::log10(hi)));
@@ -249,8 +251,13 @@ std::vector<std::vector<double>> LogLabelSets(double lo, double hi, int every) {
     }
   }
   const double step = NiceStep(hi - lo);
-  for (double n = std::ceil(lo / step - 1e-9); n * step <= b && sets[3].size() < 50; ++n)
-    if (n > 0) sets[3].push_back(n * step);
+  const double factors[] = {1, 2, 5};
+  for (int i = 0; i < 3; ++i) {
+    const double s = step * factors[i];
+    auto& set = sets[static_cast<size_t>(3 + i)];
+    for (double n = std::ceil(lo / s - 1e-9); n * s <= b && set.size() < 50; ++n)
+      if (n > 0) set.push_back(n * s);
+  }
   return sets;
 }
 
@@ -525,6 +532,7 @@ void DrawLogXSides(Surface& sf, Painter& p, const FrameSpec& f, const FrameGeome
     for (size_t level = 0; level < sets.size(); ++level) {
       std::vector<XLabel> kept;
       std::vector<double> keptValues;
+      bool crowded = false;
       for (double v : sets[level]) {
         int px = pixel(std::log10(v));
         XLabel l;
@@ -537,15 +545,23 @@ void DrawLogXSides(Surface& sf, Painter& p, const FrameSpec& f, const FrameGeome
           LogText text = LogValueText(v);
           l = MakeXLabel(p, px, text.base, text.exp);
         }
-        if (!kept.empty() && l.left < kept.back().right + g.gap) continue;
+        if (!kept.empty() && l.left < kept.back().right + g.gap) {
+          crowded = true;
+          continue;
+        }
         kept.push_back(l);
         keptValues.push_back(v);
       }
-      if (kept.size() > labels.size() || labels.empty()) {
+      // Round steps are taken only when every one of them has room.
+      if (kept.size() >= 2 && (level < kLinearLevel || !crowded)) {
+        labels = kept;
+        values = keptValues;
+        break;
+      }
+      if (kept.size() > labels.size()) {
         labels = kept;
         values = keptValues;
       }
-      if (labels.size() >= 2) break;
     }
   }
   const std::vector<LogMark> marks = LogMarks(ticks, values);
@@ -594,14 +610,25 @@ int DrawLogYSides(Surface& sf, Painter& p, const FrameSpec& f, const FrameGeomet
   if (values.size() < 2) {
     std::vector<double> best;
     level = 1;
-    for (size_t l = 1; l < sets.size() && best.size() < 2; ++l) {
+    for (size_t l = 1; l < sets.size(); ++l) {
       std::vector<double> kept;
+      bool crowded = false;
       int lastY = g.bottom + 2 * g.textHeight;
       for (double v : sets[l]) {
         int py = pixel(std::log10(v));
-        if (py <= g.top + g.textHeight / 2 || lastY - py < g.textHeight) continue;
+        if (py <= g.top + g.textHeight / 2) continue;
+        if (lastY - py < g.textHeight) {
+          crowded = true;
+          continue;
+        }
         kept.push_back(v);
         lastY = py;
+      }
+      // Round steps are taken only when every one of them has room.
+      if (kept.size() >= 2 && (l < kLinearLevel || !crowded)) {
+        best = kept;
+        level = l;
+        break;
       }
       if (kept.size() > best.size()) {
         best = kept;
