@@ -525,9 +525,11 @@ void DrawLogXSides(Surface& sf, Painter& p, const FrameSpec& f, const FrameGeome
   double p0;
   std::vector<LogTick> ticks = LogTicks(f.xmin, f.xmax, p0);
   auto pixel = [&](double pos) { return g.left + TruncPx((pos - p0) * g.sx); };
+  // Labels are chosen on every panel, so that all panels get the same ticks;
+  // only the bottom one draws them.
   std::vector<XLabel> labels;
   std::vector<double> values;
-  if (f.XLabelsOn) {
+  {
     auto sets = LogLabelSets(std::pow(10.0, p0), f.xmax, 1);
     for (size_t level = 0; level < sets.size(); ++level) {
       std::vector<XLabel> kept;

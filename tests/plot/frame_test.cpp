@@ -544,6 +544,19 @@ TEST(FrameLogAxes, NarrowAxesCarryIntermediateNumbers) {
   const double sx = kW / (std::log10(312.0) - std::log10(187.0));
   const RecordedText* t200 = mt.FindText("200");
   EXPECT_EQ(t200->x + t200->size.cx / 2, kLeft + static_cast<int>((std::log10(200.0) - std::log10(187.0)) * sx));
+  // 92-100 Hz: round steps of 2 with ticks of their own; a panel above gets
+  // the same ticks without labels.
+  RecordingSurface below, above;
+  FrameSpec narrow = f;
+  narrow.xmin = 92;
+  narrow.xmax = 100;
+  DrawPlotFrame(s, below, narrow);
+  EXPECT_EQ(XLabelRow(below), (std::vector<std::string>{"92", "94", "96", "98", "100"}));
+  narrow.XLabelsOn = 0;
+  DrawPlotFrame(s, above, narrow);
+  EXPECT_EQ(XTicks(above, kBottom, -1), XTicks(below, kBottom, -1));
+  EXPECT_EQ(XTicks(above, kBottom, -1).size(), 5u);  // 92, 94, 96, 98 and the decade 100
+  EXPECT_TRUE(XLabelRow(above).empty());
 
   // Between one and two decades: 1, 2 and 5 times the decades.
   RecordingSurface mid;
