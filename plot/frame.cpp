@@ -510,7 +510,8 @@ std::vector<LogMark> LogMarks(const std::vector<LogTick>& ticks, const std::vect
   for (const LogTick& t : ticks) marks.push_back({t.pos, t.m == 1});
   for (double v : labelled) {
     double pos = std::log10(v);
-    bool onTick = std::any_of(ticks.begin(), ticks.end(), [&](const LogTick& t) { return std::fabs(t.pos - pos) < 1e-9; });
+    bool onTick =
+        std::any_of(ticks.begin(), ticks.end(), [&](const LogTick& t) { return std::fabs(t.pos - pos) < 1e-9; });
     if (!onTick) marks.push_back({pos, true});
   }
   std::sort(marks.begin(), marks.end(), [](const LogMark& a, const LogMark& b) { return a.pos < b.pos; });

@@ -576,7 +576,8 @@ TEST(FrameLogAxes, NarrowAxesCarryIntermediateNumbers) {
   DrawPlotFrame(s, rho, f);
   EXPECT_EQ(YLabels(rho), (std::vector<std::string>{"92", "94", "96", "98"}));  // 100 lies on the top edge
   const RecordedText* t94 = rho.FindText("94");
-  const int py94 = kBottom - static_cast<int>((std::log10(94.0) - std::log10(92.0)) * kH / (std::log10(100.0) - std::log10(92.0)));
+  const int py94 =
+      kBottom - static_cast<int>((std::log10(94.0) - std::log10(92.0)) * kH / (std::log10(100.0) - std::log10(92.0)));
   EXPECT_EQ(t94->y + t94->size.cy / 2, py94);
   EXPECT_EQ(t94->x + t94->size.cx, kLeft - 13);
   std::vector<TickMark> left = YTicks(rho, kLeft, +1);
