@@ -233,8 +233,7 @@ void ScaleRecordToUnits(AppState& s) {
 void SetupPlotAxes(AppState& s) {
   int first = 0, end = 0;
   if (s.AppResOn) {
-    end = s.PlotCount;
-    first = s.LogX ? 1 : 0;
+    end = s.PlotCount;  // every band from band 0: each lies at a positive frequency
   } else if (s.FourierOn) {
     s.PlotCount = s.FftLength / 2;
     end = s.PlotCount;

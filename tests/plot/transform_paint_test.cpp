@@ -86,7 +86,9 @@ TEST_F(SpectralPaint, MtModeDrawsFourPanelsAtTheBandFrequenciesWithErrorBars) {
 
   s.MisfitErrorsOn = 0;
   Paint();
-  EXPECT_GE(withBars - ErrorBarLines(), 4 * (s.PlotCount - 1));  // a bar at every band but 0, in four panels
+  // A bar at every band from band 0 on in the diagonal panels, whose errors
+  // are large (those of the others may be shorter than a pixel).
+  EXPECT_GE(withBars - ErrorBarLines(), 2 * s.PlotCount);
 }
 
 TEST_F(SpectralPaint, CoherencesSpanZeroToOneWithoutErrorBars) {
