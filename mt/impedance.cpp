@@ -256,8 +256,12 @@ void DeriveBandQuantities(AppState& s, int b, Complex Zxx, Complex Zxy, Complex 
   const double residual[4] = {s.ResidualEx[static_cast<size_t>(b)], s.ResidualEx[static_cast<size_t>(b)],
                               s.ResidualEy[static_cast<size_t>(b)], s.ResidualEy[static_cast<size_t>(b)]};
   const bool haveCoherence[4] = {haveEx && haveEy, haveEx && haveEy, haveEx, haveEy};
+  // A page of n samples padded to N points has only n independent values in
+  // its N bins: K neighbouring bins carry the information of K·n/N.
+  const int n = s.NumPlotPoints;
+  const double padding = n > 0 && n < N ? static_cast<double>(N) / n : 1.0;
   for (int p = 0; p < 4; ++p) {
-    double rel = std::sqrt(std::abs(mOf[p]) * residual[p] / K) / std::abs(Z[p]);
+    double rel = std::sqrt(std::abs(mOf[p]) * residual[p] * padding / K) / std::abs(Z[p]);
     s.ZZPhaseStd[p][b] = kDeg * std::atan(rel);
     if (s.ResistivityOn) rel *= 2.0;
     s.ZZStd[p][b] = rel;
