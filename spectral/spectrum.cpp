@@ -127,6 +127,14 @@ long long BandFirstBin(long long band, long long M) { return band == 0 ? 1 : ban
 
 long long LargestCoeffsSummed(long long N) { return std::max(0LL, N / 2 - 1); }
 
+std::string CoeffsSummedMessage(long long M, long long N) {
+  const long long largest = LargestCoeffsSummed(N);
+  if (M >= 1 && M <= largest) return {};
+  if (largest < 1) return "This page is too short for any MT band";
+  return "#Coeffs summed " + std::to_string(M) + " gives no band on this page: " + std::to_string(largest) +
+         " is the largest that gives one";
+}
+
 int ApplyNotch(AppState& s, int ch) {
   const unsigned long bins = static_cast<unsigned long>(s.FftLength) / 2;
   const double df = SamplesPerSecond(s) / s.FftLength;

@@ -13,6 +13,7 @@
 // weights, so a level does not depend on the page length or the window.
 
 #include <complex>
+#include <string>
 
 struct AppState;
 
@@ -39,6 +40,9 @@ long long BandFirstBin(long long band, long long M);
 /// The largest M = CoeffsSummed for which AccumulateCrossSpectra forms a band
 /// on a transform of N points: N/2 − 1 (0 when no M does).
 long long LargestCoeffsSummed(long long N);
+/// When M = CoeffsSummed forms no band on a transform of N points, the message
+/// that says so and names the largest value that does; else "".
+std::string CoeffsSummedMessage(long long M, long long N);
 
 /// Finds the enabled channels labelled Hx, Hy, Ex, Ey into HxChan … EyChan and
 /// MtChannelFound (a later channel with the same label replaces an earlier

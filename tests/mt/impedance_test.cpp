@@ -198,6 +198,43 @@ TEST(LeastSquares, MisfitErrorOfEachElementComesFromItsOwnEquation) {
   EXPECT_NEAR(s.ZZPhaseStd[1][5], std::atan(zStd) * 180 / M_PI, 1e-12);
 }
 
+// Small bands: the residual power of K bins is divided by K − 2, so the
+// squared errors match the scatter of the estimates (dividing by K would make
+// them half of it at K = 4); bands of K <= 2 bins, fitted exactly whatever the
+// noise, have no error and no coherence, and the tables say "nan".
+TEST(LeastSquares, ErrorsOfSmallBandsUseKMinusTwoDegreesOfFreedom) {
+  const int nbands = 3000, M = 4;
+  Bands bands(nbands, M, kTensor, 0.0005, 0.0, 3);
+  AppState& s = bands.s;
+  s.ResistivityOn = 0;
+  EstimateImpedance(s);
+  for (int p : {0, 1}) {
+    double reported = 0, scatter = 0;
+    for (int b = 1; b < nbands; ++b) {  // band 0 keeps 3 bins
+      reported += std::pow(s.ZZStd[p][b] * std::abs(bands.Z(b, p)), 2);
+      scatter += std::norm(bands.Z(b, p) - kTensor[p]);
+    }
+    EXPECT_NEAR(reported / scatter, 1.0, 0.1) << "element " << p;
+  }
+
+  TempDir dir;
+  Bands two(3, 2, kTensor, 0.0005, 0.0005, 4);  // band 0 keeps 1 bin, the others 2
+  two.s.CurrentFilePath = dir / "k2.bin";
+  EstimateImpedance(two.s);
+  for (int b = 0; b < 3; ++b)
+    for (int p = 0; p < 4; ++p) {
+      EXPECT_TRUE(std::isnan(two.s.ZZStd[p][b])) << b << " " << p;
+      EXPECT_TRUE(std::isnan(two.s.ZZPhaseStd[p][b]));
+      EXPECT_TRUE(std::isnan(two.s.BandCoherence[4 * b + p]));
+    }
+  EXPECT_TRUE(std::isfinite(two.s.ZZ[1][1]));  // the estimate itself stays
+  std::ifstream table(dir / "k2_ZXY.dat");
+  std::string line;
+  std::getline(table, line);
+  std::getline(table, line);
+  EXPECT_NE(line.find("       nan"), std::string::npos) << line;
+}
+
 TEST(Sims, EverySixteenEstimatesRecoverAnExactTensor) {
   Bands bands(2, 32, kTensor);
   AppState& s = bands.s;
