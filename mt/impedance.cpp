@@ -97,8 +97,11 @@ class Tables {
 
   void Row(int p, double f, double z, double zStd, double phase, double phaseStd) {
     if (!file_[p]) return;
+    // A value that was not estimated reads "nan", whatever the sign its NaN got.
+    auto value = [](double v) { return std::isnan(v) ? kNaN : v; };
     char line[256];
-    int len = std::snprintf(line, sizeof line, "%10.4e %10.4e %10.4e %10.4e %10.4e\n", f, z, zStd, phase, phaseStd);
+    int len = std::snprintf(line, sizeof line, "%10.4e %10.4e %10.4e %10.4e %10.4e\n", value(f), value(z),
+                            value(zStd), value(phase), value(phaseStd));
     if (!file_[p]->Write(line, static_cast<size_t>(len))) {
       file_[p].reset();
       Failed(p);

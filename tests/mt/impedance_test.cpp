@@ -233,6 +233,7 @@ TEST(LeastSquares, ErrorsOfSmallBandsUseKMinusTwoDegreesOfFreedom) {
   std::getline(table, line);
   std::getline(table, line);
   EXPECT_NE(line.find("       nan"), std::string::npos) << line;
+  EXPECT_EQ(line.find("-nan"), std::string::npos) << line;
 }
 
 TEST(Sims, EverySixteenEstimatesRecoverAnExactTensor) {
