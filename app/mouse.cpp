@@ -38,10 +38,11 @@ int PixelOfY(const AppState& s, int t, double lo, double hi, double y) {
   return t + s.PanelHeight - static_cast<int>(offset);
 }
 
-// The later sample of X: the first index i >= 1 (0 for a single point) whose X is not below it.
+// The later sample of X: the first index i >= 1 (0 for a single point; in MT
+// mode from band 0) whose X is not below it.
 int SnapIndex(const AppState& s, double x) {
   if (s.PlotCount <= 1) return 0;
-  auto begin = s.PlotX.begin() + 1;
+  auto begin = s.PlotX.begin() + (s.AppResOn ? 0 : 1);
   auto end = s.PlotX.begin() + s.PlotCount;
   auto it = std::lower_bound(begin, end, x);
   if (it == end) return s.PlotCount - 1;

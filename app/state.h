@@ -150,6 +150,7 @@ struct AppState {
   double ResponseTable[kMaxResponseRows][3] = {};   // coil response rows: Hz, amplitude, phase in degrees
   int ResponseRows = 0;
   std::vector<std::string> ResponseToldNames;  // missing coil files already reported since the last open
+  std::string CoeffsMessageShown;             // the last "#Coeffs summed" too large message shown
 
   // File writing settings.
   int DecimationFactor = 1;         // 1, 40, 80 or 200: input records per output record of a save
@@ -184,7 +185,7 @@ struct AppState {
   std::vector<double> ResidualEx, ResidualEy;  // mean |E' − E|² of each band
   std::vector<double> BandZ;          // per band 8 doubles: least-squares Zxx, Zxy, Zyx, Zyy (re, im), (mV/km)/pT
   std::vector<double> BandCoherence;  // per band 4: coherence of Hx, Hy, Ex, Ey
-  std::string ResponseDir;            // folder of the coil response files; empty: StartDir + "LEMI"
+  std::string ResponseDir;            // folder of the coil response files; empty: LEMI beside the file, then in StartDir
   int TableWriteFailed = 0;           // the last impedance tables could not be written (status part 0 says so)
 
   // Dialog and peak settings.

@@ -76,7 +76,7 @@ std::vector<std::string> SplitList(const std::string& text, char sep) {
 const char* const kPageOptionsHelp =
     "  --record N            first record of the page, 1-based (default 1)\n"
     "  --records-per-plot R  records joined into the page (default 1)\n"
-    "  --lemi DIR            folder of the coil response files (default ./LEMI)\n";
+    "  --lemi DIR            folder of the coil response files (default: LEMI beside FILE, then ./LEMI)\n";
 
 std::string ReadPageOptions(const Args& args, PageOptions& page) {
   long long v = 0;
@@ -88,6 +88,6 @@ std::string ReadPageOptions(const Args& args, PageOptions& page) {
     if (!ParseInt(*t, v) || v < 1 || v > 1000000) return "--records-per-plot takes a whole number from 1";
     page.recordsPerPlot = static_cast<int>(v);
   }
-  page.lemiDir = args.Get("lemi").value_or("LEMI");
+  page.lemiDir = args.Get("lemi").value_or("");  // empty: LEMI beside the file, then in the current directory
   return {};
 }

@@ -86,5 +86,5 @@ const CliCommand kInfoCommand{
     "File Information dialog, one block per channel, and a summary of the file.\n\nOptions:\n"
     "  --record N            the record whose header is shown, 1-based (default 1)\n"
     "  --records-per-plot R  records joined into the page (default 1)\n"
-    "  --lemi DIR            folder of the coil response files (default ./LEMI)\n",
+    "  --lemi DIR            folder of the coil response files (default: LEMI beside FILE, then ./LEMI)\n",
     {}, {"record", "records-per-plot", "lemi"}, RunInfo};

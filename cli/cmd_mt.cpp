@@ -88,6 +88,9 @@ int RunMt(const Args& args) {
   if (std::string e = LoadPage(session, path, page); !e.empty()) return Fail("mt: " + e);
   if (!FindMtChannels(s)) return Fail("mt: Ex, Ey, Hx, Hy Labels not all present in header");
 
+  // Bands wider than the page: nothing to estimate, and the tables are left as they are.
+  const std::string tooWide = CoeffsSummedMessage(s.CoeffsSummed, TransformLength(s.NumPlotPoints));
+  if (!tooWide.empty()) return Fail("mt: " + tooWide);
   s.FourierOn = 1;
   s.AppResOn = 1;
   ComputePageData(s);
@@ -122,7 +125,7 @@ const CliCommand kMtCommand{
     "  --fit-order P         order of the polynomial trend removed before the transform, 1 to 20 (default 3)\n"
     "  --record N            first record of the page, 1-based (default 1)\n"
     "  --records-per-plot R  records joined into the page (default 1)\n"
-    "  --lemi DIR            folder of the coil response files (default ./LEMI)\n",
+    "  --lemi DIR            folder of the coil response files (default: LEMI beside FILE, then ./LEMI)\n",
     {"notch"},
     {"coeffs", "estimate", "quantity", "window", "notch", "fit-order", "record", "records-per-plot", "lemi"},
     RunMt};

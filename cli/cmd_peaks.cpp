@@ -96,7 +96,7 @@ const CliCommand kPeaksCommand{
     "  --cutoff C            signal-to-noise cutoff of deep minima (default 2)\n"
     "  --record N            first record of the page, 1-based (default 1)\n"
     "  --records-per-plot R  records joined into the page (default 1)\n"
-    "  --lemi DIR            folder of the coil response files (default ./LEMI)\n",
+    "  --lemi DIR            folder of the coil response files (default: LEMI beside FILE, then ./LEMI)\n",
     {},
     {"noise", "cutoff", "record", "records-per-plot", "lemi"},
     RunPeaks};

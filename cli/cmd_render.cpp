@@ -97,7 +97,7 @@ const CliCommand kRenderCommand{
     "  --fit-order P         order of that polynomial, 1 to 20 (default 3)\n"
     "  --record N            first record of the page, 1-based (default 1)\n"
     "  --records-per-plot R  records joined into the page (default 1)\n"
-    "  --lemi DIR            folder of the coil response files (default ./LEMI)\n",
+    "  --lemi DIR            folder of the coil response files (default: LEMI beside FILE, then ./LEMI)\n",
     {"subtract-poly"},
     {"out", "size", "mode", "filter", "subtract-poly", "fit-order", "record", "records-per-plot", "lemi"},
     RunRender};

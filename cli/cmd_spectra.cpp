@@ -8,7 +8,8 @@
 
 namespace {
 
-// Column names: the channel labels, with the slot number added to a label that repeats.
+// Column names: the channel labels, with the slot number added to a label that
+// repeats, and the unit of their power spectral density.
 std::vector<std::string> ChannelColumns(const RecorderHeader& h) {
   std::vector<std::string> names;
   for (int ch = 0; ch < kChannels; ++ch) {
@@ -16,8 +17,12 @@ std::vector<std::string> ChannelColumns(const RecorderHeader& h) {
     int same = 0;
     for (int other = 0; other < kChannels; ++other)
       same += h.ChannelEnabled[other] && h.ChannelLabel[other] == h.ChannelLabel[ch];
-    std::string name = ChannelLabelName(h.ChannelLabel[ch]);
+    const int code = h.ChannelLabel[ch];
+    std::string name = ChannelLabelName(code);
     if (same > 1) name += "_" + std::to_string(ch + 1);
+    // The unit of the power spectral density.
+    if (code == kLabelHx || code == kLabelHy || code == kLabelHz) name += "_pT^2/Hz";
+    if (code == kLabelEx || code == kLabelEy) name += "_(mV/km)^2/Hz";
     names.push_back(name);
   }
   return names;
@@ -63,13 +68,14 @@ const CliCommand kSpectraCommand{
     "Usage: zorvan spectra FILE [options]\n"
     "Prints the power spectrum of every enabled channel of the page, as the Fourier display\n"
     "computes it: a header row, then one row per frequency bin (frequency in Hz, then the\n"
-    "power of each channel in the order of the recorder's slots).\n\nOptions:\n"
+    "one-sided power spectral density of each channel in the order of the recorder's slots,\n"
+    "in pT^2/Hz or (mV/km)^2/Hz as the header row says).\n\nOptions:\n"
     "  --window KIND         data window: none, hanning, hamming or slepian (default hanning)\n"
     "  --notch               notch the power-line harmonics at 60, 180, 300 and 420 Hz\n"
     "  --fit-order P         order of the polynomial trend removed before the transform, 1 to 20 (default 3)\n"
     "  --record N            first record of the page, 1-based (default 1)\n"
     "  --records-per-plot R  records joined into the page (default 1)\n"
-    "  --lemi DIR            folder of the coil response files (default ./LEMI)\n",
+    "  --lemi DIR            folder of the coil response files (default: LEMI beside FILE, then ./LEMI)\n",
     {"notch"},
     {"window", "notch", "fit-order", "record", "records-per-plot", "lemi"},
     RunSpectra};

@@ -97,8 +97,11 @@ class Tables {
 
   void Row(int p, double f, double z, double zStd, double phase, double phaseStd) {
     if (!file_[p]) return;
+    // A value that was not estimated reads "nan", whatever the sign its NaN got.
+    auto value = [](double v) { return std::isnan(v) ? kNaN : v; };
     char line[256];
-    int len = std::snprintf(line, sizeof line, "%10.4e %10.4e %10.4e %10.4e %10.4e\n", f, z, zStd, phase, phaseStd);
+    int len = std::snprintf(line, sizeof line, "%10.4e %10.4e %10.4e %10.4e %10.4e\n", value(f), value(z),
+                            value(zStd), value(phase), value(phaseStd));
     if (!file_[p]->Write(line, static_cast<size_t>(len))) {
       file_[p].reset();
       Failed(p);
@@ -138,7 +141,7 @@ double KeptBandFrequency(const AppState& s, int b, int M, double fs, long long N
   if (!notched) return BandFrequency(b, M, fs, N);
   double sum = 0;
   int kept = 0;
-  for (long long k = static_cast<long long>(b) * M; k < static_cast<long long>(b + 1) * M; ++k)
+  for (long long k = BandFirstBin(b, M); k < static_cast<long long>(b + 1) * M; ++k)
     if (!s.NotchedBins[static_cast<size_t>(k)]) {
       sum += static_cast<double>(k);
       ++kept;
@@ -153,7 +156,9 @@ void ClearPanels(AppState& s, int b) {
 }  // namespace
 
 double BandFrequency(int band, int M, double fs, long long N) {
-  return (static_cast<double>(band) * M + (M - 1) / 2.0) * fs / static_cast<double>(N);
+  const double first = static_cast<double>(BandFirstBin(band, M));
+  const double last = (static_cast<double>(band) + 1) * M - 1;
+  return (first + last) / 2 * fs / static_cast<double>(N);
 }
 
 Complex InvertTensor2x2(Complex a, Complex b, Complex c, Complex d, Complex inverse[4]) {
@@ -187,8 +192,9 @@ void DeriveBandQuantities(AppState& s, int b, Complex Zxx, Complex Zxy, Complex 
   const double f = s.BandFreq[static_cast<size_t>(b)];
   const long long M = s.CoeffsSummed;
   const long long N = s.FftLength;
-  const int kept =
-      static_cast<size_t>(b) < s.BandBins.size() ? s.BandBins[static_cast<size_t>(b)] : static_cast<int>(M);
+  const long long first = BandFirstBin(b, M);
+  const long long kept =
+      static_cast<size_t>(b) < s.BandBins.size() ? s.BandBins[static_cast<size_t>(b)] : (b + 1) * M - first;
 
   for (int p = 0; p < 4; ++p) {
     s.ZZPhase[p][b] = ElementPhase(p, Z[p]);
@@ -207,7 +213,7 @@ void DeriveBandQuantities(AppState& s, int b, Complex Zxx, Complex Zxy, Complex 
   double resEx = 0, resEy = 0;
   Complex coh[4];
   double power[4] = {}, predicted[4] = {};
-  for (long long k = b * M; k < (b + 1) * M; ++k) {
+  for (long long k = first; k < (b + 1) * M; ++k) {
     if (skipNotched && s.NotchedBins[static_cast<size_t>(k)]) continue;
     const Complex hx = At(Xhx, k), hy = At(Xhy, k);
     const Complex ex = Xex ? At(Xex, k) : Complex(), ey = Xey ? At(Xey, k) : Complex();
@@ -236,9 +242,13 @@ void DeriveBandQuantities(AppState& s, int b, Complex Zxx, Complex Zxy, Complex 
       }
     }
   }
-  const double K = kept > 0 ? kept : kNaN;
-  s.ResidualEx[static_cast<size_t>(b)] = haveEx ? resEx / K : kNaN;
-  s.ResidualEy[static_cast<size_t>(b)] = haveEy ? resEy / K : kNaN;
+  // Each row of a band fits two unknowns, so a band of K bins leaves K − 2
+  // degrees of freedom for the residual power; with K <= 2 the fit is exact
+  // whatever the noise, and the band has no error and no coherence.
+  const bool measured = kept > 2;
+  const double K = measured ? static_cast<double>(kept) : kNaN;
+  s.ResidualEx[static_cast<size_t>(b)] = haveEx ? resEx / (K - 2) : kNaN;
+  s.ResidualEy[static_cast<size_t>(b)] = haveEy ? resEy / (K - 2) : kNaN;
 
   // Variances of the elements: the residual power of each element's own
   // equation times the diagonal of the inverse magnetic power matrix.
@@ -249,12 +259,16 @@ void DeriveBandQuantities(AppState& s, int b, Complex Zxx, Complex Zxy, Complex 
   const double residual[4] = {s.ResidualEx[static_cast<size_t>(b)], s.ResidualEx[static_cast<size_t>(b)],
                               s.ResidualEy[static_cast<size_t>(b)], s.ResidualEy[static_cast<size_t>(b)]};
   const bool haveCoherence[4] = {haveEx && haveEy, haveEx && haveEy, haveEx, haveEy};
+  // A page of n samples padded to N points has only n independent values in
+  // its N bins: K neighbouring bins carry the information of K·n/N.
+  const int n = s.NumPlotPoints;
+  const double padding = n > 0 && n < N ? static_cast<double>(N) / n : 1.0;
   for (int p = 0; p < 4; ++p) {
-    double rel = std::sqrt(std::abs(mOf[p]) * residual[p] / K) / std::abs(Z[p]);
+    double rel = std::sqrt(std::abs(mOf[p]) * residual[p] * padding / K) / std::abs(Z[p]);
     s.ZZPhaseStd[p][b] = kDeg * std::atan(rel);
     if (s.ResistivityOn) rel *= 2.0;
     s.ZZStd[p][b] = rel;
-    const double c = haveCoherence[p] ? std::norm(coh[p]) / (power[p] * predicted[p]) : kNaN;
+    const double c = haveCoherence[p] && measured ? std::norm(coh[p]) / (power[p] * predicted[p]) : kNaN;
     s.BandCoherence[4 * static_cast<size_t>(b) + p] = c;
     if (s.CoherOn) s.ZZ[p][b] = c;
   }

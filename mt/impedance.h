@@ -17,7 +17,8 @@ struct AppState;
 
 using Complex = std::complex<double>;
 
-/// Mean frequency of band b's bins b·M … b·M + M − 1: (b·M + (M − 1)/2)·fs/N.
+/// Mean frequency of band b's bins b·M … b·M + M − 1 (band 0 from bin 1):
+/// (b·M + (M − 1)/2)·fs/N, and M/2·fs/N for band 0.
 double BandFrequency(int band, int M, double fs, long long N);
 
 /// det = a·d − b·c, and the inverse of [[a, b], [c, d]] as d/det, −b/det, −c/det, a/det.
@@ -30,8 +31,10 @@ double ElementPhase(int element, Complex z);
 /// four panels (magnitude, apparent resistivity or coherence; relative error of
 /// |Z|, doubled for the resistivity; phase and its error), from one pass over
 /// the band's Fourier coefficients: the residual powers of E predicted by Z
-/// (ResidualEx, ResidualEy) and of H predicted by Z⁻¹, and the coherences
-/// (BandCoherence). Values that need a missing electric channel are NaN.
+/// (ResidualEx, ResidualEy: Σ|E' − E|² / (K − 2) over the band's K kept bins)
+/// and of H predicted by Z⁻¹, and the coherences (BandCoherence). Values that
+/// need a missing electric channel are NaN, and so are the errors and the
+/// coherences of a band of K <= 2 bins.
 void DeriveBandQuantities(AppState& s, int band, Complex Zxx, Complex Zxy, Complex Zyx, Complex Zyy);
 
 /// Estimates the tensor of every band left by the spectrum pipeline (least

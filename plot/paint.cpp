@@ -190,6 +190,12 @@ void ComputePageData(AppState& s) {
     EstimateImpedance(s);
     s.NumEnabledChans = 4;
     s.LogX = 1;
+    // Bands too wide for the page: say which value would give one, once for
+    // each value and page length rather than at every repaint.
+    const std::string tooWide = CoeffsSummedMessage(s.CoeffsSummed, s.FftLength);
+    if (!tooWide.empty() && tooWide != s.CoeffsMessageShown)
+      s.host->MessageBox(tooWide, "Zorvan", MsgButtons::Ok, MsgIcon::Warning);
+    s.CoeffsMessageShown = tooWide;
   }
 }
 
@@ -256,8 +262,7 @@ void ScaleRecordToUnits(AppState& s) {
 void SetupPlotAxes(AppState& s) {
   int first = 0, end = 0;
   if (s.AppResOn) {
-    end = s.PlotCount;
-    first = s.LogX ? 1 : 0;
+    end = s.PlotCount;  // every band from band 0: each lies at a positive frequency
   } else if (s.FourierOn) {
     s.PlotCount = s.FftLength / 2;
     end = s.PlotCount;
@@ -359,8 +364,12 @@ void SetPanelLabels(AppState& s, int channel, int panel) {
   static const char* const kUnits[6] = {"Hx, pT", "Hy, pT", "Hz, pT", "Ex, mV/km", "Ey, mV/km", "NC"};
   static const char* const kPhases[6] = {"HxPhase,deg", "HyPhase,deg", "HzPhase,deg", "ExPhase,deg", "EyPhase,deg",
                                          "NC"};
+  // Spectra are power spectral densities, in squared units per Hz.
+  static const char* const kDensities[6] = {"Hx, pT²/Hz", "Hy, pT²/Hz", "Hz, pT²/Hz", "Ex, (mV/km)²/Hz",
+                                            "Ey, (mV/km)²/Hz", "NC"};
   int code = s.OutHeader.ChannelLabel[channel];
-  if (code >= 0 && code < 6) s.YAxisLabel = s.AmplPhaseOn ? kPhases[code] : kUnits[code];
+  if (code >= 0 && code < 6)
+    s.YAxisLabel = s.AmplPhaseOn ? kPhases[code] : (s.FourierOn && !s.AppResOn ? kDensities[code] : kUnits[code]);
   if (!s.AppResOn || panel < 0 || panel > 3) return;
   if (s.LeastSquaresOn) {
     static const char* const kPhase[4] = {"Phasexx,deg", "Phasexy,deg", "Phaseyx,deg", "Phaseyy,deg"};

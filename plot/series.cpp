@@ -296,7 +296,10 @@ void DrawSeries(const AppState& s, Surface& surface, const SeriesAxes& a, int co
   SeriesMapping m;
   if (!m.Setup(a)) return;
   const bool bars = errorBars && errors;
-  const int first = a.logx ? 1 : 0;  // the zero frequency has no place on a log axis
+  // The zero frequency has no place on a log axis; the MT bands start above it.
+  int first = 0;
+  if (a.logx)
+    while (first < count && !(x[first] > 0)) ++first;
   const Clip clip{a.left, a.top, a.left + a.width, a.top + a.height};
   if (!bars && path == SeriesPath::Auto && surface.SelectedPen().width <= 1) {
     auto draw = m.logx ? (m.logy ? DrawByColumns<true, true> : DrawByColumns<true, false>)

@@ -7,6 +7,8 @@
 #include <cstring>
 
 #include "app/state.h"
+#include "datafile/header.h"
+#include "datafile/loader.h"
 #include "platform/platform.h"
 
 namespace {
@@ -73,9 +75,13 @@ void ReadTable(AppState& s, std::FILE* f) {
 
 std::string ResponseFileName(const std::string& serial) { return "LEMI-120_" + serial + ".rsp"; }
 
-std::string ResponseDirectory(const AppState& s) {
-  if (!s.ResponseDir.empty()) return WithSeparator(s.ResponseDir);
-  return WithSeparator(s.StartDir) + "LEMI" + kPathSeparator;
+std::vector<std::string> ResponseDirectories(const AppState& s) {
+  if (!s.ResponseDir.empty()) return {WithSeparator(s.ResponseDir)};
+  std::vector<std::string> dirs;
+  if (!s.CurrentFilePath.empty()) dirs.push_back(WithSeparator(DirectoryOf(s.CurrentFilePath)) + "LEMI" + kPathSeparator);
+  const std::string start = WithSeparator(s.StartDir) + "LEMI" + kPathSeparator;
+  if (dirs.empty() || dirs[0] != start) dirs.push_back(start);
+  return dirs;
 }
 
 std::string SensorSerialText(const char (&field)[17]) {
@@ -87,17 +93,30 @@ std::string SensorSerialText(const char (&field)[17]) {
 int LoadResponse(AppState& s, int ch) {
   s.ResponseRows = 0;
   if (ch < 0 || ch >= kChannels) return 0;
-  const std::string dir = ResponseDirectory(s);
+  const std::vector<std::string> dirs = ResponseDirectories(s);
   const std::string name = ResponseFileName(SensorSerialText(s.OutHeader.SensorSerial[ch]));
-  // Read only: a read-only coil file is as good as any.
-  std::FILE* f = std::fopen((dir + name).c_str(), "r");
-  int own = f != nullptr;
-  if (!f) {
-    if (std::find(s.ResponseToldNames.begin(), s.ResponseToldNames.end(), name) == s.ResponseToldNames.end()) {
-      s.ResponseToldNames.push_back(name);
-      if (s.host) ShowMessage(*s.host, name + " not found, using default " + kDefaultResponseFile, MsgIcon::Warning);
+  // Read only: a read-only coil file is as good as any. The coil's own file
+  // in any of the folders comes before the default file.
+  auto open = [&](const std::string& file) -> std::FILE* {
+    for (const std::string& dir : dirs)
+      if (std::FILE* f = std::fopen((dir + file).c_str(), "r")) return f;
+    return nullptr;
+  };
+  std::FILE* f = open(name);
+  const int own = f != nullptr;
+  if (!f) f = open(kDefaultResponseFile);
+  if (!own && std::find(s.ResponseToldNames.begin(), s.ResponseToldNames.end(), name) == s.ResponseToldNames.end()) {
+    s.ResponseToldNames.push_back(name);
+    std::string text = name + " not found, using default " + kDefaultResponseFile;
+    if (!f) {
+      std::string where;
+      for (size_t i = 0; i < dirs.size(); ++i) where += (i == 0 ? "" : " and ") + dirs[i];
+      const int code = s.OutHeader.ChannelLabel[ch];
+      const std::string label = code == kLabelHx ? "Hx" : code == kLabelHy ? "Hy" : "H";
+      text = name + " not found, nor the default " + kDefaultResponseFile + ", in " + where + ": " + label +
+             " is shown without coil correction";
     }
-    f = std::fopen((dir + kDefaultResponseFile).c_str(), "r");
+    if (s.host) ShowMessage(*s.host, text, MsgIcon::Warning);
   }
   if (!f) return 0;
   ReadTable(s, f);

@@ -3,22 +3,26 @@
 // response file, and the response at a frequency.
 
 #include <string>
+#include <vector>
 
 struct AppState;
 
 /// The coil's response file name for a serial: "LEMI-120_" + serial + ".rsp".
 std::string ResponseFileName(const std::string& serial);
-/// The folder of the response files: ResponseDir when set (the tool's --lemi),
-/// else the start-up directory + "LEMI" + '/'.
-std::string ResponseDirectory(const AppState& s);
+/// The folders searched for the response files, in order: ResponseDir alone
+/// when set (the tool's --lemi); else "LEMI" beside the open data file, then
+/// "LEMI" in the start-up directory (the tool's current directory).
+std::vector<std::string> ResponseDirectories(const AppState& s);
 /// The serial text of a header field: up to its terminating zero, at most 16 bytes.
 std::string SensorSerialText(const char (&field)[17]);
 
 /// Reads the response file of channel ch (the serial of OutHeader) into
-/// ResponseTable and ResponseRows. When the coil's file cannot be opened, shows
-/// "<file> not found, using default LEMI-120.rsp" once per file name (until
-/// ForgetResponseMessages) and reads "LEMI-120.rsp" from the same folder; when
-/// that cannot be opened either the table is empty. At most 200 rows; one row
+/// ResponseTable and ResponseRows, from the first of ResponseDirectories that
+/// holds it. When the coil's file is in none of them, reads "LEMI-120.rsp"
+/// from the first that holds it and shows "<file> not found, using default
+/// LEMI-120.rsp"; when neither exists the table is empty and the message says
+/// the channel is shown without coil correction. A message is shown once per
+/// file name (until ForgetResponseMessages). At most 200 rows; one row
 /// per line, of which the first 1024 characters are read (the rest of a longer
 /// line is skipped), a carriage return before the line break dropped, fields
 /// separated by blanks (spaces), missing or non-numeric fields 0. Returns 1

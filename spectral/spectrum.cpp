@@ -116,34 +116,55 @@ long HarmonicBin(double h, double df, unsigned long bins) {
   return std::fabs(c * df - h) < df / 2 ? static_cast<long>(c) : -1;
 }
 
+void NotchWidths(double df, long* gap, long* side) {
+  *gap = *side = 1;
+  if (!(df > 0)) return;
+  *gap = std::max(1L, std::lround(std::min(kNotchGapHz / df, 1e9)));
+  *side = std::max(1L, std::lround(std::min(kNotchSideHz / df, 1e9)));
+}
+
+long long BandFirstBin(long long band, long long M) { return band == 0 ? 1 : band * M; }
+
+long long LargestCoeffsSummed(long long N) { return std::max(0LL, N / 2 - 1); }
+
+std::string CoeffsSummedMessage(long long M, long long N) {
+  const long long largest = LargestCoeffsSummed(N);
+  if (M >= 1 && M <= largest) return {};
+  if (largest < 1) return "This page is too short for any MT band";
+  return "#Coeffs summed " + std::to_string(M) + " gives no band on this page: " + std::to_string(largest) +
+         " is the largest that gives one";
+}
+
 int ApplyNotch(AppState& s, int ch) {
   const unsigned long bins = static_cast<unsigned long>(s.FftLength) / 2;
   const double df = SamplesPerSecond(s) / s.FftLength;
   double* X = s.yplotdata2[ch].data();
   GrowTo(s.NotchedBins, bins);
-  constexpr int kPoints = 2 * kNotchSide;
-  double fx[kPoints], amp[kPoints], imag[kPoints], xout[50], yout[50];
+  long gap = 0, side = 0;
+  NotchWidths(df, &gap, &side);
+  const size_t points = 2 * static_cast<size_t>(side);
+  std::vector<double> fx(points), amp(points), imag(points);
+  double xout[50], yout[50];
   int notched = 0;
   for (double h : kNotchHarmonics) {
     const long c = HarmonicBin(h, df, bins);
     // A harmonic whose side bands do not fit inside the spectrum is left alone.
-    if (c < 0 || c - kNotchGap - kNotchSide < 0 || c + kNotchGap + kNotchSide - 1 > static_cast<long>(bins) - 1)
-      continue;
-    int k = 0;
-    for (long b = c - kNotchGap - kNotchSide; b < c - kNotchGap; ++b, ++k) {
+    if (c < 0 || c - gap - side < 1 || c + gap + side - 1 > static_cast<long>(bins) - 1) continue;
+    size_t k = 0;
+    for (long b = c - gap - side; b < c - gap; ++b, ++k) {
       fx[k] = (static_cast<double>(b) - 0.5) * df;
       amp[k] = std::hypot(X[2 * b + 1], X[2 * b + 2]);
       imag[k] = X[2 * b + 2];
     }
-    for (long b = c + kNotchGap; b < c + kNotchGap + kNotchSide; ++b, ++k) {
+    for (long b = c + gap; b < c + gap + side; ++b, ++k) {
       fx[k] = (static_cast<double>(b) + 0.5) * df;
       amp[k] = std::hypot(X[2 * b + 1], X[2 * b + 2]);
       imag[k] = X[2 * b + 2];
     }
     double a[3] = {0, 0, 0}, bcoef[3] = {0, 0, 0}, rms = 0;
-    PolyFit(fx, amp, xout, yout, a, 1, kPoints, 50, &rms);
-    PolyFit(fx, imag, xout, yout, bcoef, 1, kPoints, 50, &rms);
-    for (long b = c - kNotchGap; b < c + kNotchGap; ++b) {
+    PolyFit(fx.data(), amp.data(), xout, yout, a, 1, static_cast<int>(points), 50, &rms);
+    PolyFit(fx.data(), imag.data(), xout, yout, bcoef, 1, static_cast<int>(points), 50, &rms);
+    for (long b = c - gap; b < c + gap; ++b) {
       const double f = (static_cast<double>(b) + 0.5) * df;
       X[2 * b + 1] = a[1] + a[2] * f;
       X[2 * b + 2] = bcoef[1] + bcoef[2] * f;
@@ -216,7 +237,7 @@ void AccumulateCrossSpectra(AppState& s, int hx, int hy, int ex, int ey) {
   for (long long j = 0; j < bands; ++j) {
     double sum[4][4][2] = {};
     int kept = 0;
-    for (long long b = j * M; b < (j + 1) * M; ++b) {
+    for (long long b = BandFirstBin(j, M); b < (j + 1) * M; ++b) {
       if (skipNotched && s.NotchedBins[static_cast<size_t>(b)]) continue;
       ++kept;
       for (int a = 0; a < 4; ++a) {
@@ -256,7 +277,9 @@ std::complex<double> CrossSpectrum(const AppState& s, int band, int a, int c) {
   return {e[0], e[1]};
 }
 
-void WindowRecord(AppState& s, const double y[], const double trend[], double out[], int n, int type) {
+void WindowRecord(AppState& s, const double y[], const double trend[], double out[], int n, int type,
+                  double* weightPower) {
+  if (weightPower) *weightPower = n > 0 ? n : 0;
   if (n <= 0) return;
   if (type != kWindowHanning && type != kWindowHamming) {
     // No window, the Slepian taper, or an unknown type (which leaves the record unweighted).
@@ -266,7 +289,12 @@ void WindowRecord(AppState& s, const double y[], const double trend[], double ou
       std::copy(y, y + n, out);
     if (type == kWindowSlepian) {
       const double* taper = SlepianWindow(s, n).data();
-      for (int i = 0; i < n; ++i) out[i] *= taper[i];
+      double power = 0;
+      for (int i = 0; i < n; ++i) {
+        out[i] *= taper[i];
+        power += taper[i] * taper[i];
+      }
+      if (weightPower) *weightPower = power;
     }
     return;
   }
@@ -277,7 +305,7 @@ void WindowRecord(AppState& s, const double y[], const double trend[], double ou
   constexpr int kReseed = 256;
   const double step = M_PI / m;
   const double cs = std::cos(step), sn = std::sin(step);
-  double c = 0, si = 0;
+  double c = 0, si = 0, power = 0;
   for (int i = 0; i < m; ++i) {
     if (i % kReseed == 0) {
       c = std::cos(step * (i - m));
@@ -288,10 +316,15 @@ void WindowRecord(AppState& s, const double y[], const double trend[], double ou
       si = si * cs + t * sn;
     }
     const double w = a + b * c;
+    power += 2 * w * w;
     out[i] = value(i) * w;
     out[n - 1 - i] = value(n - 1 - i) * w;
   }
-  for (int i = m; i < n - m; ++i) out[i] = value(i);
+  for (int i = m; i < n - m; ++i) {
+    out[i] = value(i);
+    power += 1;
+  }
+  if (weightPower) *weightPower = power;
 }
 
 int RunSpectrumPipeline(AppState& s) {
@@ -306,8 +339,6 @@ int RunSpectrumPipeline(AppState& s) {
   const double rate = SamplesPerSecond(s);
   const double dt = 1.0 / rate;
   const double df = rate / static_cast<double>(N);
-  const long long perPage = static_cast<long long>(s.SampsPerBlock) * s.RecordsPerPlot * s.RecordsPerPlot;
-  const double scale = 0.5 * dt * static_cast<double>(N) / static_cast<double>(perPage > 0 ? perPage : 1);
   if (!s.FitValid)
     for (int& fitted : s.TrendFitted) fitted = 0;
   if (s.NotchOn)
@@ -336,7 +367,8 @@ int RunSpectrumPipeline(AppState& s) {
     std::vector<double>& Xv = s.yplotdata2[ch];
     GrowTo(Xv, N + 3);
     double* X = Xv.data();
-    WindowRecord(s, y.data(), s.SineTestOn ? nullptr : s.ypoly[ch].data(), X + 1, n, s.WindowType);
+    double weightPower = 0;
+    WindowRecord(s, y.data(), s.SineTestOn ? nullptr : s.ypoly[ch].data(), X + 1, n, s.WindowType, &weightPower);
     std::fill(X + 1 + n, X + 1 + N, 0.0);
     RealSpectrum(X, N, +1);
     if (s.NotchOn) ApplyNotch(s, ch);
@@ -344,9 +376,11 @@ int RunSpectrumPipeline(AppState& s) {
       LoadResponse(s, ch);
       CorrectCoilSpectrum(s, X, N, df);
     }
-    const double scale2 = scale * scale;
+    // One-sided power spectral density: the power of bin b and of its mirror
+    // N − b, per Hz of a page of Σ w_i² effective samples.
+    const double density = weightPower > 0 ? dt / weightPower : 0.0;
     for (unsigned long b = 0; b < N / 2; ++b)
-      y[b] = (X[2 * b + 1] * X[2 * b + 1] + X[2 * b + 2] * X[2 * b + 2]) * scale2;
+      y[b] = (X[2 * b + 1] * X[2 * b + 1] + X[2 * b + 2] * X[2 * b + 2]) * (b == 0 ? density : 2 * density);
   }
   s.FitValid = 1;
   s.FreqStep = 0.5 / (static_cast<double>(N) * dt);

@@ -7,9 +7,13 @@
 // N the transform length; complex spectra are X_b = Σ_j x_j·exp(+2πi·jb/N)
 // (four1 with isign +1), unnormalised, stored in yplotdata2[ch] as
 // X[2b+1] = real, X[2b+2] = imaginary part for b = 0 … N/2 − 1. Power spectra
-// (yplotdata[ch][b]) are |X_b|²·scale², scale = 0.5·dt·N / (SampsPerBlock·R²).
+// (yplotdata[ch][b]) are one-sided power spectral densities in squared units
+// per Hz: 2·dt·|X_b|² / Σ w_i² for 0 < b < N/2 and dt·|X_0|² / Σ w_i² at
+// b = 0, X the transform of the detrended, windowed record and w the window's
+// weights, so a level does not depend on the page length or the window.
 
 #include <complex>
+#include <string>
 
 struct AppState;
 
@@ -18,9 +22,27 @@ enum MtChannel { kMtHx = 0, kMtHy = 1, kMtEx = 2, kMtEy = 3 };
 
 /// Power-line harmonics the notch removes, Hz.
 constexpr double kNotchHarmonics[4] = {60.0, 180.0, 300.0, 420.0};
-/// Bins replaced on either side of a harmonic bin, and bins of each side band beyond them.
-constexpr int kNotchGap = 200;
-constexpr int kNotchSide = 100;
+/// Width the notch replaces on either side of a harmonic, and width of each
+/// side band beyond it, Hz: 200 and 100 bins of a page of 8 records of 2560
+/// samples at 1000 Hz (N = 32768).
+constexpr double kNotchGapHz = 200 * 1000.0 / 32768;
+constexpr double kNotchSideHz = 100 * 1000.0 / 32768;
+
+/// The notch's widths in bins at bin spacing df: kNotchGapHz and kNotchSideHz
+/// rounded to whole bins, at least 1 bin each.
+void NotchWidths(double df, long* gap, long* side);
+
+/// The first bin of band b of M bins: b·M, except band 0, which starts at
+/// bin 1 (the zero-frequency bin holds the trend's residue, and a coil
+/// response clamped at its lowest row amplifies it by thousands).
+long long BandFirstBin(long long band, long long M);
+
+/// The largest M = CoeffsSummed for which AccumulateCrossSpectra forms a band
+/// on a transform of N points: N/2 − 1 (0 when no M does).
+long long LargestCoeffsSummed(long long N);
+/// When M = CoeffsSummed forms no band on a transform of N points, the message
+/// that says so and names the largest value that does; else "".
+std::string CoeffsSummedMessage(long long M, long long N);
 
 /// Finds the enabled channels labelled Hx, Hy, Ex, Ey into HxChan … EyChan and
 /// MtChannelFound (a later channel with the same label replaces an earlier
@@ -40,26 +62,29 @@ int RunSpectrumPipeline(AppState& s);
 /// The record to transform: (y − trend)[0 … n−1] (trend may be null) weighted
 /// by the data window of the given type into out, as ApplyWindow weights it,
 /// the Hanning and Hamming cosines taken by rotation (equal within rounding).
-void WindowRecord(AppState& s, const double y[], const double trend[], double out[], int n, int type);
+/// When weightPower is given it receives Σ w_i², the sum of the squared weights.
+void WindowRecord(AppState& s, const double y[], const double trend[], double out[], int n, int type,
+                  double* weightPower = nullptr);
 
 /// The bin c of 0 … bins−1 with |c·df − h| < df/2, or −1 (also when h lies
 /// exactly half a bin from the nearest bin centre).
 long HarmonicBin(double h, double df, unsigned long bins);
 
-/// Notches the harmonics of kNotchHarmonics in channel ch's spectrum: for a
-/// harmonic bin c whose side bands c − 300 … c − 201 and c + 200 … c + 299 lie
-/// inside the spectrum, straight lines fitted over the side bands to |X| and
-/// to Im X (abscissas at the bins' outer edges) replace the real and imaginary
-/// parts of bins c − 200 … c + 199, evaluated at the bins' upper edges. Marks
+/// Notches the harmonics of kNotchHarmonics in channel ch's spectrum, with
+/// gap and side from NotchWidths: for a harmonic bin c whose side bands
+/// c − gap − side … c − gap − 1 and c + gap … c + gap + side − 1 lie inside the
+/// spectrum above the zero-frequency bin, straight lines fitted over the side bands to |X| and to Im X
+/// (abscissas at the bins' outer edges) replace the real and imaginary parts
+/// of bins c − gap … c + gap − 1, evaluated at the bins' upper edges. Marks
 /// the replaced bins in NotchedBins. Returns the number of harmonics notched.
 int ApplyNotch(AppState& s, int ch);
 
 /// Band-averaged cross-spectra of the channels hx, hy, ex, ey (a channel index,
 /// or −1 for a channel that is missing: its entries become NaN). Bands are
 /// contiguous blocks of M = CoeffsSummed bins, band j covering bins
-/// j·M … j·M + M − 1, formed while M + 2·M·j < N − M. Bins marked in
-/// NotchedBins are left out; BandBins holds the bins each band averaged. Sets
-/// PlotCount to the number of bands.
+/// j·M … j·M + M − 1 (band 0 without bin 0), formed while M + 2·M·j < N − M.
+/// Bins marked in NotchedBins are left out; BandBins holds the bins each band
+/// averaged. Sets PlotCount to the number of bands.
 void AccumulateCrossSpectra(AppState& s, int hx, int hy, int ex, int ey);
 
 /// ⟨A C*⟩ of band b: the mean of X_a·conj(X_c) over the band's bins.

@@ -40,7 +40,7 @@ TEST(SpectraCommand, PrintsOneRowPerBinWithTheEnabledChannels) {
   ASSERT_EQ(run.status, 0) << run.err;
   std::vector<std::string> lines = Lines(run.out);
   ASSERT_EQ(lines.size(), 1u + 4096);
-  EXPECT_EQ(lines[0], "frequency_Hz,HX,HY,EX,EY");
+  EXPECT_EQ(lines[0], "frequency_Hz,HX_pT^2/Hz,HY_pT^2/Hz,EX_(mV/km)^2/Hz,EY_(mV/km)^2/Hz");
   std::vector<double> row = Fields(lines[1 + 100]);
   ASSERT_EQ(row.size(), 5u);
   EXPECT_NEAR(row[0], 100 * 1000.0 / 8192, 1e-6);
@@ -103,13 +103,33 @@ TEST(MtCommand, WritesTheWindowsTablesAndOneLinePerBand) {
   EXPECT_TRUE(Has(run.err, "Wrote " + std::to_string(s.PlotCount) + " bands")) << run.err;
 }
 
+// The coil files are looked for in LEMI beside the data file, then in the
+// current directory; a missing coil file falls back to the default, and
+// without that either H is shown uncorrected, as the message says.
 TEST(MtCommand, MissingCoilFilesAreReportedAndTheDefaultUsed) {
   TempDir dir;
-  ASSERT_EQ(Zorvan("synth site.bin --records 1 --coil realistic", dir).status, 0);
-  ToolRun run = Zorvan("mt site.bin", dir);
+  std::filesystem::create_directory(dir / "site");
+  ASSERT_EQ(Zorvan("synth site/site.bin --records 1 --coil realistic", dir).status, 0);
+  ToolRun run = Zorvan("mt site/site.bin", dir);
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_TRUE(Has(run.err, "LEMI-120_1045.rsp not found, using default LEMI-120.rsp")) << run.err;
+  EXPECT_TRUE(Has(run.err, "LEMI-120_1045.rsp not found, nor the default LEMI-120.rsp")) << run.err;
+  EXPECT_TRUE(Has(run.err, "Hy is shown without coil correction")) << run.err;
+  ASSERT_EQ(Zorvan("synth other.bin --records 1 --coil realistic --lemi site/LEMI", dir).status, 0);
+  std::filesystem::remove(dir / "site/LEMI/LEMI-120_1046.rsp");
+  run = Zorvan("mt site/site.bin", dir);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_FALSE(Has(run.err, "1045")) << run.err;
   EXPECT_TRUE(Has(run.err, "LEMI-120_1046.rsp not found, using default LEMI-120.rsp")) << run.err;
+}
+
+TEST(MtCommand, CoeffsTooLargeForThePageFailWithTheLargestThatGivesABand) {
+  TempDir dir;
+  ASSERT_EQ(Zorvan("synth site.bin --records 1", dir).status, 0);
+  ToolRun run = Zorvan("mt site.bin --coeffs 5000", dir);
+  EXPECT_NE(run.status, 0);
+  EXPECT_TRUE(Has(run.err, "mt: #Coeffs summed 5000 gives no band on this page: 2047 is the largest that gives one"))
+      << run.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "site_ZXY.dat"));
 }
 
 TEST(MtCommand, SimsEstimatesLeaveTheTablesEmpty) {

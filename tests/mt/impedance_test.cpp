@@ -64,26 +64,28 @@ struct Bands {
     std::normal_distribution<double> g(0.0, rms);
     const long M = s.CoeffsSummed;
     for (int b = 0; b < s.PlotCount; ++b) {
-      std::vector<C> n(static_cast<size_t>(M)), hx(n.size()), hy(n.size());
-      for (long k = 0; k < M; ++k) {
+      // The band's bins: b·M … b·M + M − 1, band 0 from bin 1.
+      const long first = static_cast<long>(BandFirstBin(b, M)), K = (b + 1) * M - first;
+      std::vector<C> n(static_cast<size_t>(K)), hx(n.size()), hy(n.size());
+      for (long k = 0; k < K; ++k) {
         n[k] = C(g(rng), g(rng));
-        hx[k] = Bin(0, b * M + k);
-        hy[k] = Bin(1, b * M + k);
+        hx[k] = Bin(0, first + k);
+        hy[k] = Bin(1, first + k);
       }
       auto dot = [&](const std::vector<C>& u, const std::vector<C>& v) {
         C sum = 0;
-        for (long k = 0; k < M; ++k) sum += u[k] * std::conj(v[k]);
+        for (long k = 0; k < K; ++k) sum += u[k] * std::conj(v[k]);
         return sum;
       };
       // Gram–Schmidt: q = hy without its hx part; n loses its hx and q parts.
       std::vector<C> q = hy;
       const C a = dot(hy, hx) / dot(hx, hx);
-      for (long k = 0; k < M; ++k) q[k] -= a * hx[k];
+      for (long k = 0; k < K; ++k) q[k] -= a * hx[k];
       const C nx = dot(n, hx) / dot(hx, hx), nq = dot(n, q) / dot(q, q);
-      for (long k = 0; k < M; ++k) {
+      for (long k = 0; k < K; ++k) {
         const C v = n[k] - nx * hx[k] - nq * q[k];
-        s.yplotdata2[3][2 * (b * M + k) + 1] += v.real();
-        s.yplotdata2[3][2 * (b * M + k) + 2] += v.imag();
+        s.yplotdata2[3][2 * (first + k) + 1] += v.real();
+        s.yplotdata2[3][2 * (first + k) + 2] += v.imag();
       }
     }
     AccumulateCrossSpectra(s, 0, 1, 2, 3);
@@ -93,8 +95,9 @@ struct Bands {
 const C kTensor[4] = {C(0.0002, -0.0001), C(0.003, 0.002), C(-0.0025, -0.0031), C(-0.0004, 0.0003)};
 
 TEST(BandFrequency, IsTheMeanFrequencyOfTheBandsBins) {
-  // Band 0 of 512 bins spans bins 0 … 511: mean bin 255.5.
-  EXPECT_DOUBLE_EQ(BandFrequency(0, 512, 1000.0, 65536), 255.5 * 1000.0 / 65536);
+  // Band 0 of 512 bins keeps bins 1 … 511 (not the zero frequency): mean bin 256.
+  EXPECT_DOUBLE_EQ(BandFrequency(0, 512, 1000.0, 65536), 256 * 1000.0 / 65536);
+  EXPECT_DOUBLE_EQ(BandFrequency(1, 512, 1000.0, 65536), (512 + 255.5) * 1000.0 / 65536);
   EXPECT_DOUBLE_EQ(BandFrequency(10, 512, 62.5, 32768), (5120 + 255.5) * 62.5 / 32768);
   EXPECT_DOUBLE_EQ(BandFrequency(3, 1, 1000.0, 8), 3 * 125.0);
 }
@@ -193,6 +196,44 @@ TEST(LeastSquares, MisfitErrorOfEachElementComesFromItsOwnEquation) {
   EstimateImpedance(s);
   EXPECT_NEAR(s.ZZStd[1][5], 2 * zStd, 1e-15);
   EXPECT_NEAR(s.ZZPhaseStd[1][5], std::atan(zStd) * 180 / M_PI, 1e-12);
+}
+
+// Small bands: the residual power of K bins is divided by K − 2, so the
+// squared errors match the scatter of the estimates (dividing by K would make
+// them half of it at K = 4); bands of K <= 2 bins, fitted exactly whatever the
+// noise, have no error and no coherence, and the tables say "nan".
+TEST(LeastSquares, ErrorsOfSmallBandsUseKMinusTwoDegreesOfFreedom) {
+  const int nbands = 3000, M = 4;
+  Bands bands(nbands, M, kTensor, 0.0005, 0.0, 3);
+  AppState& s = bands.s;
+  s.ResistivityOn = 0;
+  EstimateImpedance(s);
+  for (int p : {0, 1}) {
+    double reported = 0, scatter = 0;
+    for (int b = 1; b < nbands; ++b) {  // band 0 keeps 3 bins
+      reported += std::pow(s.ZZStd[p][b] * std::abs(bands.Z(b, p)), 2);
+      scatter += std::norm(bands.Z(b, p) - kTensor[p]);
+    }
+    EXPECT_NEAR(reported / scatter, 1.0, 0.1) << "element " << p;
+  }
+
+  TempDir dir;
+  Bands two(3, 2, kTensor, 0.0005, 0.0005, 4);  // band 0 keeps 1 bin, the others 2
+  two.s.CurrentFilePath = dir / "k2.bin";
+  EstimateImpedance(two.s);
+  for (int b = 0; b < 3; ++b)
+    for (int p = 0; p < 4; ++p) {
+      EXPECT_TRUE(std::isnan(two.s.ZZStd[p][b])) << b << " " << p;
+      EXPECT_TRUE(std::isnan(two.s.ZZPhaseStd[p][b]));
+      EXPECT_TRUE(std::isnan(two.s.BandCoherence[4 * b + p]));
+    }
+  EXPECT_TRUE(std::isfinite(two.s.ZZ[1][1]));  // the estimate itself stays
+  std::ifstream table(dir / "k2_ZXY.dat");
+  std::string line;
+  std::getline(table, line);
+  std::getline(table, line);
+  EXPECT_NE(line.find("       nan"), std::string::npos) << line;
+  EXPECT_EQ(line.find("-nan"), std::string::npos) << line;
 }
 
 TEST(Sims, EverySixteenEstimatesRecoverAnExactTensor) {

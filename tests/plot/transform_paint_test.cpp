@@ -56,7 +56,8 @@ TEST_F(SpectralPaint, FourierModeShowsPowerAgainstFrequency) {
   EXPECT_DOUBLE_EQ(s.XMin, 1000.0 / 4096);  // the zero frequency is left out on a log axis
   EXPECT_DOUBLE_EQ(s.XMax, 2047 * 1000.0 / 4096);
   EXPECT_NE(surface.FindText("Hz"), nullptr);
-  EXPECT_NE(surface.FindText("Ex, mV/km"), nullptr);
+  EXPECT_NE(surface.FindText("Hx, pT²/Hz"), nullptr);  // power spectral densities
+  EXPECT_NE(surface.FindText("Ex, (mV/km)²/Hz"), nullptr);
   EXPECT_GT(s.YMaxChan[0], s.YMinChan[0]);
   EXPECT_GT(s.YMinChan[0], 0.0);
 }
@@ -92,7 +93,29 @@ TEST_F(SpectralPaint, MtModeDrawsFourPanelsAtTheBandFrequenciesWithErrorBars) {
 
   s.MisfitErrorsOn = 0;
   Paint();
-  EXPECT_GE(withBars - ErrorBarLines(), 4 * (s.PlotCount - 1));  // a bar at every band but 0, in four panels
+  // A bar at every band from band 0 on in the diagonal panels, whose errors
+  // are large (those of the others may be shorter than a pixel).
+  EXPECT_GE(withBars - ErrorBarLines(), 2 * s.PlotCount);
+}
+
+// A one-record page (N = 4096) has room for bands of at most 2047 bins.
+TEST_F(SpectralPaint, CoeffsSummedTooLargeForThePageNamesTheLargestThatGivesABand) {
+  Open(SmallRecording(1));
+  MtMode();
+  s.CoeffsSummed = 3000;
+  Paint();
+  EXPECT_EQ(s.PlotCount, 0);
+  EXPECT_EQ(host.MessageTexts(),
+            std::vector<std::string>{"#Coeffs summed 3000 gives no band on this page: 2047 is the largest that gives one"});
+  Paint();
+  EXPECT_EQ(host.messages.size(), 1u);  // once, not at every repaint
+  s.CoeffsSummed = 2047;
+  Paint();
+  EXPECT_EQ(s.PlotCount, 1);
+  EXPECT_EQ(host.messages.size(), 1u);
+  // Band 0, the only one, is drawn on the log axis: its point lies in the panel.
+  EXPECT_GT(s.BandFreq[0], 0.0);
+  EXPECT_DOUBLE_EQ(s.XMin, s.BandFreq[0]);
 }
 
 // Numbers (and nothing else) in the label row under the bottom panel.

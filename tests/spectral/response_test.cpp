@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/state.h"
+#include "datafile/header.h"
 #include "platform/headless/headless_platform.h"
 #include "tests/support/temp_dir.h"
 
@@ -50,7 +51,27 @@ TEST_F(ResponseFiles, ReadsTheCoilsFileFromTheLemiFolderOfTheStartUpDirectory) {
   EXPECT_EQ(s.ResponseTable[1][1], 190);
   EXPECT_EQ(s.ResponseTable[2][2], 90);
   EXPECT_TRUE(host.messages.empty());
-  EXPECT_EQ(ResponseDirectory(s), dir.path() + "/LEMI/");
+  EXPECT_EQ(ResponseDirectories(s), std::vector<std::string>{dir.path() + "/LEMI/"});
+}
+
+// The LEMI folder beside the open data file comes first, then the start-up
+// directory's; the coil's own file in either comes before a default file;
+// a folder given by the tool's --lemi is the only one searched.
+TEST_F(ResponseFiles, TheFolderBesideTheDataFileIsSearchedFirst) {
+  std::filesystem::create_directories(dir / "site/LEMI");
+  s.CurrentFilePath = dir / "site/a.bin";
+  EXPECT_EQ(ResponseDirectories(s), (std::vector<std::string>{dir.path() + "/site/LEMI/", dir.path() + "/LEMI/"}));
+  SetSerial(0, "0123");
+  Write("LEMI-120_0123.rsp", "1 50 90\n");
+  std::ofstream(dir / "site/LEMI/LEMI-120.rsp") << "1 60 90\n";
+  EXPECT_EQ(LoadResponse(s, 0), 1);  // the coil's own file, in the start-up folder
+  EXPECT_EQ(s.ResponseTable[0][1], 50);
+  std::ofstream(dir / "site/LEMI/LEMI-120_0123.rsp") << "1 70 90\n";
+  EXPECT_EQ(LoadResponse(s, 0), 1);
+  EXPECT_EQ(s.ResponseTable[0][1], 70);
+  EXPECT_TRUE(host.messages.empty());
+  s.ResponseDir = dir / "coils";
+  EXPECT_EQ(ResponseDirectories(s), std::vector<std::string>{dir.path() + "/coils/"});
 }
 
 TEST_F(ResponseFiles, AMissingCoilFileNamesItAndFallsBackToTheDefault) {
@@ -84,9 +105,11 @@ TEST_F(ResponseFiles, TheMissingFileIsToldOncePerNameUntilAnotherRecordingIsOpen
 TEST_F(ResponseFiles, NoDefaultFileEitherGivesAnEmptyTableAndNoCorrection) {
   SetSerial(0, "9");
   s.ResponseRows = 5;
+  s.OutHeader.ChannelLabel[0] = kLabelHy;
   EXPECT_EQ(LoadResponse(s, 0), 0);
   EXPECT_EQ(s.ResponseRows, 0);
-  EXPECT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"LEMI-120_9.rsp not found, nor the default LEMI-120.rsp, in " +
+                                                          dir.path() + "/LEMI/: Hy is shown without coil correction"});
   double amp = -1, phase = -1;
   EXPECT_EQ(ResponseAt(s, 10.0, &amp, &phase), 0);
   EXPECT_EQ(amp, 0.0);

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <complex>
+#include <cstdio>
 #include <random>
 #include <vector>
 
@@ -117,9 +118,8 @@ TEST(SpectrumPipeline, SineTestPeaksAtItsBinWithHalfTheLength) {
       if (b != 60) {
         ASSERT_LT(std::abs(page.Bin(ch, b)), 1e-9) << b;
       }
-    // Power = |X|²·scale², scale = 0.5·dt·N / n.
-    const double scale = 0.5 / 1024.0 * 1024.0 / 1024.0;
-    EXPECT_NEAR(s.yplotdata[ch][60], 512.0 * 512.0 * scale * scale, 1e-9);
+    // Density 2·dt·|X|²/n: the sine's variance 1/2 in one bin of 1 Hz.
+    EXPECT_NEAR(s.yplotdata[ch][60], 0.5, 1e-12);
   }
 }
 
@@ -220,6 +220,47 @@ TEST(SpectrumPipeline, PageLongerThanTheOldWorkArraysIsTransformedWhole) {
   EXPECT_EQ(peak, 1'048'576);
 }
 
+// White noise of variance σ² has the one-sided density 2σ²·dt per Hz: within
+// 5 % on pages of 1, 2 and 8 records with every window, and the same level
+// for the same recording whatever the page length. Each level is the mean over
+// the pages of the same 8 records (a single short page scatters by several %).
+TEST(SpectrumPipeline, WhiteNoiseGivesItsDensityOnEveryPageWithEveryWindow) {
+  const double sigma = 3.0, rate = 1000.0;
+  std::mt19937_64 rng(11);
+  std::normal_distribution<double> g(0.0, sigma);
+  std::vector<double> noise(8 * 2560);
+  for (double& v : noise) v = g(rng);
+  const double expected = 2 * sigma * sigma / rate;
+  for (int window = 0; window < 4; ++window) {
+    double levels[3] = {};
+    int k = 0;
+    for (int records : {1, 2, 8}) {
+      const int n = records * 2560;
+      for (int start = 0; start < 8 * 2560; start += n) {
+        Page page(n, static_cast<int>(rate), {kLabelHx});
+        AppState& s = page.s;
+        s.SampsPerBlock = 2560;
+        s.RecordsPerPlot = records;
+        s.WindowType = window;
+        std::copy(noise.begin() + start, noise.begin() + start + n, s.yplotdata[0].begin());
+        ASSERT_EQ(RunSpectrumPipeline(s), 1);
+        // Mean density from 10 to 490 Hz (the trend and the window touch only the lowest bins).
+        const double df = rate / s.FftLength;
+        double sum = 0;
+        int bins = 0;
+        for (long b = std::lround(10 / df); b * df < 490; ++b, ++bins) sum += s.yplotdata[0][static_cast<size_t>(b)];
+        levels[k] += sum / bins * n / (8 * 2560);
+      }
+      EXPECT_NEAR(levels[k] / expected, 1.0, 0.05) << "window " << window << ", " << records << " records";
+      ++k;
+    }
+    EXPECT_NEAR(levels[1] / levels[0], 1.0, 0.05) << "window " << window;
+    EXPECT_NEAR(levels[2] / levels[0], 1.0, 0.05) << "window " << window;
+    std::printf("window %d: density / 2 sigma^2 dt = %.3f, %.3f, %.3f at 1, 2, 8 records per page\n", window,
+                levels[0] / expected, levels[1] / expected, levels[2] / expected);
+  }
+}
+
 TEST(Notch, HarmonicBinIsTheBinWithinHalfABin) {
   EXPECT_EQ(HarmonicBin(60.0, 0.25, 100000), 240);
   EXPECT_EQ(HarmonicBin(60.0, 7.9, 1000), 8);
@@ -227,60 +268,81 @@ TEST(Notch, HarmonicBinIsTheBinWithinHalfABin) {
   EXPECT_EQ(HarmonicBin(420.0, 1.0, 400), -1);  // beyond the spectrum
 }
 
+TEST(Notch, WidthsAreTheSameInHertzOnEveryPage) {
+  long gap = 0, side = 0;
+  // 8 records of 2560 samples at 1000 Hz (N = 32768): 200 and 100 bins.
+  NotchWidths(1000.0 / 32768, &gap, &side);
+  EXPECT_EQ(gap, 200);
+  EXPECT_EQ(side, 100);
+  EXPECT_NEAR(2 * gap * 1000.0 / 32768, 12.207, 1e-3);
+  // One record (N = 4096): 50 bins = 12.2 Hz replaced, side bands of 3.17 Hz.
+  NotchWidths(1000.0 / 4096, &gap, &side);
+  EXPECT_EQ(gap, 25);
+  EXPECT_EQ(side, 13);
+  // A long page, and bins wider than the widths: at least one bin each.
+  NotchWidths(1000.0 / 262144, &gap, &side);
+  EXPECT_EQ(gap, 1600);
+  EXPECT_EQ(side, 800);
+  NotchWidths(30.0, &gap, &side);
+  EXPECT_EQ(gap, 1);
+  EXPECT_EQ(side, 1);
+}
+
 // Side bands on straight lines in |X| and in Im X (at the abscissas the fit
 // gives them) around a spike at 60 Hz: the notch puts the lines over the
-// spike's bins, evaluated at the bins' upper edges.
+// spike's bins, evaluated at the bins' upper edges. On a page of 8 records
+// (N = 32768 at 1000 Hz) the widths are 200 and 100 bins, on one record 25 and 13.
 TEST(Notch, ReplacesTheHarmonicsBinsByTheSideBandTrends) {
-  const int n = 65536;
-  Page page(n, 1000, {kLabelEx});
-  AppState& s = page.s;
-  s.FftLength = n;
-  const double df = 1000.0 / n;
-  s.yplotdata2[0].assign(n + 3, 1.0);
-  auto amplitude = [](double f) { return 50.0 - 0.2 * f; };
-  auto imaginary = [](double f) { return 3.0 + 0.1 * f; };
-  const long c = HarmonicBin(60.0, df, n / 2);
-  ASSERT_GT(c, 300);
-  auto side = [&](long b, double f) {
-    s.yplotdata2[0][static_cast<size_t>(2 * b + 2)] = imaginary(f);
-    s.yplotdata2[0][static_cast<size_t>(2 * b + 1)] =
-        std::sqrt(amplitude(f) * amplitude(f) - imaginary(f) * imaginary(f));
-  };
-  for (long b = c - 300; b < c - 200; ++b) side(b, (b - 0.5) * df);
-  for (long b = c + 200; b < c + 300; ++b) side(b, (b + 0.5) * df);
-  s.yplotdata2[0][static_cast<size_t>(2 * c + 1)] = 1e6;
-  s.yplotdata2[0][static_cast<size_t>(2 * c + 2)] = -3e5;
-  s.NotchFitPending = 1;
-  EXPECT_EQ(ApplyNotch(s, 0), 4);
-  for (long b = c - 200; b < c + 200; ++b) {
-    ASSERT_NEAR(page.Bin(0, b).real(), amplitude((b + 0.5) * df), 1e-9) << b;
-    ASSERT_NEAR(page.Bin(0, b).imag(), imaginary((b + 0.5) * df), 1e-9) << b;
-    EXPECT_EQ(s.NotchedBins[static_cast<size_t>(b)], 1);
+  for (int n : {32768, 4096}) {
+    Page page(n, 1000, {kLabelEx});
+    AppState& s = page.s;
+    s.FftLength = n;
+    const double df = 1000.0 / n;
+    const long gap = n == 32768 ? 200 : 25, side = n == 32768 ? 100 : 13;
+    s.yplotdata2[0].assign(static_cast<size_t>(n + 3), 1.0);
+    auto amplitude = [](double f) { return 50.0 - 0.2 * f; };
+    auto imaginary = [](double f) { return 3.0 + 0.1 * f; };
+    const long c = HarmonicBin(60.0, df, static_cast<unsigned long>(n / 2));
+    auto set = [&](long b, double f) {
+      s.yplotdata2[0][static_cast<size_t>(2 * b + 2)] = imaginary(f);
+      s.yplotdata2[0][static_cast<size_t>(2 * b + 1)] =
+          std::sqrt(amplitude(f) * amplitude(f) - imaginary(f) * imaginary(f));
+    };
+    for (long b = c - gap - side; b < c - gap; ++b) set(b, (b - 0.5) * df);
+    for (long b = c + gap; b < c + gap + side; ++b) set(b, (b + 0.5) * df);
+    s.yplotdata2[0][static_cast<size_t>(2 * c + 1)] = 1e6;
+    s.yplotdata2[0][static_cast<size_t>(2 * c + 2)] = -3e5;
+    s.NotchFitPending = 1;
+    EXPECT_EQ(ApplyNotch(s, 0), 4);
+    for (long b = c - gap; b < c + gap; ++b) {
+      ASSERT_NEAR(page.Bin(0, b).real(), amplitude((b + 0.5) * df), 1e-9) << n << " " << b;
+      ASSERT_NEAR(page.Bin(0, b).imag(), imaginary((b + 0.5) * df), 1e-9) << n << " " << b;
+      EXPECT_EQ(s.NotchedBins[static_cast<size_t>(b)], 1);
+    }
+    EXPECT_EQ(page.Bin(0, c + gap).imag(), imaginary((c + gap + 0.5) * df));
+    EXPECT_EQ(s.NotchedBins[static_cast<size_t>(c - gap - 1)], 0);
+    EXPECT_EQ(s.NotchedBins[static_cast<size_t>(c + gap)], 0);
+    EXPECT_EQ(s.NotchFitPending, 0);
   }
-  EXPECT_EQ(page.Bin(0, c + 200).imag(), imaginary((c + 200.5) * df));
-  EXPECT_EQ(s.NotchedBins[static_cast<size_t>(c - 201)], 0);
-  EXPECT_EQ(s.NotchedBins[static_cast<size_t>(c + 200)], 0);
-  EXPECT_EQ(s.NotchFitPending, 0);
 }
 
 TEST(Notch, HarmonicWhoseSideBandsDoNotFitIsLeftAlone) {
-  // 4096 bins of 0.5 Hz: 60 Hz is bin 120 (no room below), 420 Hz bin 840 fits.
+  // Bins of 30 Hz: 60 Hz is bin 2, whose lower side band would take bin 0.
+  Page low(64, 1920, {kLabelEx});
+  low.s.FftLength = 64;
+  low.s.yplotdata2[0].assign(64 + 3, 1.0);
+  EXPECT_EQ(ApplyNotch(low.s, 0), 3);
+  EXPECT_EQ(low.s.NotchedBins[2], 0);
+  EXPECT_EQ(low.s.NotchedBins[6], 1);
+  EXPECT_EQ(low.s.yplotdata2[0][2 * 2 + 1], 1.0);
+  // At 850 samples/s 420 Hz is bin 4048 of 4096: its upper side band would reach bin 4135.
   const int n = 8192;
-  Page page(n, 4096, {kLabelEx});
-  AppState& s = page.s;
-  s.FftLength = n;
-  s.yplotdata2[0].assign(n + 3, 1.0);
-  EXPECT_EQ(ApplyNotch(s, 0), 3);
-  EXPECT_EQ(s.NotchedBins[120], 0);
-  EXPECT_EQ(s.NotchedBins[840], 1);
-  EXPECT_EQ(s.yplotdata2[0][2 * 120 + 1], 1.0);
-  // At 861 samples/s 420 Hz is bin 3996 of 4096: its upper side band would reach bin 4295.
-  Page top(n, 861, {kLabelEx});
+  Page top(n, 850, {kLabelEx});
   top.s.FftLength = n;
   top.s.yplotdata2[0].assign(n + 3, 1.0);
-  EXPECT_EQ(HarmonicBin(420.0, 861.0 / n, n / 2), 3996);
+  EXPECT_EQ(HarmonicBin(420.0, 850.0 / n, n / 2), 4048);
   EXPECT_EQ(ApplyNotch(top.s, 0), 3);
-  EXPECT_EQ(top.s.NotchedBins[3996], 0);
+  EXPECT_EQ(top.s.NotchedBins[4048], 0);
 }
 
 // The stepped coil correction against the bin-by-bin lookup of the response
@@ -334,7 +396,7 @@ TEST(CrossSpectra, SixtyThreeBandsOfM512ForN65536WithRealAutoSpectra) {
   EXPECT_EQ(s.PlotCount, 63);
   ASSERT_EQ(s.CrossSpec.size(), 63u * 32);
   for (int b = 0; b < 63; ++b) {
-    EXPECT_EQ(s.BandBins[static_cast<size_t>(b)], 512);
+    EXPECT_EQ(s.BandBins[static_cast<size_t>(b)], b == 0 ? 511 : 512);  // band 0 without the zero frequency
     for (int a = 0; a < 4; ++a) {
       EXPECT_EQ(CrossSpectrum(s, b, a, a).imag(), 0.0);
       EXPECT_GT(CrossSpectrum(s, b, a, a).real(), 0.0);
@@ -361,22 +423,23 @@ TEST(CrossSpectra, BandCountFollowsTheFormationRule) {
   }
 }
 
-// Notched bins are left out of the MT bands; a band with none left is empty.
+// Notched bins and the zero frequency are left out of the MT bands; a band
+// with none left is empty.
 TEST(CrossSpectra, NotchedBinsAreLeftOutAndAMissingChannelGivesNaN) {
   AppState s;
   s.CoeffsSummed = 4;
   s.FftLength = 32;
   s.NotchOn = 1;
   s.NotchedBins.assign(16, 0);
-  for (int b : {1, 2, 4, 5, 6, 7}) s.NotchedBins[static_cast<size_t>(b)] = 1;
+  for (int b : {2, 4, 5, 6, 7}) s.NotchedBins[static_cast<size_t>(b)] = 1;
   for (int ch = 0; ch < 4; ++ch) {
     s.yplotdata2[ch].assign(35, 0.0);
     for (int k = 0; k < 16; ++k) s.yplotdata2[ch][static_cast<size_t>(2 * k + 1)] = k;
   }
   AccumulateCrossSpectra(s, 0, 1, -1, 3);
   ASSERT_EQ(s.PlotCount, 3);
-  EXPECT_EQ(s.BandBins[0], 2);
-  EXPECT_EQ(CrossSpectrum(s, 0, kMtHx, kMtHy).real(), (0.0 + 9.0) / 2);
+  EXPECT_EQ(s.BandBins[0], 2);  // bins 1 and 3: bin 0 is never part of band 0
+  EXPECT_EQ(CrossSpectrum(s, 0, kMtHx, kMtHy).real(), (1.0 + 9.0) / 2);
   EXPECT_EQ(s.BandBins[1], 0);
   EXPECT_TRUE(std::isnan(CrossSpectrum(s, 1, kMtHx, kMtHx).real()));
   EXPECT_EQ(s.BandBins[2], 4);
