@@ -30,12 +30,12 @@ int SplitFile(AppState& s, const std::string& path, unsigned blocksPerFile, Writ
     ShowMessage(*s.host, "The size of the output files must be at least 1 block; nothing was written.", MsgIcon::Error);
     return 0;
   }
-  if (CountEnabled(s.OutHeader) == 0) {
-    ShowMessage(*s.host, "No channel is enabled in the output header; nothing was written.", MsgIcon::Error);
-    return 0;
-  }
   if (std::string why = NoRecordReason(path, 1); !why.empty()) {
     ShowMessage(*s.host, why + "; nothing was written.", MsgIcon::Error);
+    return 0;
+  }
+  if (CountEnabled(s.OutHeader) == 0) {
+    ShowMessage(*s.host, "No channel is enabled in the output header; nothing was written.", MsgIcon::Error);
     return 0;
   }
   WriteReport local;
