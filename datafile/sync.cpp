@@ -68,6 +68,7 @@ Survey SurveyFile(AppState& s, const std::string& path, SyncFile& file) {
   uint64_t offset = 0;
   int records = 0;
   std::string why;
+  RecordTime previous;
   while (offset + kHeaderBytes <= fileBytes) {
     if (fseeko(f, static_cast<off_t>(offset), SEEK_SET) != 0) break;
     RecordReadResult r = ReadHeader(f, raw, h);
@@ -80,6 +81,11 @@ Survey SurveyFile(AppState& s, const std::string& path, SyncFile& file) {
       file.first = h;
       if (CountEnabled(h) == 0) {
         why = "has no enabled channel in its first record";
+        break;
+      }
+      if (!UsableStartTime(h)) {
+        why = std::string("has no usable start time (GPS time \"") + h.GpsTime + "\", first-sample count " +
+              std::to_string(h.FirstSampleTicks) + ")";
         break;
       }
     } else if (CountEnabled(h) == 0) {
@@ -98,6 +104,21 @@ Survey SurveyFile(AppState& s, const std::string& path, SyncFile& file) {
     }
     const uint64_t end = offset + kHeaderBytes + BlockBytes(h);
     if (end > fileBytes) break;
+    if (records > 0) {
+      // Re-blocking joins neighbouring records: they must follow on without a gap.
+      const double fs = RateHz(h.SampleRate);
+      const double off = SecondsBetween(previous, h.StartTime) - SampsPerBlockOf(h) / fs;
+      // Half a sample, but no finer than the start times' own precision.
+      if (fs > 0 && std::isfinite(off) && std::fabs(off) > std::max(0.5 / fs, 1e-4)) {
+        ShowMessage(*s.host,
+                    FileTitleOf(path) + ": record " + std::to_string(records + 1) + " does not start where record " +
+                        std::to_string(records) + " ends (" + Format("%+.6g", off) +
+                        " s); only the records before it are synchronized.",
+                    MsgIcon::Warning);
+        break;
+      }
+    }
+    previous = h.StartTime;
     const int32_t clock = DecoderClockHz(h);
     if (clock <= 0) file.clocksUsable = false;
     file.largestClock = std::max<int64_t>(file.largestClock, clock);
@@ -113,9 +134,6 @@ Survey SurveyFile(AppState& s, const std::string& path, SyncFile& file) {
       why = "ends inside its first record";
     else if (records == 1)
       why = "holds only one complete record";
-    else if (!UsableStartTime(file.first))
-      why = std::string("has no usable start time (GPS time \"") + file.first.GpsTime + "\", first-sample count " +
-            std::to_string(file.first.FirstSampleTicks) + ")";
   }
   if (!why.empty()) {
     LeaveOut(s, path, why);

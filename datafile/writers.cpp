@@ -59,8 +59,9 @@ uint64_t TicksForRate(const RecorderHeader& h, uint32_t to) {
   const int32_t from = clock(h.SampleRate), onto = clock(to);
   if (from <= 0 || onto <= 0) return h.FirstSampleTicks;
   const double seconds = static_cast<double>(h.FirstSampleTicks) / from + delay(to) - delay(h.SampleRate);
-  if (!(seconds >= 0)) return h.FirstSampleTicks;
-  return static_cast<uint64_t>(std::llround(seconds * onto));
+  const double ticks = seconds * onto;
+  if (!(ticks >= 0 && ticks < 1.8e19)) return h.FirstSampleTicks;  // beyond any count the field holds
+  return static_cast<uint64_t>(ticks + 0.5);
 }
 
 // Records of one decimation group must share channels, length and rate.

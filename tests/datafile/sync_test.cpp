@@ -203,8 +203,11 @@ TEST_F(SyncTest, StartsThatDoNotFitACountAreRefusedByName) {
   for (const std::string& path : {a, b}) {
     std::vector<uint8_t> bytes = ReadBytes(path);
     for (size_t r = 0; r < 4; ++r) {
-      uint8_t* rate = &bytes[r * (kHeaderBytes + 4 * 2560 * 3) + 108];
-      rate[0] = 0xEE, rate[1] = 0x6B, rate[2] = 0x28, rate[3] = 0x00;  // 4,000,000,000 Hz
+      uint8_t* header = &bytes[r * (kHeaderBytes + 4 * 2560 * 3)];
+      header[108] = 0xEE, header[109] = 0x6B, header[110] = 0x28, header[111] = 0x00;  // 4,000,000,000 Hz
+      // Records of 0.64 µs: every record starts with the first.
+      std::memcpy(header + 76, &bytes[76], 24);
+      std::memcpy(header + 112, &bytes[112], 8);
     }
     WriteBytes(path, bytes);
   }
@@ -220,8 +223,16 @@ TEST_F(SyncTest, StartsThatDoNotFitACountAreRefusedByName) {
 TEST_F(SyncTest, ACutInsideRecordsNeedsAClockToStateTheirStart) {
   std::string early = WriteRecording(dir, "early.bin", Recording(6, 10.0, 1));
   std::string late = WriteRecording(dir, "late.bin", Recording(6, 11.5, 2));
+  // Without a sync clock the start is the GPS time's alone: written to the
+  // millisecond so the records still follow on.
   std::vector<uint8_t> bytes = ReadBytes(early);
-  std::memcpy(&bytes[(kHeaderBytes + 4 * 2560 * 3) * 3 + 100], "none    ", 8);  // record 4's clock text
+  for (size_t r = 0; r < 6; ++r) {
+    uint8_t* header = &bytes[r * (kHeaderBytes + 4 * 2560 * 3)];
+    char gps[32];
+    std::snprintf(gps, sizeof gps, "$T,1345%06.3f,07,12,2026", 10.0 + 2.56 * static_cast<double>(r) + 0.038 - 1.0);
+    std::memcpy(header + 76, gps, 24);
+    std::memcpy(header + 100, "none    ", 8);
+  }
   WriteBytes(early, bytes);
   EXPECT_EQ(SynchronizeInto(s, {early, late}), -1);
   EXPECT_EQ(host.MessageTexts(),
@@ -255,6 +266,26 @@ TEST_F(SyncTest, WriteErrorRemovesTheFailedCopyAndSaysWhatBecameOfTheOthers) {
     EXPECT_EQ(Sha256Of(a), digestA);
     EXPECT_EQ(Sha256Of(b), digestB);
   }
+}
+
+TEST_F(SyncTest, AGapInARecordingEndsItsSynchronizedPart) {
+  // Six records, then six more that start 10 s after the first six end.
+  std::string first = WriteRecording(dir, "first.bin", Recording(6, 10.0, 1));
+  SynthOptions later = Recording(6, 0.0, 1);
+  later.start.second = 10.0 + 6 * 2.56 + 10.0;
+  std::string second = WriteRecording(dir, "second.bin", later);
+  std::vector<uint8_t> joined = ReadBytes(first), tail = ReadBytes(second);
+  joined.insert(joined.end(), tail.begin(), tail.end());
+  std::string gap = dir / "gap.bin";
+  WriteBytes(gap, joined);
+  std::string other = WriteRecording(dir, "other.bin", Recording(12, 10.5, 2));
+  SyncPlan plan;
+  ASSERT_EQ(SynchronizeInto(s, {gap, other}, nullptr, &plan), 2);
+  EXPECT_EQ(host.MessageTexts(),
+            std::vector<std::string>{"gap.bin: record 7 does not start where record 6 ends (+10 s); only the records "
+                                     "before it are synchronized."});
+  EXPECT_EQ(plan.files[0].records, 6);
+  EXPECT_EQ(ReadRecords(dir / "gap_SYNC.bin").size(), 4u);  // (6 · 2560 − 500) down to 10240 samples
 }
 
 TEST_F(SyncTest, PosixSecondsCountFromTheEpoch) {

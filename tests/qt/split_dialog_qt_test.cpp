@@ -60,7 +60,7 @@ TEST(SplitDialogQt, ShowsTheFileNameOfALongPathAndTheRateOf62Point5Hz) {
     // The field is narrower than the path and scrolled to its end: the file name shows.
     EXPECT_LT(path->width(), path->fontMetrics().horizontalAdvance(path->text()));
     EXPECT_EQ(path->cursorPosition(), path->text().size());
-    EXPECT_TRUE(path->contentsRect().contains(path->cursorRect().center()));
+    EXPECT_TRUE(path->contentsRect().contains(path->inputMethodQuery(Qt::ImCursorRectangle).toRect().center()));
     EXPECT_EQ(path->toolTip(), path->text());
     auto* rate = qobject_cast<QLineEdit*>(dialog->Control(kSplitSampleRate));
     ASSERT_NE(rate, nullptr);
