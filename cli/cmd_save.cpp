@@ -48,8 +48,8 @@ int Write(const std::string& command, Session& session, const Args& args) {
   if (s.DecimationFactor >= 2) std::cout << ", each from " << s.DecimationFactor << " input records";
   std::cout << "\n";
   if (report.recordsLeftOut > 0)
-    std::cout << "The last " << report.recordsLeftOut << " input records do not fill a group of " << s.DecimationFactor
-              << " and were left out.\n";
+    std::cout << "The last " << report.recordsLeftOut << " records were left out (fewer than a group of "
+              << s.DecimationFactor << ").\n";
   return 0;
 }
 
@@ -89,6 +89,11 @@ int RunDecimate(const Args& args) {
     if (!(corner = CornerIndex(*t))) return Fail("decimate: --corner takes 5, 10, 20, 50, 100 or 200 samples");
   Session session;
   if (!session.Open(path, PageOptions{})) return Fail("decimate: cannot open " + path);
+  // A rate the output header cannot state is refused before anything is written.
+  RecorderHeader first{};
+  if (NoRecordReason(path, 1, &first).empty())
+    if (std::string why = DecimationRefusal(first.SampleRate, static_cast<int>(factor)); !why.empty())
+      return Fail("decimate: " + why);
   session.state.DecimationFactor = static_cast<int>(factor);
   session.state.SaveCorner = corner;
   return Write("decimate", session, args);
@@ -114,7 +119,9 @@ const CliCommand kDecimateCommand{
     "Usage: zorvan decimate FILE --factor F [options]\n"
     "Filters every sample with the order-4 low-pass of the corner and keeps every\n"
     "F-th: F input records make one output record, whose rate code is divided by F.\n"
-    "Input records that do not fill a last group are left out.\n\nOptions:\n"
+    "A factor whose output rate a header cannot state (1000 Hz by 80 gives 12.5 Hz) is\n"
+    "refused. Input records that do not fill a last group are left out; a file of fewer\n"
+    "records than one group writes nothing.\n\nOptions:\n"
     "  --factor F       40, 80 or 200\n"
     "  --corner CORNER  corner of the filter, 5, 10, 20, 50, 100 or 200 samples (default 5)\n"
     "  --out PATH       the output (default: FILE's folder, its name + _DEC.bin)\n",

@@ -48,7 +48,11 @@ int RunConcat(const Args& args) {
   const int records = report.records.empty() ? 0 : report.records.front();
   std::cout << "Wrote " << out << ": " << records << " records from " << joined << " files, in this order:\n";
   for (const std::string& path : sorted) std::cout << "  " << path << "\n";
-  if (joined < static_cast<int>(sorted.size())) return Fail("concat: some files could not be read");
+  if (!report.leftOut.empty()) {
+    std::string names;
+    for (const std::string& p : report.leftOut) names += (names.empty() ? "" : ", ") + p;
+    return Fail("concat: left out " + names);
+  }
   return 0;
 }
 
@@ -57,8 +61,8 @@ const CliCommand kSegmentCommand{
     "split a recording into files of N records each",
     "Usage: zorvan segment FILE --blocks N\n"
     "Writes the records of FILE, through the record pipeline, into FILE's path\n"
-    "without its extension + _01.bin, _02.bin, …, N records each. A new file is\n"
-    "started as soon as one is full (so a whole multiple of N leaves an empty last file).\n",
+    "without its extension + _01.bin, _02.bin, …, N records each (the last one holds\n"
+    "the rest). A recording without a complete record writes nothing.\n",
     {},
     {"blocks"},
     RunSegment};
@@ -68,7 +72,8 @@ const CliCommand kConcatCommand{
     "join recordings into one file, ordered by their names",
     "Usage: zorvan concat FILE FILE... [--out PATH]\n"
     "Joins every record of the files, each with its own header, ordered by the part of\n"
-    "the name that starts three characters before its first \".b\" (X_007.bin: 007.bin).\n\n"
+    "the name that starts three characters before its first \".b\" (X_007.bin: 007.bin),\n"
+    "upper and lower case alike.\n\n"
     "Options:\n"
     "  --out PATH  the output (default: the first file's folder and name + _CONCAT.bin)\n",
     {},

@@ -24,7 +24,10 @@ FileId IdOfStat(const struct stat& st) {
 
 class PosixOutputFile : public OutputFile {
  public:
-  explicit PosixOutputFile(int fd) : fd_(fd) { buffer_.reserve(kOutputBuffer); }
+  PosixOutputFile(int fd, std::string path, const struct stat& id)
+      : fd_(fd), path_(std::move(path)), id_(id), regular_(S_ISREG(id.st_mode)) {
+    buffer_.reserve(kOutputBuffer);
+  }
   ~PosixOutputFile() override {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -47,6 +50,15 @@ class PosixOutputFile : public OutputFile {
   }
 
   int error() const override { return err_; }
+
+  bool Discard() override {
+    buffer_.clear();  // nothing more is written into a file about to go
+    Close();
+    // Removed by name only while the name still leads to the regular file created.
+    struct stat named;
+    return regular_ && ::stat(path_.c_str(), &named) == 0 && named.st_dev == id_.st_dev &&
+           named.st_ino == id_.st_ino && ::unlink(path_.c_str()) == 0;
+  }
 
  private:
   bool Flush() {
@@ -75,6 +87,9 @@ class PosixOutputFile : public OutputFile {
   }
 
   int fd_;
+  std::string path_;
+  struct stat id_;
+  bool regular_;
   int err_ = 0;
   std::vector<uint8_t> buffer_;
 };
@@ -107,7 +122,7 @@ class PosixFileSystem : public FileWriteSystem {
       return result;
     }
     result.status = CreateStatus::Ok;
-    result.file = std::make_unique<PosixOutputFile>(fd);
+    result.file = std::make_unique<PosixOutputFile>(fd, path, st);
     return result;
   }
 };

@@ -40,6 +40,13 @@ class OutputFile {
   /// Writes what is buffered and closes the file; false after an error.
   virtual bool Close() = 0;
   virtual int error() const = 0;
+  /// After a failure: closes the file and removes it, so that no partial
+  /// output is left behind. Only a regular file that is still the one created
+  /// is removed (never a device such as /dev/full). Returns true when removed.
+  virtual bool Discard() {
+    Close();
+    return false;
+  }
 };
 
 enum class CreateStatus {

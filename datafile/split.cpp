@@ -1,6 +1,8 @@
 #include "datafile/split.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 #include <optional>
 
 #include "datafile/loader.h"
@@ -28,10 +30,16 @@ int SplitFile(AppState& s, const std::string& path, unsigned blocksPerFile, Writ
     ShowMessage(*s.host, "The size of the output files must be at least 1 block; nothing was written.", MsgIcon::Error);
     return 0;
   }
+  if (std::string why = NoRecordReason(path, 1); !why.empty()) {
+    ShowMessage(*s.host, why + "; nothing was written.", MsgIcon::Error);
+    return 0;
+  }
   if (CountEnabled(s.OutHeader) == 0) {
     ShowMessage(*s.host, "No channel is enabled in the output header; nothing was written.", MsgIcon::Error);
     return 0;
   }
+  WriteReport local;
+  WriteReport& r = report ? *report : local;
   const int shown = s.CurrentRecord;
   WriterInput in;
   if (!OpenWriterInput(s, path, in)) return 0;
@@ -45,7 +53,7 @@ int SplitFile(AppState& s, const std::string& path, unsigned blocksPerFile, Writ
     records = ScanRecords(scan).offsets.size();
     std::fclose(scan);
   }
-  const size_t segments = records / blocksPerFile + 1;
+  const size_t segments = (records + blocksPerFile - 1) / blocksPerFile;
   for (size_t n = 1; n <= segments; ++n) {
     const std::string name = SegmentName(base, static_cast<int>(n));
     if (IsOneOf(IdOfPath(name), inputs)) {
@@ -59,68 +67,82 @@ int SplitFile(AppState& s, const std::string& path, unsigned blocksPerFile, Writ
   Progress progress(s, "Splitting " + in.title, in.bytes);
   PipelineWork work;
   InputRecord rec;
-  int number = 1;
-  std::string name = SegmentName(base, number);
-  std::unique_ptr<OutputFile> out = CreateOutput(s, name, inputs, report);
-  int ok = out != nullptr;
+  int number = 0;
+  std::string name;
+  // A segment is created when its first record is ready, so none is left empty.
+  std::unique_ptr<OutputFile> out;
+  int ok = 1;
   unsigned c = 0;
-  while (ok) {
+  for (;;) {
     NextRecord next = ReadNextRecord(s, in, rec);
     if (next == NextRecord::End || next == NextRecord::Truncated) break;
     if (next == NextRecord::Error) {
+      NoteReadError(in.path, in.err, &r);
       ok = 0;
-      if (report) {
-        report->err = in.err;
-        report->failedPath = in.path;
-      }
       break;
     }
-    PipelineResult r = WriteThroughPipeline(s, rec, s.OutHeader, s.FilterOn != 0, *out, work, report);
-    if (r == PipelineResult::NoChannels) {
+    if (CountEnabled(rec.h) == 0) {
       TellNoChannels(s, in);
       break;
     }
-    if (r == PipelineResult::WriteError) {
+    if (!out) {
+      name = SegmentName(base, ++number);
+      out = CreateOutput(s, name, inputs, &r);
+      if (!out) {
+        ok = -1;  // told by CreateOutput
+        break;
+      }
+      c = 0;
+    }
+    if (WriteThroughPipeline(s, rec, s.OutHeader, s.FilterOn != 0, *out, work, &r) == PipelineResult::WriteError) {
       ok = 0;
-      if (report) report->failedPath = name;
       break;
     }
     progress.Add(kHeaderBytes + rec.blockBytes);
     if (++c < blocksPerFile) continue;
-    // This segment is full: the next one is started at once.
-    ok = CloseOutput(s, *out, report);
-    if (report) {
-      report->outputs.push_back(name);
-      report->records.push_back(static_cast<int>(c));
-      if (!ok) report->failedPath = name;
+    if (!CloseOutput(*out, &r)) {
+      ok = 0;
+      break;
     }
-    c = 0;
-    if (!ok) break;
-    name = SegmentName(base, ++number);
-    out = CreateOutput(s, name, inputs, report);
-    ok = out != nullptr;
+    r.outputs.push_back(name);
+    r.records.push_back(static_cast<int>(c));
+    out.reset();
   }
-  if (out) {
-    if (ok) {
-      ok = CloseOutput(s, *out, report);
-      if (!ok && report) report->failedPath = name;
+  if (ok == 1 && out) {
+    if (CloseOutput(*out, &r)) {
+      r.outputs.push_back(name);
+      r.records.push_back(static_cast<int>(c));
+      out.reset();
     } else {
-      out->Close();  // keeps what was written before the error
-    }
-    if (report) {
-      report->outputs.push_back(name);
-      report->records.push_back(static_cast<int>(c));
+      ok = 0;
     }
   }
-  if (ok) progress.Finish();
+  if (ok == 0) {
+    std::string more;
+    if (!r.outputs.empty())
+      more = r.outputs.size() == 1 ? FileTitleOf(r.outputs.front()) + " is complete."
+                                   : FileTitleOf(r.outputs.front()) + " to " + FileTitleOf(r.outputs.back()) +
+                                         " are complete.";
+    if (out) AbandonOutput(s, *out, name, r, more);
+    else ShowMessage(*s.host, Format("%s failed with error %d: %s (reading %s)", s.ProgramName.c_str(), r.err,
+                                     std::strerror(r.err), in.path.c_str()) + (more.empty() ? "" : " " + more),
+                     MsgIcon::Error);
+  }
+  if (ok == 1 && r.outputs.empty()) {
+    ShowMessage(*s.host, in.title + " gave no record to write; nothing was written.", MsgIcon::Error);
+    ok = 0;
+  }
+  if (ok == 1) progress.Finish();
   CloseWriterInput(in);
   s.host->SetCursor(CursorShape::Arrow);
   ReopenAtRecord(s, s.CurrentFilePath, shown, true);
-  return ok;
+  return ok == 1;
 }
 
 std::string ConcatenationKey(const std::string& path) {
-  const std::string name = FileTitleOf(path);
+  // Case plays no part: NORTH_002.BIN sorts as north_002.bin does.
+  std::string name = FileTitleOf(path);
+  for (char& ch : name) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
   const size_t dot = name.find(".b");
   if (dot == std::string::npos || dot < 3) return name;
   return name.substr(dot - 3);
@@ -139,47 +161,62 @@ std::string ConcatenationName(const AppState& s, const std::string& firstPath) {
 
 int ConcatenateInto(AppState& s, const std::vector<std::string>& paths, const std::string& outPath,
                     WriteReport* report) {
+  WriteReport local;
+  WriteReport& r = report ? *report : local;
   std::vector<FileId> inputs;
+  for (const std::string& path : paths) inputs.push_back(IdOfPath(path));
+  // Inputs without a complete record add nothing: each is named with the reason.
+  std::vector<std::string> joining;
   uint64_t total = 0;
   for (const std::string& path : paths) {
-    inputs.push_back(IdOfPath(path));
-    std::FILE* f = OpenInputFile(path);
-    if (f) {
+    if (std::string why = NoRecordReason(path, 1); !why.empty()) {
+      ShowMessage(*s.host, why + "; it is left out of the concatenation.", MsgIcon::Warning);
+      r.leftOut.push_back(path);
+      continue;
+    }
+    joining.push_back(path);
+    if (std::FILE* f = OpenInputFile(path)) {
       total += FileBytesOf(f);
       std::fclose(f);
     }
   }
-  std::unique_ptr<OutputFile> out = CreateOutput(s, outPath, inputs, report);
+  if (joining.empty()) {
+    ShowMessage(*s.host, "None of the files holds a complete record; nothing was written.", MsgIcon::Error);
+    return -1;
+  }
+  std::unique_ptr<OutputFile> out = CreateOutput(s, outPath, inputs, &r);
   if (!out) return -1;
 
   s.host->SetCursor(CursorShape::Wait);
   Progress progress(s, "Concatenating", total);
   int joined = 0, records = 0, ok = 1;
-  for (const std::string& path : paths) {
+  for (const std::string& path : joining) {
     WriterInput in;
-    if (!OpenWriterInput(s, path, in)) continue;
-    ok = SaveData(s, in, *out, true, progress, records, report);
-    CloseWriterInput(in);
-    if (!ok) {
-      if (report) report->failedPath = in.err ? in.path : outPath;
-      if (report && in.err) report->err = in.err;
-      break;
+    if (!OpenWriterInput(s, path, in)) {
+      r.leftOut.push_back(path);
+      continue;
     }
-    ++joined;
+    const int before = records;
+    ok = SaveData(s, in, *out, true, progress, records, &r);
+    CloseWriterInput(in);
+    if (!ok) break;
+    if (records > before) ++joined;
+    else r.leftOut.push_back(path);
   }
-  if (ok) {
-    ok = CloseOutput(s, *out, report);
-    if (!ok && report) report->failedPath = outPath;
-  } else {
-    out->Close();  // keeps what was written before the error
+  if (ok && records == 0) {
+    out->Discard();
+    ShowMessage(*s.host, "None of the files gave a record to join; nothing was written.", MsgIcon::Error);
+    ok = 0;
+  } else if (!ok || !CloseOutput(*out, &r)) {
+    ok = 0;
+    AbandonOutput(s, *out, outPath, r);
   }
-  if (ok) progress.Finish();
   s.host->SetCursor(CursorShape::Arrow);
-  if (report) {
-    report->outputs.push_back(outPath);
-    report->records.push_back(records);
-  }
-  return ok ? joined : -1;
+  if (!ok) return -1;
+  progress.Finish();
+  r.outputs.push_back(outPath);
+  r.records.push_back(records);
+  return joined;
 }
 
 void ConcatenateFiles(AppState& s) {

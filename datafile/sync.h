@@ -27,6 +27,9 @@ struct SyncFile {
   // whole seconds and fraction apart so that differences keep their precision.
   int64_t AcquireSeconds = 0;
   double AcquireFraction = 0;
+  bool clocksUsable = true;    // every record used has a GPS sync clock the decoder can count with
+  int64_t largestClock = 0;    // Hz, over the records used
+  uint64_t largestTicks = 0;   // largest first-sample count of the records used
   double secs = 0;  // delay of its start behind the latest start
   long long SamplesToStart = 0;
   int recnum = 0;  // records to write
@@ -35,20 +38,23 @@ struct SyncFile {
 struct SyncPlan {
   std::vector<SyncFile> files;  // the recordings taken, in the order given
   int latest = 0;               // index of the latest start
-  long long clockRate = 0;      // sync-clock ticks per second of files[0]
+  long long clockRate = 0;      // sync-clock ticks per second of files[0]'s first record
   long long MinSamples = 0;     // common length in samples per channel
 };
 
 /// Reads the recordings' first records and lengths and plans the copies.
-/// A file that cannot be opened, is empty, ends inside its first two records
-/// or has no enabled channel is left out with a message naming it. Returns 1
-/// with the plan; 0 when fewer than two recordings remain (nothing to do); -1
-/// after an error was shown (differing sampling frequencies, too short an
-/// overlap, an output that would be one of the inputs, a read error).
+/// A file that cannot be opened or read, is empty, holds fewer than two
+/// complete records, has no enabled channel or no usable start time is left
+/// out with a message naming it and the reason. Returns 1 with the plan; 0
+/// when fewer than two recordings remain (nothing to do); -1 after an error
+/// was shown (differing sampling frequencies, naming the files; starts too far
+/// apart to count in samples; too short an overlap; a header that cannot state
+/// its moved start; an output that would be one of the inputs).
 int PlanSynchronization(AppState& s, const std::vector<std::string>& paths, SyncPlan& plan);
 
 /// Plans and writes the synchronized copies. Returns the number of files
-/// written, or -1 after an error (shown); earlier outputs stay written.
+/// written, or -1 after an error (shown): the copy that failed is removed,
+/// earlier ones are complete and stay, and the message says which.
 int SynchronizeInto(AppState& s, const std::vector<std::string>& paths, WriteReport* report = nullptr,
                     SyncPlan* planOut = nullptr);
 

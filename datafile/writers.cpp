@@ -1,9 +1,11 @@
 #include "datafile/writers.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 
 #include "app/commands.h"
@@ -29,10 +31,6 @@ double MvToCounts(double mv, double span, int gain) {
   return mv * kCountsPerSpan * gain / span;
 }
 
-void TellWriteError(AppState& s, const char* format, int err, WriteReport* report) {
-  ShowMessage(*s.host, Format(format, err), MsgIcon::Error);
-  if (report) report->err = err;
-}
 
 // Order-4 rows of the decimating filter for the corners whose display filter
 // is of order 8, with the design table's gain. The filter divides by the gain
@@ -61,14 +59,23 @@ uint64_t TicksForRate(const RecorderHeader& h, uint32_t to) {
   const int32_t from = clock(h.SampleRate), onto = clock(to);
   if (from <= 0 || onto <= 0) return h.FirstSampleTicks;
   const double seconds = static_cast<double>(h.FirstSampleTicks) / from + delay(to) - delay(h.SampleRate);
-  if (!(seconds >= 0)) return h.FirstSampleTicks;
-  return static_cast<uint64_t>(std::llround(seconds * onto));
+  const double ticks = seconds * onto;
+  if (!(ticks >= 0 && ticks < 1.8e19)) return h.FirstSampleTicks;  // beyond any count the field holds
+  return static_cast<uint64_t>(ticks + 0.5);
 }
 
+// Records of one decimation group must share channels, length and rate.
 bool SameLayout(const RecorderHeader& a, const RecorderHeader& b) {
   for (int k = 0; k < kChannels; ++k)
     if ((a.ChannelEnabled[k] != 0) != (b.ChannelEnabled[k] != 0)) return false;
-  return SampsPerBlockOf(a) == SampsPerBlockOf(b);
+  return SampsPerBlockOf(a) == SampsPerBlockOf(b) && a.SampleRate == b.SampleRate;
+}
+
+// Factors a decimation offers.
+constexpr int kDecimationFactors[] = {40, 80, 200};
+
+std::string HzText(double hz) {
+  return Format("%.10g Hz", hz);
 }
 
 int OutputChannels(const RecorderHeader& o, int (&channels)[kChannels]) {
@@ -84,7 +91,8 @@ int OutputChannels(const RecorderHeader& o, int (&channels)[kChannels]) {
 
 std::string BaseOfTitle(const std::string& title) {
   const size_t n = title.size();
-  if (n >= 4 && (title.compare(n - 4, 4, ".bin") == 0 || title.compare(n - 4, 4, ".BIN") == 0))
+  auto lower = [&](size_t i) { return static_cast<char>(std::tolower(static_cast<unsigned char>(title[i]))); };
+  if (n >= 4 && title[n - 4] == '.' && lower(n - 3) == 'b' && lower(n - 2) == 'i' && lower(n - 1) == 'n')
     return title.substr(0, n - 4);
   return title;
 }
@@ -119,6 +127,84 @@ int ReopenAtRecord(AppState& s, const std::string& path, int record, bool keepOu
 }
 
 // ---- Reading -------------------------------------------------------------
+
+std::string NoRecordReason(const std::string& path, int need, RecorderHeader* first) {
+  const std::string name = FileTitleOf(path);
+  std::FILE* f = std::fopen(path.c_str(), "rb");  // a few small reads: a stream's own buffer
+  if (!f) return name + " cannot be opened (" + std::strerror(errno) + ")";
+  const uint64_t fileBytes = FileBytesOf(f);
+  uint8_t raw[kHeaderBytes];
+  RecorderHeader h{}, head{};
+  uint64_t offset = 0;
+  int records = 0;
+  std::string why;
+  while (records < need) {
+    if (fseeko(f, static_cast<off_t>(offset), SEEK_SET) != 0) {
+      why = name + " cannot be read (" + std::strerror(errno) + ")";
+      break;
+    }
+    RecordReadResult r = ReadHeader(f, raw, h);
+    if (r.status == ReadStatus::Error) {
+      why = name + " cannot be read (" + std::strerror(r.err) + ")";
+      break;
+    }
+    if (records == 0) {
+      if (r.status == ReadStatus::End) {
+        why = name + " is empty";
+        break;
+      }
+      if (r.status == ReadStatus::Truncated) {
+        why = name + " ends inside the header of its first record (" + std::to_string(fileBytes) + " bytes)";
+        break;
+      }
+      head = h;
+      if (first) *first = h;
+      if (CountEnabled(h) == 0) {
+        why = name + " has no enabled channel in its first record";
+        break;
+      }
+      if (offset + kHeaderBytes + BlockBytes(h) > fileBytes) {
+        why = name + " ends inside the sample block of its first record";
+        break;
+      }
+    } else if (r.status != ReadStatus::Ok || !SameLayout(h, head) ||
+               offset + kHeaderBytes + BlockBytes(h) > fileBytes) {
+      why = name + " holds " + std::to_string(records) + (records == 1 ? " complete record" : " complete records") +
+            ", fewer than a group of " + std::to_string(need);
+      break;
+    }
+    offset += kHeaderBytes + BlockBytes(h);
+    ++records;
+  }
+  std::fclose(f);
+  return why;
+}
+
+uint32_t DecimatedRateCode(uint32_t code, int factor) {
+  if (factor < 1) return 0;
+  const double hz = RateHz(code) / factor;
+  if (hz == 62.5) return 62;
+  // Whole hertz from 1 on; 62 itself would read back as 62.5 Hz.
+  if (hz < 1 || hz != std::floor(hz) || hz == 62 || hz > 4294967295.0) return 0;
+  return static_cast<uint32_t>(hz);
+}
+
+std::string DecimationRefusal(uint32_t code, int factor) {
+  if (DecimatedRateCode(code, factor)) return "";
+  std::vector<int> work;
+  for (int f : kDecimationFactors)
+    if (DecimatedRateCode(code, f)) work.push_back(f);
+  std::string which;
+  if (work.empty()) {
+    which = "no factor of 40, 80 or 200 works for this file";
+  } else {
+    for (size_t i = 0; i < work.size(); ++i)
+      which += (i == 0 ? "" : i + 1 == work.size() ? " and " : ", ") + std::to_string(work[i]);
+    which = (work.size() == 1 ? "factor " + which + " works" : "factors " + which + " work");
+  }
+  return HzText(RateHz(code)) + " by " + std::to_string(factor) + " gives " + HzText(RateHz(code) / factor) +
+         ", which a recorder header cannot state; " + which;
+}
 
 bool OpenWriterInput(AppState& s, const std::string& path, WriterInput& in) {
   in = WriterInput{};
@@ -158,8 +244,7 @@ NextRecord ReadNextRecord(AppState& s, WriterInput& in, InputRecord& rec) {
     case ReadStatus::Error:
       break;
   }
-  in.err = r.err;
-  ReportErrorAndExit(*s.host, s.ProgramName, r.err);
+  in.err = r.err ? r.err : EIO;
   return NextRecord::Error;
 }
 
@@ -205,14 +290,51 @@ std::unique_ptr<OutputFile> CreateOutput(AppState& s, const std::string& outPath
   return nullptr;
 }
 
-void ShowWriteError(AppState& s, bool header, int err, WriteReport* report) {
-  TellWriteError(s, header ? kHeaderWriteError : kBlockWriteError, err, report);
+void NoteWriteError(bool header, int err, WriteReport* report) {
+  if (!report) return;
+  report->err = err ? err : EIO;
+  report->headerWrite = header;
+  report->readFailed = false;
 }
 
-int CloseOutput(AppState& s, OutputFile& out, WriteReport* report) {
+void NoteReadError(const std::string& path, int err, WriteReport* report) {
+  if (!report) return;
+  report->err = err ? err : EIO;
+  report->readFailed = true;
+  report->failedPath = path;
+}
+
+int CloseOutput(OutputFile& out, WriteReport* report) {
   if (out.Close()) return 1;
-  TellWriteError(s, kBlockWriteError, out.error(), report);
+  NoteWriteError(false, out.error(), report);
   return 0;
+}
+
+void AbandonOutput(AppState& s, OutputFile& out, const std::string& outPath, WriteReport& report,
+                   const std::string& more) {
+  const bool existed = IdOfPath(outPath).known;
+  report.removed = out.Discard();
+  std::string text;
+  const char* caption = "Zorvan";
+  if (!report.failure.empty()) {
+    text = report.failure;
+  } else if (report.readFailed) {
+    text = s.ProgramName + " failed with error " + std::to_string(report.err) + ": " + std::strerror(report.err) +
+           " (reading " + report.failedPath + ")";
+    caption = "Error";
+  } else {
+    text = Format(report.headerWrite ? kHeaderWriteError : kBlockWriteError, report.err) + " (" +
+           std::strerror(report.err) + ") writing " + outPath;
+    report.failedPath = outPath;
+  }
+  if (report.removed)
+    text += "; the incomplete file was removed.";
+  else if (existed && IdOfPath(outPath).known && std::filesystem::is_regular_file(outPath))
+    text += "; it could not be removed and is incomplete.";
+  else
+    text += ".";
+  if (!more.empty()) text += " " + more;
+  s.host->MessageBox(text, caption, MsgButtons::Ok, MsgIcon::Error);
 }
 
 PipelineResult WriteThroughPipeline(AppState& s, InputRecord& rec, RecorderHeader& o, bool filter, OutputFile& out,
@@ -221,7 +343,7 @@ PipelineResult WriteThroughPipeline(AppState& s, InputRecord& rec, RecorderHeade
   if (CountEnabled(h) == 0) return PipelineResult::NoChannels;
   EncodeHeader(rec.raw, h, o);
   if (!out.Write(rec.raw, kHeaderBytes)) {
-    TellWriteError(s, kHeaderWriteError, out.error(), report);
+    NoteWriteError(true, out.error(), report);
     return PipelineResult::WriteError;
   }
 
@@ -236,7 +358,7 @@ PipelineResult WriteThroughPipeline(AppState& s, InputRecord& rec, RecorderHeade
   if (!filter && sameSet && !invert) {
     // Re-encoding unchanged counts gives back the very bytes read.
     if (!out.Write(rec.block.data(), rec.blockBytes)) {
-      TellWriteError(s, kBlockWriteError, out.error(), report);
+      NoteWriteError(false, out.error(), report);
       return PipelineResult::WriteError;
     }
     return PipelineResult::Written;
@@ -278,7 +400,7 @@ PipelineResult WriteThroughPipeline(AppState& s, InputRecord& rec, RecorderHeade
     }
   }
   if (!out.Write(work.outBlock.data(), outBytes)) {
-    TellWriteError(s, kBlockWriteError, out.error(), report);
+    NoteWriteError(false, out.error(), report);
     return PipelineResult::WriteError;
   }
   return PipelineResult::Written;
@@ -292,7 +414,10 @@ int SaveData(AppState& s, WriterInput& in, OutputFile& out, bool ownHeaders, Pro
   for (;;) {
     NextRecord next = ReadNextRecord(s, in, rec);
     if (next == NextRecord::End || next == NextRecord::Truncated) return 1;
-    if (next == NextRecord::Error) return 0;
+    if (next == NextRecord::Error) {
+      NoteReadError(in.path, in.err, report);
+      return 0;
+    }
     RecorderHeader* o = &s.OutHeader;
     if (ownHeaders) {
       own = rec.h;  // its invert flags are clear: nothing in the file sets them
@@ -351,10 +476,14 @@ int DecimateToFile(AppState& s, WriterInput& in, OutputFile& out, Progress& prog
   for (;;) {
     for (int k = 0; k < F; ++k) {
       NextRecord next = ReadNextRecord(s, in, rec);
+      if (next == NextRecord::Error) {
+        NoteReadError(in.path, in.err, report);
+        return 0;
+      }
       if (next != NextRecord::Record) {
         // Only complete groups are written.
         if (report) report->recordsLeftOut += k;
-        return next == NextRecord::Error ? 0 : 1;
+        return 1;
       }
       if (k == 0) {
         std::memcpy(groupRaw, rec.raw, kHeaderBytes);
@@ -369,8 +498,8 @@ int DecimateToFile(AppState& s, WriterInput& in, OutputFile& out, Progress& prog
         if (report) report->recordsLeftOut += k;
         ShowMessage(*s.host,
                     "Record " + std::to_string(in.records) + " of " + in.title +
-                        " has another channel set or block length than the records before it; the decimated copy "
-                        "ends before its group.",
+                        " has another channel set, block length or rate than the records before it; the decimated "
+                        "copy ends before its group.",
                     MsgIcon::Warning);
         return 1;
       }
@@ -408,11 +537,19 @@ int DecimateToFile(AppState& s, WriterInput& in, OutputFile& out, Progress& prog
 
     // One output record: the group's first header with the output rate, S kept samples per channel.
     RecorderHeader o = oh;
-    o.SampleRate = std::max<uint32_t>(first.SampleRate / static_cast<uint32_t>(F), 1);
+    o.SampleRate = DecimatedRateCode(first.SampleRate, F);
+    if (o.SampleRate == 0) {
+      // A header cannot state the output rate: the copy ends before this group.
+      if (report) report->recordsLeftOut += F;
+      ShowMessage(*s.host, "Record " + std::to_string(in.records - F + 1) + " of " + in.title + ": " +
+                               DecimationRefusal(first.SampleRate, F) + "; the decimated copy ends before its group.",
+                  MsgIcon::Warning);
+      return 1;
+    }
     first.FirstSampleTicks = TicksForRate(first, o.SampleRate);
     EncodeHeader(groupRaw, first, o);
     if (!out.Write(groupRaw, kHeaderBytes)) {
-      TellWriteError(s, kHeaderWriteError, out.error(), report);
+      NoteWriteError(true, out.error(), report);
       return 0;
     }
     const size_t outBytes = static_cast<size_t>(m) * static_cast<size_t>(S) * 3;
@@ -427,7 +564,7 @@ int DecimateToFile(AppState& s, WriterInput& in, OutputFile& out, Progress& prog
                      p);
       }
     if (!out.Write(outBlock.data(), outBytes)) {
-      TellWriteError(s, kBlockWriteError, out.error(), report);
+      NoteWriteError(false, out.error(), report);
       return 0;
     }
     ++recordsWritten;
@@ -440,16 +577,30 @@ int WriteProcessedFile(AppState& s, const std::string& outPath, WriteReport* rep
     ShowMessage(*s.host, kNoDataMessage);
     return 0;
   }
+  WriteReport local;
+  WriteReport& r = report ? *report : local;
+  const bool decimate = s.DecimationFactor >= 2;
+  const int F = decimate ? s.DecimationFactor : 1;
+  // An input that cannot give one output record writes no file.
+  RecorderHeader first{};
+  if (std::string why = NoRecordReason(s.CurrentFilePath, F, &first); !why.empty()) {
+    ShowMessage(*s.host, why + "; nothing was written.", MsgIcon::Error);
+    return 0;
+  }
+  if (decimate)
+    if (std::string why = DecimationRefusal(first.SampleRate, F); !why.empty()) {
+      ShowMessage(*s.host, why + "; nothing was written.", MsgIcon::Error);
+      return 0;
+    }
   if (CountEnabled(s.OutHeader) == 0) {
     ShowMessage(*s.host, "No channel is enabled in the output header; nothing was written.", MsgIcon::Error);
     return 0;
   }
-  const bool decimate = s.DecimationFactor >= 2;
   WriterInput in;
   if (!OpenWriterInput(s, s.CurrentFilePath, in)) return 0;
   std::vector<FileId> inputs{in.id};
   if (s.DataFile) inputs.push_back(IdOfFile(s.DataFile));
-  std::unique_ptr<OutputFile> out = CreateOutput(s, outPath, inputs, report);
+  std::unique_ptr<OutputFile> out = CreateOutput(s, outPath, inputs, &r);
   if (!out) {
     CloseWriterInput(in);
     return 0;
@@ -457,30 +608,52 @@ int WriteProcessedFile(AppState& s, const std::string& outPath, WriteReport* rep
   s.host->SetCursor(CursorShape::Wait);
   Progress progress(s, decimate ? "Decimating " + in.title : "Saving " + in.title, in.bytes);
   int records = 0;
-  int ok = decimate ? DecimateToFile(s, in, *out, progress, records, report)
-                    : SaveData(s, in, *out, false, progress, records, report);
-  if (ok)
-    ok = CloseOutput(s, *out, report);
-  else
-    out->Close();  // keeps what was written before the error
-  if (!ok && report) {
-    if (in.err) report->err = in.err;
-    report->failedPath = in.err ? in.path : outPath;
+  int ok = decimate ? DecimateToFile(s, in, *out, progress, records, &r)
+                    : SaveData(s, in, *out, false, progress, records, &r);
+  if (ok && records == 0) {
+    // The input changed since it was checked, or its first record ends the copy.
+    out->Discard();
+    ShowMessage(*s.host, in.title + " gave no record to write; nothing was written.", MsgIcon::Error);
+    r.failedPath = outPath;
+    ok = 0;
+  } else if (ok && !CloseOutput(*out, &r)) {
+    ok = 0;
+    AbandonOutput(s, *out, outPath, r);
+  } else if (!ok) {
+    AbandonOutput(s, *out, outPath, r);
   }
-  if (ok) progress.Finish();
+  if (ok) {
+    progress.Finish();
+    r.outputs.push_back(outPath);
+    r.records.push_back(records);
+  }
   CloseWriterInput(in);
   s.host->SetCursor(CursorShape::Arrow);
-  if (report) {
-    report->outputs.push_back(outPath);
-    report->records.push_back(records);
-  }
   return ok;
+}
+
+std::string SavedMessage(const AppState& s, const WriteReport& report) {
+  const int records = report.records.empty() ? 0 : report.records.front();
+  std::string text = Format("%d Records Filtered & Saved", records);
+  if (report.recordsLeftOut > 0)
+    text += Format("; the last %d records were left out (fewer than a group of %d)", report.recordsLeftOut,
+                   s.DecimationFactor);
+  return text;
 }
 
 int SaveProcessedFile(AppState& s) {
   if (!s.FileLoaded) {
     ShowMessage(*s.host, kNoDataMessage);
     return 0;
+  }
+  if (s.DecimationFactor >= 2) {
+    // A rate the output header cannot state is refused before the user picks a name.
+    RecorderHeader first{};
+    if (NoRecordReason(s.CurrentFilePath, 1, &first).empty())
+      if (std::string why = DecimationRefusal(first.SampleRate, s.DecimationFactor); !why.empty()) {
+        ShowMessage(*s.host, why + "; nothing was written.", MsgIcon::Error);
+        return 0;
+      }
   }
   const int shown = s.CurrentRecord;
   const std::string suggested = DefaultSaveName(s);
@@ -491,14 +664,13 @@ int SaveProcessedFile(AppState& s) {
 
   WriteReport report;
   const int ok = WriteProcessedFile(s, *chosen, &report);
-  const int records = report.records.empty() ? 0 : report.records.front();
   std::string path = s.CurrentFilePath;
   bool keepOutHeader = true;
   if (ok && s.DecimationFactor >= 2) {
-    ShowMessage(*s.host, Format("%d Records Filtered & Saved", records));
+    ShowMessage(*s.host, SavedMessage(s, report));
   } else if (ok) {
-    MsgAnswer answer = s.host->MessageBox(Format("%d Records Filtered & Saved\n\nLoad Modified File?", records),
-                                          "Zorvan", MsgButtons::YesNo, MsgIcon::Question);
+    MsgAnswer answer = s.host->MessageBox(SavedMessage(s, report) + "\n\nLoad Modified File?", "Zorvan",
+                                          MsgButtons::YesNo, MsgIcon::Question);
     keepOutHeader = false;
     if (answer == MsgAnswer::Yes) {
       path = *chosen;

@@ -17,11 +17,16 @@
 
 /// What a file operation wrote, for the command-line tool.
 struct WriteReport {
-  std::vector<std::string> outputs;  // files written, in order
+  std::vector<std::string> outputs;  // files written completely, in order
   std::vector<int> records;          // records in each
   int recordsLeftOut = 0;            // input records that did not fill a decimation group
+  std::vector<std::string> leftOut;  // inputs that added nothing (the reason was told)
   int err = 0;                       // errno of a failed write or read
+  bool readFailed = false;           // err comes from reading an input
+  bool headerWrite = false;          // the failed write was of a header
   std::string failedPath;            // the file it concerned
+  std::string failure;               // what failed, when it was no read or write error of the system
+  bool removed = false;              // the incomplete output was removed
 };
 
 // ---- The commands and their defaults -------------------------------------
@@ -35,6 +40,10 @@ int SaveProcessedFile(AppState& s);
 /// a decimated copy (DecimateToFile), else a processed one (SaveData). Shows
 /// the messages of a failure and returns 0 then; 1 when written.
 int WriteProcessedFile(AppState& s, const std::string& outPath, WriteReport* report = nullptr);
+
+/// "2 Records Filtered & Saved", with what a decimation left out ("; the last
+/// 20 records were left out (fewer than a group of 40)").
+std::string SavedMessage(const AppState& s, const WriteReport& report);
 
 /// (SaveInDataDir ? DataDir : WorkDir) + the title's base + "_MOD.bin", or
 /// "_DEC.bin" when DecimationFactor is 2 or more.
@@ -62,6 +71,18 @@ struct WriterInput {
   int err = 0;         // errno of a read error
 };
 
+/// Why the file at path cannot give `need` complete records from its start
+/// ("site.bin is empty", "site.bin ends inside its first record", …); "" when
+/// it can. first receives the first record's header when there is one.
+std::string NoRecordReason(const std::string& path, int need, RecorderHeader* first = nullptr);
+
+/// "" when decimating rate code `code` by factor gives a rate a header can
+/// state (whole hertz, or 62.5 Hz as code 62); else why not, naming the
+/// factors of 40, 80 and 200 that work.
+std::string DecimationRefusal(uint32_t code, int factor);
+/// The rate code of `code` decimated by factor; 0 when a header cannot state it.
+uint32_t DecimatedRateCode(uint32_t code, int factor);
+
 /// Opens path for reading; shows "Cannot open …" and returns false when it cannot.
 bool OpenWriterInput(AppState& s, const std::string& path, WriterInput& in);
 void CloseWriterInput(WriterInput& in);
@@ -79,7 +100,7 @@ enum class NextRecord {
   Record,     // a complete record
   End,        // the file ended after the last record
   Truncated,  // the file ends inside this record: the user was told, the input ends here
-  Error,      // a read error: the user was told, the operation must fail
+  Error,      // a read error (in.err): the operation must fail
 };
 
 /// Reads the next complete record (header and block, each record sized by its
@@ -105,11 +126,20 @@ struct Progress {
 std::unique_ptr<OutputFile> CreateOutput(AppState& s, const std::string& outPath, const std::vector<FileId>& inputs,
                                          WriteReport* report);
 
-/// Shows "SaveData Header Write error %d" (header) or "SaveData Write error %d".
-void ShowWriteError(AppState& s, bool header, int err, WriteReport* report);
+/// Notes a failed write of a header or a block in report (told by AbandonOutput).
+void NoteWriteError(bool header, int err, WriteReport* report);
+/// Notes a read error of in in report (told by AbandonOutput).
+void NoteReadError(const std::string& path, int err, WriteReport* report);
 
-/// Closes out; a write error met there is shown as a write error. Returns 1 when all was written.
-int CloseOutput(AppState& s, OutputFile& out, WriteReport* report);
+/// Closes out; a write error met there is noted. Returns 1 when all was written.
+int CloseOutput(OutputFile& out, WriteReport* report);
+
+/// After a failure noted in report: removes the incomplete output at outPath
+/// and tells in one message what failed and what became of the output
+/// ("SaveData Write error 28 (No space left on device) writing X; the
+/// incomplete file was removed."), followed by `more` when given.
+void AbandonOutput(AppState& s, OutputFile& out, const std::string& outPath, WriteReport& report,
+                   const std::string& more = "");
 
 /// Work space of the record pipeline, reused from record to record.
 struct PipelineWork {
@@ -125,7 +155,7 @@ enum class PipelineResult { Written, NoChannels, WriteError };
 /// filtered when filter is set and negated where o.ChannelInvert is set. A
 /// channel enabled in o but not in the record is written as zeros. Unfiltered
 /// samples are copied as exact counts. A record without enabled channels is
-/// not written (NoChannels). A write error is shown with its message.
+/// not written (NoChannels). A write error is noted in report.
 PipelineResult WriteThroughPipeline(AppState& s, InputRecord& rec, RecorderHeader& o, bool filter, OutputFile& out,
                                     PipelineWork& work, WriteReport* report);
 
@@ -136,15 +166,15 @@ void TellNoChannels(AppState& s, const WriterInput& in);
 /// the record pipeline into out. With ownHeaders every record's own header is
 /// its output header (concatenation), else OutHeader is. Returns 1 after the
 /// input was copied to its end (or to its last complete record), 0 after a
-/// write or read error (shown). recordsWritten counts the records written.
+/// write or read error (noted in report). recordsWritten counts the records written.
 int SaveData(AppState& s, WriterInput& in, OutputFile& out, bool ownHeaders, Progress& progress, int& recordsWritten,
              WriteReport* report);
 
 /// DecimateToFile: low-pass filters every sample with the order-4 filter of
 /// SaveCorner and keeps every F-th (F = DecimationFactor), F complete input
 /// records making one output record whose header is that of the group's first
-/// record with the rate code divided by F. Returns 1 when done, 0 after an
-/// error (shown).
+/// record with the rate code of DecimatedRateCode. Returns 1 when done, 0
+/// after an error (noted in report, or shown when it is not a read or write).
 int DecimateToFile(AppState& s, WriterInput& in, OutputFile& out, Progress& progress, int& recordsWritten,
                    WriteReport* report);
 

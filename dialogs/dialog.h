@@ -29,6 +29,7 @@ struct ControlTemplate {
   std::string group;  // the titled group box it sits in ("" for none)
   int row = 0;        // layout cell within its group
   int column = 0;
+  bool showEnd = false;  // a text wider than its field shows its end (a path its file name)
 };
 
 struct DialogTemplate {

@@ -119,6 +119,7 @@ QWidget* QtDialogView::Build(const ControlTemplate& c) {
   if (id != 0) {
     controls_[id].kind = c.kind;
     controls_[id].widget = w;
+    controls_[id].showEnd = c.showEnd;
   }
   return w;
 }
@@ -165,7 +166,9 @@ void QtDialogView::SetText(int id, const std::string& text) {
   QWidget* w = Control(id);
   if (auto* edit = qobject_cast<QLineEdit*>(w)) {
     edit->setText(Q(text));
-    edit->setCursorPosition(0);
+    const bool showEnd = controls_.count(id) && controls_[id].showEnd;
+    edit->setCursorPosition(showEnd ? static_cast<int>(edit->text().size()) : 0);
+    if (showEnd) edit->setToolTip(Q(text));
   } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
     QSignalBlocker block(combo);
     combo->setCurrentIndex(combo->findText(Q(text)));

@@ -44,6 +44,7 @@ class QtDialogView : public QDialog, public DialogView {
     ControlKind kind = ControlKind::Label;
     QWidget* widget = nullptr;
     QLabel* label = nullptr;  // the text beside an edit, combo or spin
+    bool showEnd = false;     // a long text is scrolled to its end
   };
   QWidget* Build(const ControlTemplate& c);
   void Deliver(DialogEvent event, int id);

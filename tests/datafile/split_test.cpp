@@ -19,22 +19,44 @@ std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, size_t firstRecord
 
 using SplitTest = WriterTest;
 
-TEST_F(SplitTest, SegmentsHoldTheirShareOfRecordsAndAFullLastOneLeavesAnEmptyFile) {
+TEST_F(SplitTest, SegmentsHoldTheirShareOfRecordsAndNoneIsEmpty) {
   for (int records : {250, 200}) {
     std::string in = WriteRecording(dir, "site" + std::to_string(records) + ".bin", SmallRecording(records));
     ASSERT_EQ(Open(in), 1);
     const std::vector<uint8_t> bytes = ReadBytes(in);
+    const std::string digest = Sha256(bytes);
     WriteReport report;
     ASSERT_EQ(SplitFile(s, in, 100, &report), 1);
     const std::string base = dir / ("site" + std::to_string(records));
-    EXPECT_EQ(report.outputs, (std::vector<std::string>{base + "_01.bin", base + "_02.bin", base + "_03.bin"}));
+    std::vector<std::string> expected{base + "_01.bin", base + "_02.bin"};
+    if (records == 250) expected.push_back(base + "_03.bin");
+    EXPECT_EQ(report.outputs, expected);
     EXPECT_EQ(ReadBytes(base + "_01.bin"), Slice(bytes, 0, 100));
     EXPECT_EQ(ReadBytes(base + "_02.bin"), Slice(bytes, 100, 100));
-    EXPECT_EQ(ReadBytes(base + "_03.bin"), Slice(bytes, 200, static_cast<size_t>(records - 200)));
-    EXPECT_TRUE(std::filesystem::exists(base + "_03.bin"));
+    if (records == 250) {
+      EXPECT_EQ(ReadBytes(base + "_03.bin"), Slice(bytes, 200, 50));
+    }
+    // 200 records in blocks of 100 make two files, not a third empty one.
+    EXPECT_EQ(std::filesystem::exists(base + "_03.bin"), records == 250);
     EXPECT_FALSE(std::filesystem::exists(base + "_04.bin"));
+    for (const std::string& segment : expected)
+      for (const FileRecord& r : ReadRecords(segment)) EXPECT_EQ(r.h.SampleRate, 1000u);
+    EXPECT_EQ(Sha256Of(in), digest);
   }
   EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(SplitTest, RecordingWithoutACompleteRecordMakesNoSegment) {
+  std::string whole = WriteRecording(dir, "whole.bin", SmallRecording(2));
+  ASSERT_EQ(Open(whole), 1);
+  std::vector<uint8_t> bytes = ReadBytes(whole);
+  std::string cut = dir / "cut.bin";
+  WriteBytes(cut, std::vector<uint8_t>(bytes.begin(), bytes.begin() + 2000));
+  host.messages.clear();
+  EXPECT_EQ(SplitFile(s, cut, 1), 0);
+  EXPECT_EQ(host.MessageTexts(),
+            std::vector<std::string>{"cut.bin ends inside the sample block of its first record; nothing was written."});
+  EXPECT_FALSE(std::filesystem::exists(dir / "cut_01.bin"));
 }
 
 TEST_F(SplitTest, SegmentBaseDropsOnlyTheFileNamesLastExtension) {
@@ -59,12 +81,20 @@ TEST_F(SplitTest, SegmentThatWouldBeTheInputRefusesTheWholeSplit) {
 TEST_F(SplitTest, WriteErrorStopsTheSplitWithItsMessage) {
   std::string in = WriteRecording(dir, "a.bin", SmallRecording(5));
   ASSERT_EQ(Open(in), 1);
+  const std::string digest = Sha256Of(in);
   FullDiskFileSystem full(3 * kRecordBytes + 2000);
   s.WriteSystem = &full;
-  EXPECT_EQ(SplitFile(s, in, 2), 0);
-  EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"SaveData Write error 28"});
-  EXPECT_EQ(ReadBytes(dir / "a_02.bin").size(), kRecordBytes + 2000);
+  WriteReport report;
+  EXPECT_EQ(SplitFile(s, in, 2, &report), 0);
+  EXPECT_EQ(host.MessageTexts(),
+            std::vector<std::string>{"SaveData Write error 28 (No space left on device) writing " + dir / "a_02.bin" +
+                                     "; the incomplete file was removed. a_01.bin is complete."});
+  // The failed segment is gone and not listed as written; the one before it is whole.
+  EXPECT_EQ(report.outputs, std::vector<std::string>{dir / "a_01.bin"});
+  EXPECT_EQ(ReadBytes(dir / "a_01.bin"), Slice(ReadBytes(in), 0, 2));
+  EXPECT_FALSE(std::filesystem::exists(dir / "a_02.bin"));
   EXPECT_FALSE(std::filesystem::exists(dir / "a_03.bin"));
+  EXPECT_EQ(Sha256Of(in), digest);
 }
 
 TEST_F(SplitTest, ConcatenationKeyStartsThreeCharactersBeforeTheFirstDotB) {
@@ -74,6 +104,17 @@ TEST_F(SplitTest, ConcatenationKeyStartsThreeCharactersBeforeTheFirstDotB) {
   EXPECT_EQ(ConcatenationKey("/d.b/run_2"), "run_2");  // only the file name counts
   EXPECT_EQ(SortForConcatenation({"/d/north_002.bin", "/d/south_001.bin", "/d/east_003.bin"}),
             (std::vector<std::string>{"/d/south_001.bin", "/d/north_002.bin", "/d/east_003.bin"}));
+  // Upper and lower case alike, in the extension and in the name.
+  EXPECT_EQ(ConcatenationKey("/d/NORTH_002.BIN"), "002.bin");
+  EXPECT_EQ(SortForConcatenation({"/d/NORTH_002.BIN", "/d/SOUTH_001.BIN", "/d/EAST_003.BIN"}),
+            (std::vector<std::string>{"/d/SOUTH_001.BIN", "/d/NORTH_002.BIN", "/d/EAST_003.BIN"}));
+  EXPECT_EQ(SortForConcatenation({"/d/north_002.BIN", "/d/south_001.bin", "/d/East_003.Bin"}),
+            (std::vector<std::string>{"/d/south_001.bin", "/d/north_002.BIN", "/d/East_003.Bin"}));
+  EXPECT_EQ(SortForConcatenation({"/d/run_B.bin", "/d/run_a.bin"}),
+            (std::vector<std::string>{"/d/run_a.bin", "/d/run_B.bin"}));
+  s.DataDir = "/d";
+  EXPECT_EQ(ConcatenationName(s, "/d/SOUTH_001.BIN"), "/d/SOUTH_001_CONCAT.bin");
+  EXPECT_EQ(ConcatenationName(s, "/d/south_001.Bin"), "/d/south_001_CONCAT.bin");
 }
 
 TEST_F(SplitTest, ConcatenationJoinsInKeyOrderUnderTheFirstFilesName) {
@@ -121,10 +162,35 @@ TEST_F(SplitTest, ConcatenationRefusesAnOutputThatIsAnInputAndReportsWriteErrors
   EXPECT_EQ(ReadBytes(b), before);
 
   host.messages.clear();
+  const std::string digestA = Sha256Of(a), digestB = Sha256Of(b);
   FullDiskFileSystem full(3 * kRecordBytes + 10);
   s.WriteSystem = &full;
   EXPECT_EQ(ConcatenateInto(s, {a, b}, dir / "out.bin"), -1);
-  EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"SaveData Header Write error 28"});
+  EXPECT_EQ(host.MessageTexts(),
+            std::vector<std::string>{"SaveData Header Write error 28 (No space left on device) writing " +
+                                     dir / "out.bin" + "; the incomplete file was removed."});
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.bin"));
+  EXPECT_EQ(Sha256Of(a), digestA);
+  EXPECT_EQ(Sha256Of(b), digestB);
+}
+
+TEST_F(SplitTest, ConcatenationNamesTheInputsThatAddNothing) {
+  std::string a = WriteRecording(dir, "a_001.bin", SmallRecording(2));
+  std::string b = WriteRecording(dir, "b_002.bin", SmallRecording(3));
+  std::string empty = dir / "c_003.bin";
+  WriteBytes(empty, {});
+  WriteReport report;
+  EXPECT_EQ(ConcatenateInto(s, {a, empty, b}, dir / "out.bin", &report), 2);
+  EXPECT_EQ(host.MessageTexts(),
+            std::vector<std::string>{"c_003.bin is empty; it is left out of the concatenation."});
+  EXPECT_EQ(report.leftOut, std::vector<std::string>{empty});
+  EXPECT_EQ(ReadRecords(dir / "out.bin").size(), 5u);
+
+  // Nothing to join: no file.
+  host.messages.clear();
+  EXPECT_EQ(ConcatenateInto(s, {empty, empty}, dir / "none.bin"), -1);
+  EXPECT_EQ(host.MessageTexts().back(), "None of the files holds a complete record; nothing was written.");
+  EXPECT_FALSE(std::filesystem::exists(dir / "none.bin"));
 }
 
 }  // namespace

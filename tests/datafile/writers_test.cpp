@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
 
 #include "datafile/loader.h"
 #include "spectral/lowpass.h"
@@ -233,9 +234,13 @@ TEST_F(SaveTest, DecimationBy40JoinsFortyRecordsIntoOneAndDropsAnIncompleteGroup
   ASSERT_EQ(Open(in), 1);
   s.DecimationFactor = 40;
   s.OutHeader.ChannelInvert[3] = 1;
+  const std::string digest = Sha256Of(in);
   std::string out = dir / "dec.bin";
   ASSERT_EQ(Save(out), 1);
-  EXPECT_TRUE(Told("2 Records Filtered & Saved"));
+  EXPECT_EQ(host.MessageTexts(),
+            std::vector<std::string>{"2 Records Filtered & Saved; the last 10 records were left out (fewer than a "
+                                     "group of 40)"});
+  EXPECT_EQ(Sha256Of(in), digest);
 
   auto input = ReadRecords(in), output = ReadRecords(out);
   ASSERT_EQ(output.size(), 2u);
@@ -259,6 +264,85 @@ TEST_F(SaveTest, DecimationBy40JoinsFortyRecordsIntoOneAndDropsAnIncompleteGroup
       }
   }
   EXPECT_EQ(s.OutHeader.SampleRate, 1000u);  // the output rate is the writer's own
+}
+
+TEST_F(SaveTest, DecimationWritesOnlyRatesAHeaderCanState) {
+  EXPECT_EQ(DecimatedRateCode(1000, 40), 25u);
+  EXPECT_EQ(DecimatedRateCode(1000, 80), 0u);   // 12.5 Hz
+  EXPECT_EQ(DecimatedRateCode(4000, 80), 50u);
+  EXPECT_EQ(DecimatedRateCode(2500, 40), 62u);  // 62.5 Hz has its own code
+  EXPECT_EQ(DecimatedRateCode(2480, 40), 0u);   // a whole 62 Hz would read back as 62.5
+  EXPECT_EQ(DecimatedRateCode(62, 40), 0u);
+  EXPECT_EQ(DecimatedRateCode(40, 200), 0u);    // below 1 Hz
+  EXPECT_EQ(DecimationRefusal(1000, 40), "");
+  EXPECT_EQ(DecimationRefusal(62, 80), "62.5 Hz by 80 gives 0.78125 Hz, which a recorder header cannot state; no "
+                                       "factor of 40, 80 or 200 works for this file");
+
+  struct Case {
+    uint32_t rate;
+    int factor;
+    const char* message;
+  } cases[] = {
+      {1000, 80, "1000 Hz by 80 gives 12.5 Hz, which a recorder header cannot state; factors 40 and 200 work"},
+      {250, 40, "250 Hz by 40 gives 6.25 Hz, which a recorder header cannot state; no factor of 40, 80 or 200 works "
+                "for this file"},
+      {4000, 200, ""},
+  };
+  for (const Case& c : cases) {
+    SynthOptions o = SmallRecording(200, "Hx");
+    o.rateCode = c.rate;
+    std::string in = WriteRecording(dir, "r" + std::to_string(c.rate) + ".bin", o);
+    const std::string digest = Sha256Of(in);
+    ASSERT_EQ(Open(in), 1);
+    host.messages.clear();
+    s.DecimationFactor = c.factor;
+    std::string out = dir / "dec.bin";
+    std::filesystem::remove(out);
+    if (*c.message) {
+      // Refused before the save dialog, and by the writer itself.
+      EXPECT_EQ(SaveProcessedFile(s), 0);
+      EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{std::string(c.message) + "; nothing was written."});
+      EXPECT_EQ(WriteProcessedFile(s, out), 0);
+      EXPECT_FALSE(std::filesystem::exists(out));
+    } else {
+      ASSERT_EQ(Save(out), 1);
+      auto output = ReadRecords(out), input = ReadRecords(in);
+      ASSERT_EQ(output.size(), 1u);
+      EXPECT_EQ(output[0].h.SampleRate, 20u);
+      EXPECT_NEAR(SecondsBetween(input[0].h.StartTime, output[0].h.StartTime), 0.0, 1e-6);
+    }
+    EXPECT_EQ(Sha256Of(in), digest);
+  }
+}
+
+TEST_F(SaveTest, InputThatGivesNoRecordWritesNoFileAndSaysWhy) {
+  std::string in = WriteRecording(dir, "site.bin", SmallRecording(30));
+  const std::vector<uint8_t> bytes = ReadBytes(in);
+  std::string empty = dir / "empty.bin", header = dir / "header.bin", block = dir / "block.bin",
+              none = dir / "none.bin";
+  WriteBytes(empty, {});
+  WriteBytes(header, std::vector<uint8_t>(bytes.begin(), bytes.begin() + 700));
+  WriteBytes(block, std::vector<uint8_t>(bytes.begin(), bytes.begin() + 2000));
+  std::vector<uint8_t> zeroMask(bytes.begin(), bytes.begin() + static_cast<long>(kRecordBytes4));
+  zeroMask[291] = 0;
+  WriteBytes(none, zeroMask);
+  EXPECT_EQ(NoRecordReason(empty, 1), "empty.bin is empty");
+  EXPECT_EQ(NoRecordReason(header, 1), "header.bin ends inside the header of its first record (700 bytes)");
+  EXPECT_EQ(NoRecordReason(block, 1), "block.bin ends inside the sample block of its first record");
+  EXPECT_EQ(NoRecordReason(none, 1), "none.bin has no enabled channel in its first record");
+  EXPECT_EQ(NoRecordReason(in, 30), "");
+  EXPECT_EQ(NoRecordReason(in, 40), "site.bin holds 30 complete records, fewer than a group of 40");
+  EXPECT_EQ(NoRecordReason(dir / "missing.bin", 1), "missing.bin cannot be opened (No such file or directory)");
+
+  // Fewer records than one group: no file, the reason, a failure.
+  ASSERT_EQ(Open(in), 1);
+  host.messages.clear();
+  s.DecimationFactor = 40;
+  EXPECT_EQ(Save(dir / "dec.bin"), 0);
+  EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"site.bin holds 30 complete records, fewer than a group of "
+                                                          "40; nothing was written."});
+  EXPECT_FALSE(std::filesystem::exists(dir / "dec.bin"));
+  EXPECT_EQ(ReadBytes(in), bytes);
 }
 
 TEST_F(SaveTest, DecimationBy200KeepsEqualSpacingAcrossRecords) {
@@ -311,7 +395,7 @@ TEST_F(SaveTest, DecimationKeepsAConstantForEveryCorner) {
 
 TEST_F(SaveTest, WriteErrorInTheMiddleIsReportedAndTheInputIsUntouched) {
   std::string in = WriteRecording(dir, "site.bin", SmallRecording(6));
-  const std::vector<uint8_t> before = ReadBytes(in);
+  const std::string before = Sha256Of(in);
   struct Case {
     uint64_t room;
     int factor;
@@ -321,6 +405,7 @@ TEST_F(SaveTest, WriteErrorInTheMiddleIsReportedAndTheInputIsUntouched) {
       {3 * kRecordBytes4 + 2000, 1, "SaveData Write error 28"},
       {500, 2, "SaveData Header Write error 28"},
       {2000, 2, "SaveData Write error 28"},
+      {6 * kRecordBytes4 - 10, 1, "SaveData Write error 28"},  // in the last block
   };
   for (const Case& c : cases) {
     ASSERT_EQ(Open(in), 1);
@@ -330,9 +415,11 @@ TEST_F(SaveTest, WriteErrorInTheMiddleIsReportedAndTheInputIsUntouched) {
     s.DecimationFactor = c.factor;
     std::string out = dir / "out.bin";
     EXPECT_EQ(Save(out, MsgAnswer::Yes), 0) << c.message;
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{c.message});
-    EXPECT_EQ(ReadBytes(out).size(), c.room);  // what was written before the error stays
-    EXPECT_EQ(ReadBytes(in), before);
+    EXPECT_EQ(host.MessageTexts(),
+              std::vector<std::string>{std::string(c.message) + " (No space left on device) writing " + out +
+                                       "; the incomplete file was removed."});
+    EXPECT_FALSE(std::filesystem::exists(out));  // no partial output is left behind
+    EXPECT_EQ(Sha256Of(in), before);
     EXPECT_EQ(s.CurrentFilePath, in);
     EXPECT_EQ(s.NumPlotPoints, 2560);
     s.WriteSystem = nullptr;
@@ -345,9 +432,10 @@ TEST_F(SaveTest, FullDeviceIsReportedAsAWriteError) {
   ASSERT_EQ(Open(in), 1);
   WriteReport report;
   EXPECT_EQ(WriteProcessedFile(s, "/dev/full", &report), 0);
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_NE(host.messages[0].text.find("Write error 28"), std::string::npos) << host.messages[0].text;
+  EXPECT_EQ(host.MessageTexts(),
+            std::vector<std::string>{"SaveData Write error 28 (No space left on device) writing /dev/full."});
   EXPECT_EQ(report.err, ENOSPC);
+  EXPECT_TRUE(std::filesystem::exists("/dev/full"));  // a device is never removed
 }
 
 // A host that records the progress reports and the cursor shown with each.
@@ -393,7 +481,18 @@ TEST_F(SaveTest, OutputThatIsTheInputUnderAnyNameIsRefused) {
     EXPECT_EQ(host.MessageTexts(),
               std::vector<std::string>{out + " is one of the files being read; nothing was written."});
     EXPECT_EQ(ReadBytes(in), before);
+    EXPECT_TRUE(std::filesystem::exists(out));
   }
+}
+
+TEST(Sha256, MatchesTheStandardsExamples) {
+  const std::string abc = "abc";
+  EXPECT_EQ(Sha256(std::vector<uint8_t>(abc.begin(), abc.end())),
+            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(Sha256({}), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  const std::string two = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";  // two blocks of padding
+  EXPECT_EQ(Sha256(std::vector<uint8_t>(two.begin(), two.end())),
+            "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
 }
 
 }  // namespace
