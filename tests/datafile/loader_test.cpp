@@ -83,7 +83,7 @@ TEST_F(LoaderTest, MorePlotRecordsThanTheFileHasEndsAtEof) {
   ASSERT_EQ(Open(path, "3"), 1);
   EXPECT_EQ(s.EndOfFile, 1);
   EXPECT_EQ(s.NumPlotPoints, 2 * 2560);
-  EXPECT_EQ(host.status[1], "EOF");
+  EXPECT_EQ(host.status[1], "Rec 1");  // a page with data says its record
   EXPECT_TRUE(host.messages.empty());
 }
 
@@ -207,16 +207,11 @@ TEST_F(LoaderTest, OpeningRemembersTheFolderInLidarDir) {
 
 TEST_F(LoaderTest, PageStopsBeforeTenMillionPoints) {
   // One channel of 5120-sample records: 1953 records make 9,999,360 points.
-  SynthOptions o = SmallRecording(1, "Hx");
+  SynthOptions o = SmallRecording(1960, "Hx");
   o.samplesPerRecord = 5120;
-  std::string one = WriteRecording(dir, "one.bin", o);
-  auto record = ReadBytes(one);
-  ASSERT_EQ(record.size(), 1024u + 5120u * 3u);
-  {
-    std::ofstream out(dir / "long.bin", std::ios::binary);
-    for (int r = 0; r < 1960; ++r) out.write(reinterpret_cast<const char*>(record.data()), record.size());
-  }
-  ASSERT_EQ(Open(dir / "long.bin", "2000"), 1);
+  std::string path = WriteRecording(dir, "long.bin", o);
+  const std::vector<uint8_t> record(1024u + 5120u * 3u);
+  ASSERT_EQ(Open(path, "2000"), 1);
   EXPECT_EQ(s.NumPlotPoints, 9999360);
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0].text, "Plot points exceed 10000000, plot truncated");
@@ -245,7 +240,8 @@ TEST_F(LoaderTest, PageAtARecordSeeksThereThroughTheIndex) {
   EXPECT_EQ(LoadPageAt(s, 9), 2);
   EXPECT_EQ(s.NumPlotPoints, 2 * 2560);
   EXPECT_EQ(s.EndOfFile, 1);
-  EXPECT_EQ(host.status[1], "EOF");
+  EXPECT_EQ(host.status[1], "Rec 10");
+  EXPECT_EQ(s.PageRecords, 2);
 
   // A record past the end changes nothing.
   EXPECT_EQ(LoadPageAt(s, 11), 0);
