@@ -39,6 +39,7 @@ class PagingTest : public WindowTest {
   using Range = std::pair<int, int>;
 };
 
+// Also the loader's first page: it stops before the ten-millionth point.
 TEST_F(PagingTest, APageCutByThePointLimitIsFollowedByItsNextRecord) {
   // 2100 one-channel records of 5120 samples: 1953 of them make 9,999,360 points.
   SynthOptions o = SmallRecording(2100, "Hx");
@@ -49,6 +50,9 @@ TEST_F(PagingTest, APageCutByThePointLimitIsFollowedByItsNextRecord) {
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0].text, "Plot points exceed 10000000, plot truncated");
   EXPECT_EQ(host.status[1], "Rec 1");
+  EXPECT_EQ(s.EndOfFile, 0);
+  // The file is left at the first record not loaded.
+  EXPECT_EQ(std::ftell(s.DataFile), 1953L * (1024 + 5120 * 3));
 
   CmdStepForward(s);
   EXPECT_EQ(Shown(), Range(1954, 2100));

@@ -205,21 +205,6 @@ TEST_F(LoaderTest, OpeningRemembersTheFolderInLidarDir) {
   EXPECT_EQ(std::string(text.begin(), text.end()), expected);
 }
 
-TEST_F(LoaderTest, PageStopsBeforeTenMillionPoints) {
-  // One channel of 5120-sample records: 1953 records make 9,999,360 points.
-  SynthOptions o = SmallRecording(1960, "Hx");
-  o.samplesPerRecord = 5120;
-  std::string path = WriteRecording(dir, "long.bin", o);
-  const std::vector<uint8_t> record(1024u + 5120u * 3u);
-  ASSERT_EQ(Open(path, "2000"), 1);
-  EXPECT_EQ(s.NumPlotPoints, 9999360);
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0].text, "Plot points exceed 10000000, plot truncated");
-  EXPECT_EQ(s.EndOfFile, 0);
-  // The file is left at the first record not loaded.
-  EXPECT_EQ(std::ftell(s.DataFile), 1953L * static_cast<long>(record.size()));
-}
-
 TEST_F(LoaderTest, PageAtARecordSeeksThereThroughTheIndex) {
   std::string path = WriteRecording(dir, "paged.bin", SmallRecording(11));
   ASSERT_EQ(Open(path, "3"), 1);
