@@ -1,5 +1,6 @@
 #include "app/commands.h"
 
+#include <algorithm>
 #include <functional>
 
 #include "datafile/loader.h"
@@ -102,8 +103,9 @@ int CmdOpenPath(AppState& s, const std::string& path) {
 void CmdStepForward(AppState& s) {
   if (!s.FileLoaded || s.RecordsPerPlot < 1) return;
   s.RecomputeSpectra = 1;
-  const int first = s.CurrentRecord, end = s.CurrentRecord + s.PageRecords;
-  if (s.PageRecords > 0 && ShowPage(s, end)) {
+  // A page that holds nothing (a first record without channels) is stepped over.
+  const int first = s.CurrentRecord, end = s.CurrentRecord + std::max(1, s.PageRecords);
+  if (ShowPage(s, end)) {
     s.PageTrail.emplace_back(first, end);
     return;
   }

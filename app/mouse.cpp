@@ -278,7 +278,8 @@ void MouseButtonUp(AppState& s, int x, int y) {
   const int c = std::clamp(s.ZoomChannel, 0, kChannels - 1);
   const int left = s.PlotLeft, W = s.PlotWidth, H = s.PanelHeight;
   const int T = s.PanelTop[PanelOfChannel(s, c)];
-  int x1 = std::clamp(std::min(s.ZoomRect[0], x), left, left + W), x2 = std::clamp(std::max(s.ZoomRect[0], x), left, left + W);
+  int x1 = std::clamp(std::min(s.ZoomRect[0], x), left, left + W),
+      x2 = std::clamp(std::max(s.ZoomRect[0], x), left, left + W);
   int y1 = std::clamp(std::min(s.ZoomRect[1], y), T, T + H), y2 = std::clamp(std::max(s.ZoomRect[1], y), T, T + H);
   s.ZoomRect[0] = x1;
   s.ZoomRect[1] = y1;

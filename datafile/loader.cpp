@@ -363,7 +363,8 @@ int LoadPageAt(AppState& s, int firstRecord) {
     }
     if (!EnsurePagePoints(s, n + s.SampsPerBlock)) break;
     const double rate = SamplesPerSecond(s);
-    for (int i = 0; i < s.SampsPerBlock; ++i) s.xplotdata[static_cast<size_t>(n + i)] = s.PlotStartTime + (n + i) / rate;
+    for (int i = 0; i < s.SampsPerBlock; ++i)
+      s.xplotdata[static_cast<size_t>(n + i)] = s.PlotStartTime + (n + i) / rate;
     for (int ch = 0; ch < kChannels; ++ch) {
       double* orig = s.yplotdata_orig[ch].data() + n;
       double* plot = s.yplotdata[ch].data() + n;

@@ -87,7 +87,9 @@ void ShowChannel(AppState& s, DialogView& view) {
   view.SetSpinPosition(kScaleChannelSpin, k + 1);
 }
 
-void Refuse(AppState& s, const std::string& text) { s.host->MessageBox(text, "Zorvan", MsgButtons::Ok, MsgIcon::Error); }
+void Refuse(AppState& s, const std::string& text) {
+  s.host->MessageBox(text, "Zorvan", MsgButtons::Ok, MsgIcon::Error);
+}
 
 // The number an edit holds, or a message and the previous value back in the
 // edit. Blanks around the number are allowed, nothing else.
