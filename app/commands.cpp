@@ -1,5 +1,6 @@
 #include "app/commands.h"
 
+#include <algorithm>
 #include <functional>
 
 #include "datafile/loader.h"
@@ -31,6 +32,27 @@ void Redraw(AppState& s, bool erase) {
   s.host->InvalidatePlot(erase);
 }
 
+// Fixed X limits of time series stay where they are on the page, so the
+// next page shows its own data.
+void KeepXLimitsWithThePage(AppState& s, double oldStart, double newStart) {
+  if (s.AutoscaleAll || s.FourierOn || s.AppResOn || oldStart == newStart) return;
+  s.XMin += newStart - oldStart;
+  s.XMax += newStart - oldStart;
+}
+
+// Shows the page that starts at record first; false (nothing changed) when there is none.
+bool ShowPage(AppState& s, int first) {
+  const double oldStart = s.PlotStartTime;
+  s.host->SetCursor(CursorShape::Wait);
+  if (!LoadPageAt(s, first)) {
+    s.host->SetCursor(s.ZoomMode ? CursorShape::Zoom : CursorShape::Arrow);
+    return false;
+  }
+  KeepXLimitsWithThePage(s, oldStart, s.PlotStartTime);
+  Redraw(s, false);
+  return true;
+}
+
 int FinishOpen(AppState& s, const std::function<int()>& open) {
   s.Zoomed = 0;
   s.PanMode = s.PanDragging = s.PanDone = 0;
@@ -42,7 +64,12 @@ int FinishOpen(AppState& s, const std::function<int()>& open) {
   }
   s.FileLoaded = 1;
   s.RedrawAll = 1;
+  KeepXLimitsWithThePage(s, s.PlotStartTime, 0.0);
   s.PlotStartTime = 0;
+  // The cross and the markers point at samples of the file that was open.
+  s.CursorShown = 0;
+  s.CursorIndex = 0;
+  s.MarkerCount = 0;
   s.CurrentRecord = 0;
   s.RecomputeSpectra = 1;
   s.FitValid = 0;
@@ -59,7 +86,7 @@ int FinishOpen(AppState& s, const std::function<int()>& open) {
 }  // namespace
 
 void ShowRecordStatus(AppState& s) {
-  s.host->SetStatusText(1, s.EndOfFile ? "EOF" : "Rec " + std::to_string(s.CurrentRecord + 1));
+  s.host->SetStatusText(1, s.NumPlotPoints > 0 ? "Rec " + std::to_string(s.CurrentRecord + 1) : "EOF");
 }
 
 int CmdOpenFile(AppState& s) {
@@ -75,27 +102,31 @@ int CmdOpenPath(AppState& s, const std::string& path) {
 
 void CmdStepForward(AppState& s) {
   if (!s.FileLoaded || s.RecordsPerPlot < 1) return;
-  s.host->SetCursor(CursorShape::Wait);
-  // LoadPageAt changes nothing when no record of the next page exists.
-  if (!LoadPageAt(s, s.CurrentRecord + s.RecordsPerPlot)) {
-    s.host->SetCursor(s.ZoomMode ? CursorShape::Zoom : CursorShape::Arrow);
+  s.RecomputeSpectra = 1;
+  // A page that holds nothing (a first record without channels) is stepped over.
+  const int first = s.CurrentRecord, end = s.CurrentRecord + std::max(1, s.PageRecords);
+  if (ShowPage(s, end)) {
+    s.PageTrail.emplace_back(first, end);
     return;
   }
-  Redraw(s, false);
+  // No further record: the page stays; a cut last record is said once.
+  if (s.DataFile && OpenFileIndex(s).truncated) TellIncompleteRecord(s);
+  s.EndOfFile = 1;
+  s.host->SetStatusText(1, "EOF");
 }
 
 void CmdStepBack(AppState& s) {
-  if (!s.FileLoaded || s.RecordsPerPlot < 1) return;
+  if (!s.FileLoaded || s.RecordsPerPlot < 1 || !s.DataFile) return;
   s.RecomputeSpectra = 1;
-  const int group = s.CurrentRecord / s.RecordsPerPlot;
-  if (group <= 0) return;
-  s.host->SetCursor(CursorShape::Wait);
-  // The page of the previous group, as reading the file from its start would leave it.
-  if (!LoadPageAt(s, (group - 1) * s.RecordsPerPlot)) {
-    s.host->SetCursor(s.ZoomMode ? CursorShape::Zoom : CursorShape::Arrow);
-    return;
-  }
-  Redraw(s, false);
+  if (s.CurrentRecord <= 0) return;
+  // Back to the page that was shown before this one, else to the page before
+  // it as paging from the first record lays them out.
+  int previous = -1;
+  if (!s.PageTrail.empty() && s.PageTrail.back().second == s.CurrentRecord) previous = s.PageTrail.back().first;
+  else s.PageTrail.clear();
+  if (previous < 0) previous = PreviousPageStart(OpenFileIndex(s), s.CurrentRecord, s.RecordsPerPlot);
+  if (previous < 0) return;
+  if (ShowPage(s, previous) && !s.PageTrail.empty()) s.PageTrail.pop_back();
 }
 
 void CmdCopyGraph(AppState& s, const Surface& window) {
@@ -151,12 +182,35 @@ void CmdToggleFilter(AppState& s) {
   Redraw(s, true);
 }
 
+// A zoom, the cross and the markers belong to the points of one display mode.
+void EndZoomForNewMode(AppState& s) {
+  s.ZoomMode = 0;
+  s.ZoomDragging = 0;
+  s.Zoomed = 0;
+  s.CursorShown = 0;
+  s.CursorIndex = 0;
+  s.MarkerCount = 0;
+}
+
+void CmdReset(AppState& s) {
+  s.ZoomMode = 0;
+  s.ZoomDragging = 0;
+  s.Zoomed = 0;
+  s.PanMode = s.PanDragging = s.PanDone = 0;
+  SetAutoscale(s, 1);
+  s.host->SetCursor(CursorShape::Arrow);
+  ShowToggleStates(s);
+  Redraw(s, true);
+}
+
 void CmdToggleFourier(AppState& s) {
   s.host->SetCursor(CursorShape::Wait);
+  EndZoomForNewMode(s);
   if (s.FourierOn) {
     s.LogX = 0;
     s.LogY = 0;
     s.FourierOn = 0;
+    SetAutoscale(s, 1);  // a frequency range is no time range
   } else {
     // Autoscale X too: the time range of the page is no frequency range.
     SetAutoscale(s, 1);
@@ -169,6 +223,7 @@ void CmdToggleFourier(AppState& s) {
 }
 
 void CmdToggleAppRes(AppState& s) {
+  EndZoomForNewMode(s);
   if (s.AppResOn) {
     // The estimate chosen in General Settings (least squares or Sims) stays chosen.
     s.ResistivityOn = 0;
@@ -176,6 +231,7 @@ void CmdToggleAppRes(AppState& s) {
     s.LogY = 0;
     s.FourierOn = 0;
     s.AppResOn = 0;
+    SetAutoscale(s, 1);
   } else {
     s.ResistivityOn = 1;
     s.ImpedanceOn = 0;
@@ -208,6 +264,7 @@ void RunCommand(AppState& s, int id, const Surface& window) {
     case kCmdBack: CmdStepBack(s); break;
     case kCmdForward: CmdStepForward(s); break;
     case kCmdZoom: CmdToggleZoom(s); break;
+    case kCmdReset: CmdReset(s); break;
     case kCmdAutoscale: CmdToggleAutoscale(s); break;
     case kCmdFilter:
     case kMenuFilterOnOff: CmdToggleFilter(s); break;
@@ -233,6 +290,6 @@ void RunCommand(AppState& s, int id, const Surface& window) {
     case kMenuFindPeaks: RunFindPeaksDialog(s); break;
     case kCmdFindNoise: RunFindNoiseDialog(s); break;
     case kMenuAbout: ShowAboutDialog(s); break;
-    default: break;  // Print, Pan, Reset and Exit have nothing to do here
+    default: break;  // Print, Pan and Exit have nothing to do here
   }
 }

@@ -54,14 +54,18 @@ int CmdOpenFile(AppState& s);
 /// Opens path as if it was chosen in the open dialog with "Records/Plot" 1.
 int CmdOpenPath(AppState& s, const std::string& path);
 
-/// The next page of RecordsPerPlot records; at the end of the file nothing changes.
+/// The page after the records the current one holds; when there is none the
+/// page stays and status part 1 shows "EOF".
 void CmdStepForward(AppState& s);
-/// The previous page; nothing on the first one.
+/// Exactly the page before (the one stepped forward from, else the page before
+/// as paging from the first record lays them out); nothing on the first one.
 void CmdStepBack(AppState& s);
 /// Puts the plot area as shown on the clipboard; nothing when the clipboard is busy.
 void CmdCopyGraph(AppState& s, const Surface& window);
 
 void CmdToggleZoom(AppState& s);
+/// Reset (and Escape): ends a zoom or a zoom drag and autoscales every axis again.
+void CmdReset(AppState& s);
 void CmdToggleAutoscale(AppState& s);
 void CmdToggleFilter(AppState& s);
 void CmdToggleFourier(AppState& s);
@@ -73,5 +77,5 @@ bool AutoscaleFullyOn(const AppState& s);
 /// Shows every toggle button pressed exactly while its mode is on.
 void ShowToggleStates(AppState& s);
 
-/// "Rec %d" with CurrentRecord + 1, or "EOF", in status part 1.
+/// "Rec %d" with CurrentRecord + 1 while the page holds data, else "EOF", in status part 1.
 void ShowRecordStatus(AppState& s);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "datafile/header.h"
@@ -51,6 +52,8 @@ struct AppState {
   int IncompleteTold = 0;   // the incomplete last record was reported for this file
   RecordIndex PageIndex;    // record offsets of the open file, while its size stays the same
   int PageIndexValid = 0;
+  int PageRecords = 0;      // records the page holds, from CurrentRecord on
+  std::vector<std::pair<int, int>> PageTrail;  // first record and end of each page stepped forward from
   RecorderHeader Header{};
   RecorderHeader OutHeader{};
   int CurrentRecord = 0;

@@ -25,7 +25,7 @@ void PaintWindow(AppState& s, Surface& window) {
     return;
   }
   // No cross before the user has placed one.
-  if (s.FileLoaded && s.CursorShown && !s.CtrlDown && !s.FourierOn)
+  if (s.FileLoaded && s.CursorShown && !s.CtrlDown)
     CursorReadout(s, window, s.LastClick[0], s.LastClick[1], ReadoutKind::Redraw);
   DrawMarkers(s, window);
   s.KeyHandled = 0;
@@ -43,6 +43,10 @@ void WindowResized(AppState& s, int width, int height) {
 void KeyDown(AppState& s, int key) {
   if (key == kKeyControl) {
     s.CtrlDown = 1;
+    return;
+  }
+  if (key == kKeyEscape) {
+    if (s.FileLoaded) CmdReset(s);
     return;
   }
   if ((key != kKeyLeft && key != kKeyRight) || s.KeyHandled) return;

@@ -11,6 +11,7 @@ class Surface;
 
 // Key codes of the keys the window acts on.
 constexpr int kKeyControl = 17;
+constexpr int kKeyEscape = 27;
 constexpr int kKeyLeft = 37;
 constexpr int kKeyRight = 39;
 
@@ -28,6 +29,6 @@ void PaintWindow(AppState& s, Surface& window);
 void WindowResized(AppState& s, int width, int height);
 
 /// Arrow keys move the cursor (and the last marker) one point per paint;
-/// Control is held for markers.
+/// Control is held for markers; Escape ends a zoom (as Reset does).
 void KeyDown(AppState& s, int key);
 void KeyUp(AppState& s, int key);

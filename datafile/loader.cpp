@@ -1,6 +1,8 @@
 #include "datafile/loader.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,10 +15,23 @@ const char* const kTruncatedPlotMessage = "Plot points exceed %d, plot truncated
 
 namespace {
 
-void TellIncomplete(AppState& s) {
+void TellIncomplete(AppState& s) { TellIncompleteRecord(s); }
+
+}  // namespace
+
+void TellIncompleteRecord(AppState& s) {
   if (s.IncompleteTold) return;
   s.IncompleteTold = 1;
   ShowMessage(*s.host, "The last record of " + s.CurrentFileTitle + " is incomplete; it was ignored.",
+              MsgIcon::Warning);
+}
+
+namespace {
+
+void TellLayoutChange(AppState& s, int record) {
+  ShowMessage(*s.host,
+              "Record " + std::to_string(record + 1) + " of " + s.CurrentFileTitle +
+                  " has another channel set; the page ends before it.",
               MsgIcon::Warning);
 }
 
@@ -99,6 +114,9 @@ int LoadRecorderFile(AppState& s, const std::string& path) {
   ForgetResponseMessages(s);
   s.NumPlotPoints = 0;
   int p = 0;
+  int held = 0;
+  RecordShape shape;
+  std::string gapMessage;
   uint8_t raw[kHeaderBytes];
   RecorderHeader h = s.Header;
   for (int r = 0; r < s.RecordsPerPlot && p < MaxPlotPoints; ++r) {
@@ -136,13 +154,19 @@ int LoadRecorderFile(AppState& s, const std::string& path) {
                     MsgIcon::Warning);
         break;
       }
-    } else if (BlockBytes(h) != s.BlockBytes || CountEnabled(h) != s.NumEnabledChans) {
-      // Reading it with the first record's layout would misalign every later sample.
-      ShowMessage(host, "Record " + std::to_string(r + 1) + " of " + s.CurrentFileTitle +
-                            " has another channel set; the page ends before it.",
-                  MsgIcon::Warning);
-      std::fseek(f, -static_cast<long>(kHeaderBytes), SEEK_CUR);
-      break;
+      shape = ShapeOf(h, s.PlotFirstRecordTime);
+    } else {
+      const RecordShape prev = shape;
+      shape = ShapeOf(h, s.PlotFirstRecordTime);
+      double gap = 0;
+      PageEnd::Kind b = PageBreakBetween(prev, shape, &gap);
+      if (b != PageEnd::Full) {
+        // Another layout would misalign every later sample; a gap would make the clock axis lie.
+        if (b == PageEnd::Layout) TellLayoutChange(s, r);
+        else gapMessage = TimeGapMessage(gap, r + 1);
+        std::fseek(f, -static_cast<long>(kHeaderBytes), SEEK_CUR);
+        break;
+      }
     }
     if (static_cast<long long>(p) + s.SampsPerBlock > MaxPlotPoints) {
       std::fseek(f, -static_cast<long>(kHeaderBytes), SEEK_CUR);
@@ -176,7 +200,11 @@ int LoadRecorderFile(AppState& s, const std::string& path) {
       }
     }
     p += s.SampsPerBlock;
+    ++held;
   }
+  s.PageRecords = held;
+  s.PageTrail.clear();
+  if (!gapMessage.empty()) host.SetStatusText(0, gapMessage);
   if (!s.EndOfFile && std::feof(f)) s.EndOfFile = 1;
   if (!s.EndOfFile) {
     // A page that ends exactly at the end of the file is at its end too.
@@ -222,37 +250,121 @@ int ReadRecord(AppState& s) {
   return kHeaderBytes;
 }
 
-int LoadPageAt(AppState& s, int firstRecord) {
-  if (!s.DataFile || firstRecord < 0) return 0;
+PageEnd::Kind PageBreakBetween(const RecordShape& prev, const RecordShape& cur, double* gap) {
+  if (cur.channels != prev.channels || cur.blockBytes != prev.blockBytes || cur.rateCode != prev.rateCode)
+    return PageEnd::Layout;
+  const double g = cur.start - (prev.start + prev.samples / prev.rate);
+  if (gap) *gap = g;
+  return std::fabs(g) > 1.0 / prev.rate ? PageEnd::TimeGap : PageEnd::Full;
+}
+
+std::string TimeGapMessage(double gap, int record) {
+  char text[96];
+  std::snprintf(text, sizeof text, std::fabs(gap) >= 1 ? "Time gap of %.1f s before record %d: page ends"
+                                                       : "Time gap of %.3g s before record %d: page ends",
+                gap, record);
+  return text;
+}
+
+int PageLength(const RecordIndex& index, int first, int perPlot, PageEnd* end) {
+  PageEnd e;
+  const int size = static_cast<int>(index.shapes.size());
+  int n = 0;
+  long long points = 0;
+  e.kind = PageEnd::FileEnd;
+  for (int k = std::max(first, 0); k < size; ++k) {
+    if (n >= perPlot) {
+      e.kind = PageEnd::Full;
+      break;
+    }
+    const RecordShape& cur = index.shapes[static_cast<size_t>(k)];
+    if (n > 0) {
+      PageEnd::Kind b = PageBreakBetween(index.shapes[static_cast<size_t>(k - 1)], cur, &e.gap);
+      if (b != PageEnd::Full) {
+        e.kind = b;
+        break;
+      }
+    }
+    if (points + cur.samples > MaxPlotPoints) {
+      e.kind = PageEnd::PointCap;
+      break;
+    }
+    points += cur.samples;
+    ++n;
+  }
+  if (n >= perPlot) e.kind = PageEnd::Full;
+  e.next = first + n;
+  if (end) *end = e;
+  return n;
+}
+
+int PreviousPageStart(const RecordIndex& index, int current, int perPlot) {
+  if (current <= 0) return -1;
+  int start = 0;
+  for (;;) {
+    const int n = PageLength(index, start, perPlot);
+    if (n <= 0 || start + n >= current) return start;
+    start += n;
+  }
+}
+
+double RecordPlotStart(const RecordIndex& index, int k) {
+  const auto& shapes = index.shapes;
+  if (k <= 0 || shapes.empty()) return 0.0;
+  k = std::min(k, static_cast<int>(shapes.size()) - 1);
+  double anchor = shapes[0].start;
+  double rate = shapes[0].rate;
+  long long since = 0;  // samples from the anchor
+  for (int i = 1; i <= k; ++i) {
+    since += shapes[static_cast<size_t>(i - 1)].samples;
+    const RecordShape& cur = shapes[static_cast<size_t>(i)];
+    const double nominal = anchor + static_cast<double>(since) / rate;
+    if (cur.rate != rate || std::fabs(cur.start - nominal) > 1.0 / rate) {
+      anchor = cur.start;
+      rate = cur.rate;
+      since = 0;
+    }
+  }
+  return anchor + static_cast<double>(since) / rate;
+}
+
+const RecordIndex& OpenFileIndex(AppState& s) {
   // The index is kept while the file keeps its size, so paging does not reread every header.
   uint64_t bytes = 0;
-  if (std::fseek(s.DataFile, 0, SEEK_END) == 0) {
+  if (s.DataFile && std::fseek(s.DataFile, 0, SEEK_END) == 0) {
     long end = std::ftell(s.DataFile);
     if (end > 0) bytes = static_cast<uint64_t>(end);
   }
   if (!s.PageIndexValid || s.PageIndex.fileBytes != bytes || s.PageIndex.err) {
-    s.PageIndex = ScanRecords(s.DataFile);
+    s.PageIndex = s.DataFile ? ScanRecords(s.DataFile) : RecordIndex{};
     s.PageIndexValid = 1;
   }
-  const RecordIndex& index = s.PageIndex;
+  return s.PageIndex;
+}
+
+int LoadPageAt(AppState& s, int firstRecord) {
+  if (!s.DataFile || firstRecord < 0) return 0;
+  const RecordIndex& index = OpenFileIndex(s);
   if (static_cast<size_t>(firstRecord) >= index.offsets.size()) return 0;
+  PageEnd end;
+  const int want = PageLength(index, firstRecord, s.RecordsPerPlot, &end);
+  if (want <= 0) return 0;
   if (std::fseek(s.DataFile, static_cast<long>(index.offsets[static_cast<size_t>(firstRecord)]), SEEK_SET) != 0)
     return 0;
   s.EndOfFile = 0;
-  const double rate = SamplesPerSecond(s);
+  const double startTime = RecordPlotStart(index, firstRecord);
   int n = 0;
   int read = 0;
-  for (int r = 0; r < s.RecordsPerPlot; ++r) {
-    long before = std::ftell(s.DataFile);
+  for (int r = 0; r < want; ++r) {
     if (!ReadRecord(s)) break;
-    if (r == 0) s.PlotStartTime = static_cast<double>(firstRecord) * s.SampsPerBlock / rate;
-    if (static_cast<long long>(n) + s.SampsPerBlock > MaxPlotPoints) {
-      std::fseek(s.DataFile, before, SEEK_SET);
-      TellTruncatedPage(s);
-      break;
+    if (r == 0) {
+      s.SampleRate = static_cast<int>(s.Header.SampleRate);
+      s.PlotStartTime = startTime;
     }
     if (!EnsurePagePoints(s, n + s.SampsPerBlock)) break;
-    for (int i = 0; i < s.SampsPerBlock; ++i) s.xplotdata[static_cast<size_t>(n + i)] = s.PlotStartTime + (n + i) / rate;
+    const double rate = SamplesPerSecond(s);
+    for (int i = 0; i < s.SampsPerBlock; ++i)
+      s.xplotdata[static_cast<size_t>(n + i)] = s.PlotStartTime + (n + i) / rate;
     for (int ch = 0; ch < kChannels; ++ch) {
       double* orig = s.yplotdata_orig[ch].data() + n;
       double* plot = s.yplotdata[ch].data() + n;
@@ -262,17 +374,29 @@ int LoadPageAt(AppState& s, int firstRecord) {
     ++read;
   }
   if (read == 0) return 0;
-  if (!s.EndOfFile) {
-    int c = std::fgetc(s.DataFile);
-    if (c == EOF) s.EndOfFile = 1;
-    else std::ungetc(c, s.DataFile);
-  }
+  const int records = static_cast<int>(index.offsets.size());
+  if (firstRecord + read >= records) s.EndOfFile = 1;
   s.CurrentRecord = firstRecord;
+  s.PageRecords = read;
   s.NumPlotPoints = n;
   s.RecomputeSpectra = 1;
   s.FitValid = 0;
   s.RecordTimeShown = ShownTime(s, s.PlotStartTime);
-  s.host->SetStatusText(1, s.EndOfFile ? "EOF" : "Rec " + std::to_string(s.CurrentRecord + 1));
+  std::string part0 = s.CurrentFileTitle;
+  if (read == want) {
+    switch (end.kind) {
+      case PageEnd::PointCap: TellTruncatedPage(s); break;
+      case PageEnd::Layout: TellLayoutChange(s, end.next); break;
+      case PageEnd::TimeGap: part0 = TimeGapMessage(end.gap, end.next + 1); break;
+      case PageEnd::FileEnd:
+        // The page wanted more records: it has met the end of the file, and the cut record there.
+        if (index.truncated) TellIncomplete(s);
+        break;
+      case PageEnd::Full: break;
+    }
+  }
+  s.host->SetStatusText(0, part0);
+  s.host->SetStatusText(1, "Rec " + std::to_string(s.CurrentRecord + 1));
   s.host->SetStatusText(2, FormatDate(s.RecordTimeShown));
   s.host->SetStatusText(3, FormatTime(s.RecordTimeShown));
   return read;

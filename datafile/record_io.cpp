@@ -61,10 +61,24 @@ void UnpackBlock(const uint8_t* block, const RecorderHeader& h, int samps,
   }
 }
 
+RecordShape ShapeOf(const RecorderHeader& h, const RecordTime& fileStart) {
+  RecordShape r;
+  r.start = SecondsBetween(fileStart, h.StartTime);
+  r.rateCode = h.SampleRate;
+  const double hz = RateHz(h.SampleRate);
+  r.rate = hz > 0 ? hz : 1.0;
+  r.blockBytes = BlockBytes(h);
+  for (int k = 0; k < kChannels; ++k)
+    if (h.ChannelEnabled[k]) r.channels = static_cast<uint8_t>(r.channels | (1u << k));
+  r.samples = r.channels ? SampsPerBlockOf(h) : 0;
+  return r;
+}
+
 RecordIndex ScanRecords(std::FILE* f) {
   RecordIndex index;
   uint8_t raw[kHeaderBytes];
   RecorderHeader h;
+  RecordTime fileStart;
   if (std::fseek(f, 0, SEEK_END) == 0) {
     long size = std::ftell(f);
     if (size > 0) index.fileBytes = static_cast<uint64_t>(size);
@@ -87,7 +101,9 @@ RecordIndex ScanRecords(std::FILE* f) {
       index.truncated = true;
       break;
     }
+    if (index.offsets.empty()) fileStart = h.StartTime;
     index.offsets.push_back(offset);
+    index.shapes.push_back(ShapeOf(h, fileStart));
     if (CountEnabled(h) > 0) index.totalSamples += static_cast<uint64_t>(SampsPerBlockOf(h));
     offset = end;
     if (std::fseek(f, static_cast<long>(offset), SEEK_SET) != 0) {

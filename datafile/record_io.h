@@ -35,9 +35,21 @@ RecordReadResult ReadBlock(std::FILE* f, uint64_t blockBytes, std::vector<uint8_
 void UnpackBlock(const uint8_t* block, const RecorderHeader& h, int samps,
                  std::vector<std::array<int32_t, kChannels>>& counts);
 
+/// What decides whether two records can share a page.
+struct RecordShape {
+  double start = 0;         // s from the file's first record, by the record's own header
+  double rate = 1;          // samples per second
+  int samples = 0;          // per channel
+  uint64_t blockBytes = 0;
+  uint32_t rateCode = 0;
+  uint8_t channels = 0;     // enabled channel slots, bit k for slot k
+};
+RecordShape ShapeOf(const RecorderHeader& h, const RecordTime& fileStart);
+
 /// Byte offsets of every complete record, each record sized by its own header.
 struct RecordIndex {
   std::vector<uint64_t> offsets;
+  std::vector<RecordShape> shapes;  // one per offset
   bool truncated = false;  // the file ends inside a record
   int err = 0;             // a read error stopped the scan
   uint64_t fileBytes = 0;

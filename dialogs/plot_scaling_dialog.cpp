@@ -1,6 +1,9 @@
 #include "dialogs/plot_scaling_dialog.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -12,6 +15,9 @@ namespace {
 
 constexpr int kAutoscaleButton = 410;
 const char* const kLogRefused = "Cannot enable log display: negative or zero Y values";
+const char* const kLogXRefused = "Cannot enable log display on a time axis";
+const char* const kXRangeRefused = "X Minimum must be below X Maximum: the previous X limits are kept";
+const char* const kLogLimitRefused = "A log Y axis needs limits above 0: the previous Y limits are kept";
 
 struct Snapshot {
   double XMin, XMax, YMin, YMax;
@@ -81,17 +87,73 @@ void ShowChannel(AppState& s, DialogView& view) {
   view.SetSpinPosition(kScaleChannelSpin, k + 1);
 }
 
-void StoreYEdits(AppState& s, DialogView& view) {
-  const int k = Shown(s);
-  LowerLimit(s, k) = ReadDecimal(view, kScaleYMin);
-  UpperLimit(s, k) = ReadDecimal(view, kScaleYMax);
+void Refuse(AppState& s, const std::string& text) {
+  s.host->MessageBox(text, "Zorvan", MsgButtons::Ok, MsgIcon::Error);
 }
 
-void ApplyEdits(AppState& s, DialogView& view) {
-  s.XMin = ReadDecimal(view, kScaleXMin);
-  s.XMax = ReadDecimal(view, kScaleXMax);
+// The number an edit holds, or a message and the previous value back in the
+// edit. Blanks around the number are allowed, nothing else.
+bool ReadLimit(AppState& s, DialogView& view, int id, double previous, double& value) {
+  const std::string text = view.GetText(id);
+  const char* begin = text.c_str();
+  char* end = nullptr;
+  const double v = std::strtod(begin, &end);
+  bool ok = end != begin && std::isfinite(v);
+  for (const char* p = end; ok && *p; ++p)
+    if (!std::isspace(static_cast<unsigned char>(*p))) ok = false;
+  if (!ok) {
+    Refuse(s, "\"" + text + "\" is not a number: the limit stays " + LimitText(previous));
+    view.SetText(id, LimitText(previous));
+    return false;
+  }
+  value = v;
+  return true;
+}
+
+bool PanelShown(const AppState& s, int k) { return s.AppResOn ? k < 4 : s.OutHeader.ChannelEnabled[k] != 0; }
+
+// Whether channel k's limits can be drawn on a log Y axis: above 0, unless
+// the channel autoscales to a spectrum, whose values decide.
+bool LogLimitsDrawable(const AppState& s, int k, double lo, double hi) {
+  if ((s.FourierOn || s.AppResOn) && s.AutoscaleChan[k]) return true;
+  return lo > 0 && hi > 0;
+}
+
+bool LogYShown(const AppState& s) { return s.LogY && !s.AmplPhaseOn && !s.CoherOn; }
+
+// Stores the Y edits into the limits of the channel shown; refuses (and
+// shows the previous limits again) what cannot be drawn.
+bool StoreYEdits(AppState& s, DialogView& view) {
+  const int k = Shown(s);
+  double lo = LowerLimit(s, k), hi = UpperLimit(s, k);
+  if (!ReadLimit(s, view, kScaleYMin, LowerLimit(s, k), lo)) return false;
+  if (!ReadLimit(s, view, kScaleYMax, UpperLimit(s, k), hi)) return false;
+  if (LogYShown(s) && PanelShown(s, k) && !LogLimitsDrawable(s, k, lo, hi)) {
+    Refuse(s, kLogLimitRefused);
+    view.SetText(kScaleYMin, LimitText(LowerLimit(s, k)));
+    view.SetText(kScaleYMax, LimitText(UpperLimit(s, k)));
+    return false;
+  }
+  LowerLimit(s, k) = lo;
+  UpperLimit(s, k) = hi;
+  return true;
+}
+
+bool ApplyEdits(AppState& s, DialogView& view) {
   s.AutoscaleAll = view.GetCheck(kScaleXAuto) ? 1 : 0;
-  StoreYEdits(s, view);
+  double xmin = s.XMin, xmax = s.XMax;
+  bool ok = ReadLimit(s, view, kScaleXMin, s.XMin, xmin) && ReadLimit(s, view, kScaleXMax, s.XMax, xmax);
+  if (ok && !(xmin < xmax)) {
+    Refuse(s, kXRangeRefused);
+    view.SetText(kScaleXMin, LimitText(s.XMin));
+    view.SetText(kScaleXMax, LimitText(s.XMax));
+    ok = false;
+  }
+  if (ok) {
+    s.XMin = xmin;
+    s.XMax = xmax;
+  }
+  return StoreYEdits(s, view) && ok;
 }
 
 void ShowXLimits(AppState& s, DialogView& view) {
@@ -108,22 +170,20 @@ void Init(AppState& s, DialogView& view) {
   ShowChannel(s, view);
 }
 
-// Log Y needs positive upper and non-negative lower limits on every panel of
-// time series; spectra are positive anyway.
+// Log Y needs limits above 0 on every panel shown, except where a channel
+// autoscales to a spectrum.
 bool LogYAllowed(AppState& s) {
-  if (s.FourierOn) return true;
-  for (int k = 0; k < kChannels; ++k) {
-    if (!s.OutHeader.ChannelEnabled[k]) continue;
-    if (LowerLimit(s, k) < 0 || UpperLimit(s, k) <= 0) return false;
-  }
+  if (s.AmplPhaseOn || s.CoherOn) return true;  // those panels stay linear
+  for (int k = 0; k < kChannels; ++k)
+    if (PanelShown(s, k) && !LogLimitsDrawable(s, k, LowerLimit(s, k), UpperLimit(s, k))) return false;
   return true;
 }
 
 void ClickYLog(AppState& s, DialogView& view) {
   if (view.GetCheck(kScaleYLog)) {
-    StoreYEdits(s, view);  // what is typed for the channel shown counts
-    if (!LogYAllowed(s)) {
-      s.host->MessageBox(kLogRefused, "Zorvan", MsgButtons::Ok, MsgIcon::Error);
+    // What is typed for the channel shown counts.
+    if (!StoreYEdits(s, view) || !LogYAllowed(s)) {
+      Refuse(s, kLogRefused);
       view.SetCheck(kScaleYLog, false);
     }
   }
@@ -131,10 +191,27 @@ void ClickYLog(AppState& s, DialogView& view) {
   s.RedrawAll = 1;
 }
 
+// A time axis has no logarithmic form: its origin is an arbitrary instant.
+void ClickXLog(AppState& s, DialogView& view) {
+  if (view.GetCheck(kScaleXLog) && !s.FourierOn && !s.AppResOn) {
+    Refuse(s, kLogXRefused);
+    view.SetCheck(kScaleXLog, false);
+  }
+  s.LogX = view.GetCheck(kScaleXLog) ? 1 : 0;
+  ShowXLimits(s, view);
+}
+
 void ApplyToAll(AppState& s, DialogView& view) {
-  const double lo = ReadDecimal(view, kScaleYMin);
-  const double hi = ReadDecimal(view, kScaleYMax);
   const int shown = Shown(s);
+  double lo = LowerLimit(s, shown), hi = UpperLimit(s, shown);
+  if (!ReadLimit(s, view, kScaleYMin, LowerLimit(s, shown), lo)) return;
+  if (!ReadLimit(s, view, kScaleYMax, UpperLimit(s, shown), hi)) return;
+  if (LogYShown(s) && !(lo > 0 && hi > 0)) {
+    Refuse(s, kLogLimitRefused);
+    view.SetText(kScaleYMin, LimitText(LowerLimit(s, shown)));
+    view.SetText(kScaleYMax, LimitText(UpperLimit(s, shown)));
+    return;
+  }
   for (int k = 0; k < kChannels; ++k) {
     if (!s.OutHeader.ChannelEnabled[k] && k != shown) continue;
     s.YMinManual[k] = lo;
@@ -211,7 +288,7 @@ DialogProcedure PlotScalingProcedure(AppState& s) {
         break;
       case DialogEvent::SpinChanged:
         if (id != kScaleChannelSpin) break;
-        StoreYEdits(s, view);
+        StoreYEdits(s, view);  // a refused limit keeps the channel's previous one
         s.AutoscaleAll = view.GetCheck(kScaleXAuto) ? 1 : 0;
         s.ScalingChannel = std::clamp(view.GetSpinPosition(kScaleChannelSpin), 1, kChannels);
         ShowChannel(s, view);
@@ -224,8 +301,7 @@ DialogProcedure PlotScalingProcedure(AppState& s) {
             d->changed = true;
             break;
           case kScaleXLog:
-            s.LogX = view.GetCheck(kScaleXLog) ? 1 : 0;
-            ShowXLimits(s, view);
+            ClickXLog(s, view);
             d->changed = true;
             break;
           case kScaleYAuto:
@@ -242,7 +318,11 @@ DialogProcedure PlotScalingProcedure(AppState& s) {
             RedrawPlot(s, true);
             break;
           case kIdOk:
-            ApplyEdits(s, view);
+            // A refused limit keeps the dialog open with the previous value shown.
+            if (!ApplyEdits(s, view)) {
+              d->changed = true;
+              break;
+            }
             if (AnyLimitChanged(s, d->snapshot)) d->changed = true;
             s.host->SetButtonPressed(kAutoscaleButton, AutoscaleShownFullyOn(s));
             view.Close(kIdOk);

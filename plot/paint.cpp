@@ -331,22 +331,9 @@ void SetupPlotAxes(AppState& s) {
       s.CaptureLimits = 0;
     }
   }
-  if (s.Zoomed && s.PlotWidth > 0 && s.PanelHeight > 0) {
-    int panel = 0;
-    for (int ch = 0; ch < s.ZoomChannel; ++ch)
-      if (ChannelShown(s, ch)) ++panel;
-    const int t = s.PanelTop[std::min(panel, kChannels - 1)];
-    s.YMin = s.YMinChan[s.ZoomChannel];
-    s.YMax = s.YMaxChan[s.ZoomChannel];
-    s.ZoomX1 = s.XMin + (s.ZoomRect[0] - s.PlotLeft) * (s.XMax - s.XMin) / s.PlotWidth;
-    s.ZoomX2 = s.XMin + (s.ZoomRect[2] - s.PlotLeft) * (s.XMax - s.XMin) / s.PlotWidth;
-    s.ZoomY1 = s.YMin + (t + s.PanelHeight - s.ZoomRect[3]) * (s.YMax - s.YMin) / s.PanelHeight;
-    s.ZoomY2 = s.YMin + (t + s.PanelHeight - s.ZoomRect[1]) * (s.YMax - s.YMin) / s.PanelHeight;
-    if (s.AutoscaleAll && !s.PanDragging && !s.PanDone) {
-      s.XMin = s.ZoomX1;
-      s.XMax = s.ZoomX2;
-    }
-  }
+  // A zoom has set XMin, XMax and the fixed limits of its panel when it ended
+  // (and switched their autoscaling off); nothing to redo here.
+
   // No point to place (an MT page without a band) or a single one: the panels
   // still get frames.
   if (s.XMin > s.XMax && s.XMin == 1e32) {

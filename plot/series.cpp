@@ -47,47 +47,52 @@ int ClipSegment(double x0, double y0, double x1, double y1, int xlow, int ylow, 
   const bool in0 = inside(x0, y0);
   const bool in1 = inside(x1, y1);
   if (in0 && in1) return 1;
-  if (in0) {
-    // Each test that holds overwrites the previous one: a corner is cut by
-    // the top or bottom edge last.
-    if (x1 < xlow) {
-      cx1 = xlow;
-      cy1 = to_int(y1 + (xlow - x1) * (y0 - y1) / (x0 - x1));
+  // The segment runs from P1 (t = 0) to P0 (t = 1); [tIn, tOut] is the part
+  // inside the rectangle, and the edge that sets each end is remembered so
+  // the cut lies exactly on it.
+  const double dx = x0 - x1, dy = y0 - y1;
+  double tIn = 0, tOut = 1;
+  int edgeIn = -1, edgeOut = -1;  // 0 xlow, 1 xhigh, 2 ylow, 3 yhigh
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {x1 - xlow, xhigh - x1, y1 - ylow, yhigh - y1};
+  for (int k = 0; k < 4; ++k) {
+    if (p[k] == 0) {
+      if (q[k] < 0) return 0;  // parallel to this edge and beyond it
+      continue;
     }
-    if (x1 > xhigh) {
-      cx1 = xhigh;
-      cy1 = to_int(y1 + (xhigh - x1) * (y0 - y1) / (x0 - x1));
+    const double r = q[k] / p[k];
+    if (p[k] < 0) {
+      if (r > tOut) return 0;
+      if (r > tIn) {
+        tIn = r;
+        edgeIn = k;
+      }
+    } else {
+      if (r < tIn) return 0;
+      if (r < tOut) {
+        tOut = r;
+        edgeOut = k;
+      }
     }
-    if (y1 < ylow) {
-      cx1 = to_int(x0 + (ylow - y0) * (x0 - x1) / (y0 - y1));
-      cy1 = ylow;
-    }
-    if (y1 > yhigh) {
-      cx1 = to_int(x0 + (yhigh - y0) * (x0 - x1) / (y0 - y1));
-      cy1 = yhigh;
-    }
-    return 1;
   }
-  if (in1) {
-    if (x0 < xlow) {
-      cx0 = xlow;
-      cy0 = to_int(y0 + (xlow - x0) * (y1 - y0) / (x1 - x0));
+  if (!(tIn <= tOut)) return 0;
+  const int edges[4] = {xlow, xhigh, ylow, yhigh};
+  // The point where the segment meets edge k; clamped so rounding never leaves the rectangle.
+  auto cut = [&](int k, int& cx, int& cy) {
+    if (k < 0) return;
+    if (k < 2) {
+      cx = edges[k];
+      cy = to_int(y1 + (edges[k] - x1) * dy / dx);
+    } else {
+      cy = edges[k];
+      cx = to_int(x0 + (edges[k] - y0) * dx / dy);
     }
-    if (x0 > xhigh) {
-      cx0 = xhigh;
-      cy0 = to_int(y0 + (xhigh - x0) * (y1 - y0) / (x1 - x0));
-    }
-    if (y0 < ylow) {
-      cx0 = to_int(x1 + (ylow - y1) * (x1 - x0) / (y1 - y0));
-      cy0 = ylow;
-    }
-    if (y0 > yhigh) {
-      cx0 = to_int(x1 + (yhigh - y1) * (x1 - x0) / (y1 - y0));
-      cy0 = yhigh;
-    }
-    return 1;
-  }
-  return 0;
+    cx = std::clamp(cx, xlow, xhigh);
+    cy = std::clamp(cy, ylow, yhigh);
+  };
+  if (!in1) cut(edgeIn, cx1, cy1);
+  if (!in0) cut(edgeOut, cx0, cy0);
+  return 1;
 }
 
 namespace {
@@ -316,25 +321,13 @@ void DrawClippedRect(Surface& surface, PenId pen, int x1, int y1, int x2, int y2
     surface.MoveTo(ax, ay);
     surface.LineTo(bx, by);
   };
-  // The clamps of each side stay in force for the sides after it.
-  if (xlow < x1 && x1 < xhigh) {
-    y1 = std::max(y1, ylow);
-    y2 = std::min(y2, yhigh);
-    line(x1, y1, x1, y2);
-  }
-  if (xlow < x2 && x2 < xhigh) {
-    y1 = std::max(y1, ylow);
-    y2 = std::min(y2, yhigh);
-    line(x2, y1, x2, y2);
-  }
-  if (ylow < y2 && y2 < yhigh) {
-    x1 = std::max(x1, xlow);
-    x2 = std::min(x2, xhigh);
-    line(x1, y2, x2, y2);
-  }
-  if (ylow < y1 && y1 < yhigh) {
-    x1 = std::max(x1, xlow);
-    line(x1, y1, std::min(x2, xhigh), y1);
-  }
+  // A side is drawn when it lies strictly inside the bounds, and only as far
+  // as they reach, whichever way the rectangle was dragged.
+  const int ya = std::clamp(std::min(y1, y2), ylow, yhigh), yb = std::clamp(std::max(y1, y2), ylow, yhigh);
+  const int xa = std::clamp(std::min(x1, x2), xlow, xhigh), xb = std::clamp(std::max(x1, x2), xlow, xhigh);
+  if (xlow < x1 && x1 < xhigh) line(x1, ya, x1, yb);
+  if (xlow < x2 && x2 < xhigh) line(x2, ya, x2, yb);
+  if (ylow < y2 && y2 < yhigh) line(xa, y2, xb, y2);
+  if (ylow < y1 && y1 < yhigh) line(xa, y1, xb, y1);
   surface.SelectPen(old);
 }

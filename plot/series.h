@@ -33,14 +33,14 @@ void DrawSeries(const AppState& s, Surface& surface, const SeriesAxes& axes, int
 /// Clips the segment from the previous point (x1, y1) to the current point
 /// (x0, y0) against [xlow, xhigh] x [ylow, yhigh], bounds inclusive. The
 /// caller sets (cx0, cy0) and (cx1, cy1) to the unclipped points truncated to
-/// int; only the end that lies outside is moved. Returns 1 when the segment
-/// is to be drawn: a segment with both ends outside never is, even when it
-/// crosses the rectangle.
+/// int; only an end that lies outside is moved, onto the edge where the
+/// segment enters or leaves (never outside the rectangle). Returns 1 when any
+/// part of the segment lies inside, also when both ends lie outside.
 int ClipSegment(double x0, double y0, double x1, double y1, int xlow, int ylow, int xhigh, int yhigh, int& cx0,
                 int& cy0, int& cx1, int& cy1);
 
-/// The zoom rubber band from corner (x1, y1) to (x2, y2): the sides that lie
-/// strictly inside the bounds, cut to them, with the given pen.
+/// The zoom rubber band from corner (x1, y1) to (x2, y2), dragged either way:
+/// the sides that lie strictly inside the bounds, cut to them, with the given pen.
 void DrawClippedRect(Surface& surface, PenId pen, int x1, int y1, int x2, int y2, int xlow, int xhigh, int ylow,
                      int yhigh);
 

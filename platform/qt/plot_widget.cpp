@@ -14,6 +14,7 @@ int KeyCode(int qtKey) {
     case Qt::Key_Control: return kKeyControl;
     case Qt::Key_Left: return kKeyLeft;
     case Qt::Key_Right: return kKeyRight;
+    case Qt::Key_Escape: return kKeyEscape;
     default: return 0;
   }
 }

@@ -83,19 +83,20 @@ TEST_F(CommandsTest, StepForwardAtTheEndOfTheFile) {
   Open(SmallRecording(10), "3");
   for (int i = 0; i < 2; ++i) CmdStepForward(s);
   EXPECT_EQ(host.status[1], "Rec 7");
-  // The last page holds the one record left.
+  // The last page holds the one record left, and says so.
   s.RedrawAll = 0;
   int invalidations = host.invalidations;
   CmdStepForward(s);
-  EXPECT_EQ(host.status[1], "EOF");
+  EXPECT_EQ(host.status[1], "Rec 10");
   EXPECT_EQ(s.CurrentRecord, 9);
   EXPECT_EQ(s.NumPlotPoints, 2560);
   EXPECT_DOUBLE_EQ(s.PlotStartTime, 9 * 2.56);
   EXPECT_EQ(s.RedrawAll, 1);
   EXPECT_EQ(host.invalidations, invalidations + 1);
-  // Nothing more to read: nothing changes.
+  // Nothing more to read: the page stays, the status says "EOF".
   s.RedrawAll = 0;
   CmdStepForward(s);
+  EXPECT_EQ(host.status[1], "EOF");
   EXPECT_EQ(s.CurrentRecord, 9);
   EXPECT_DOUBLE_EQ(s.PlotStartTime, 9 * 2.56);
   EXPECT_EQ(s.NumPlotPoints, 2560);

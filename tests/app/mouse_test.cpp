@@ -261,7 +261,7 @@ TEST_F(MouseTest, MarkersBeyondAShorterPageAreNotDrawn) {
   EXPECT_EQ(BlueLines(window).size(), 2u);  // the cursor only
 }
 
-TEST_F(MouseTest, ReadoutIsNotRedrawnWhileControlIsHeldOrInFourierMode) {
+TEST_F(MouseTest, ReadoutIsNotRedrawnWhileControlIsHeld) {
   OpenSparse();
   MouseButtonDown(s, window, PixelOf(0.0045), Mid(0));
   KeyDown(s, kKeyControl);
@@ -270,6 +270,221 @@ TEST_F(MouseTest, ReadoutIsNotRedrawnWhileControlIsHeldOrInFourierMode) {
   KeyUp(s, kKeyControl);
   Paint();
   EXPECT_EQ(BlueLines(window).size(), 2u);
+}
+
+// ---- Readout of spectra and MT estimates -------------------------------
+
+class SpectralReadoutTest : public MouseTest {
+ protected:
+  // The pixel column of frequency f on the log X axis as drawn.
+  int LogPixelOf(double f) {
+    return s.PlotLeft + static_cast<int>(std::trunc((std::log10(f) - std::log10(s.XMin)) * s.PlotWidth /
+                                                    (std::log10(s.XMax) - std::log10(s.XMin))));
+  }
+};
+
+TEST_F(SpectralReadoutTest, AClickOnASpectrumReadsTheNearestBinThroughTheLogAxis) {
+  Open(SmallRecording(1));
+  CmdToggleFourier(s);
+  s.LogX = 1;
+  Paint();
+  ASSERT_TRUE(s.FourierOn);
+  const double df = s.PlotX[1];
+  ASSERT_GT(df, 0);
+  // Between bins 1 and 2, nearer to 2 on the log axis (above the geometric
+  // mean 1.414 df) but nearer to 1 on a linear one (below 1.5 df).
+  const int x = LogPixelOf(1.46 * df);
+  MouseButtonDown(s, window, x, Mid(0));
+  EXPECT_EQ(s.CursorIndex, 2);
+  EXPECT_EQ(host.status[4], Fmt("%.5g Hz", s.PlotX[2]));
+  EXPECT_EQ(host.status[5], Fmt("Y  %.5g", s.yplotdata[0][2]));
+  EXPECT_EQ(host.status[2], "");
+  EXPECT_EQ(host.status[3], "");
+  auto cross = BlueLines(window);
+  ASSERT_EQ(cross.size(), 2u);
+  EXPECT_NEAR(cross[0].x0, LogPixelOf(s.PlotX[2]), 1);
+  // The cross stands on the value as the log Y axis draws it.
+  const double y = s.yplotdata[0][2];
+  const double lo = std::log10(s.YMinChan[0]), hi = std::log10(s.YMaxChan[0]);
+  const int py = s.PanelTop[0] + s.PanelHeight - static_cast<int>((std::log10(y) - lo) * s.PanelHeight / (hi - lo));
+  EXPECT_NEAR(cross[1].y0, py, 1);
+
+  // The paint keeps the cross, and the arrow keys step bin by bin, never to 0 Hz.
+  Paint();
+  EXPECT_EQ(BlueLines(window).size(), 2u);
+  KeyDown(s, kKeyLeft);
+  Paint();
+  EXPECT_EQ(s.CursorIndex, 1);
+  KeyDown(s, kKeyLeft);
+  Paint();
+  EXPECT_EQ(s.CursorIndex, 1);
+  EXPECT_EQ(host.status[4], Fmt("%.5g Hz", df));
+  // A click left of the panel reads the lowest bin drawn.
+  MouseButtonDown(s, window, 2, Mid(1));
+  EXPECT_EQ(s.CursorIndex, 1);
+}
+
+TEST_F(SpectralReadoutTest, MarkersOnASpectrumSnapTheSameWay) {
+  Open(SmallRecording(1));
+  CmdToggleFourier(s);
+  s.LogX = 1;
+  Paint();
+  const double df = s.PlotX[1];
+  CmdToggleZoom(s);
+  s.CtrlDown = 1;
+  MouseButtonDown(s, window, LogPixelOf(1.46 * df), Mid(0));
+  MouseButtonUp(s, LogPixelOf(1.46 * df), Mid(0));
+  s.CtrlDown = 0;
+  ASSERT_EQ(s.MarkerCount, 1);
+  EXPECT_EQ(s.Markers[0], 2);
+  s.ZoomMode = 0;
+  Paint();
+  EXPECT_EQ(host.status[4], Fmt("%.5g Hz", s.PlotX[2]));
+}
+
+TEST_F(SpectralReadoutTest, MtPanelsReadFrequencyAndValue) {
+  SynthOptions o = SmallRecording(4);
+  Open(o, "4");
+  CmdToggleAppRes(s);
+  Paint();
+  ASSERT_TRUE(s.AppResOn);
+  ASSERT_GT(s.PlotCount, 2);
+  const int band = s.PlotCount / 2;
+  MouseButtonDown(s, window, LogPixelOf(s.PlotX[static_cast<size_t>(band)]) + 1, Mid(1));
+  EXPECT_EQ(s.ZoomChannel, 1);
+  EXPECT_EQ(s.CursorIndex, band);
+  EXPECT_EQ(host.status[4], Fmt("%.5g Hz", s.PlotX[static_cast<size_t>(band)]));
+  EXPECT_EQ(host.status[5], Fmt("Y  %.5g", s.ZZ[1][static_cast<size_t>(band)]));
+  EXPECT_EQ(host.status[3], "");
+}
+
+// ---- Zoom -------------------------------------------------------------------
+
+TEST_F(MouseTest, ZoomHoldsWithAutoscaleOnAndEscapeOrResetUndoIt) {
+  Open(SmallRecording(1));
+  Paint();
+  ASSERT_TRUE(AutoscaleFullyOn(s));
+  const double xmax = s.XMax;
+  const int T = s.PanelTop[1], left = s.PlotLeft;
+  CmdToggleZoom(s);
+  MouseButtonDown(s, window, left + 200, T + 20);
+  MouseMove(s, left + 600, T + 80);
+  MouseButtonUp(s, left + 600, T + 80);
+  const double x1 = s.XMin, x2 = s.XMax, y1 = s.ZoomY1, y2 = s.ZoomY2;
+  EXPECT_EQ(s.AutoscaleAll, 0);
+  EXPECT_EQ(s.AutoscaleChan[1], 0);
+  EXPECT_EQ(s.AutoscaleChan[0], 1);
+  EXPECT_FALSE(host.pressed[kCmdAutoscale]);
+  Paint();
+  // Every panel takes the X range; the panel of the drag its Y range too.
+  EXPECT_DOUBLE_EQ(s.XMin, x1);
+  EXPECT_DOUBLE_EQ(s.XMax, x2);
+  EXPECT_DOUBLE_EQ(s.YMinChan[1], y1);
+  EXPECT_DOUBLE_EQ(s.YMaxChan[1], y2);
+
+  KeyDown(s, kKeyEscape);
+  Paint();
+  EXPECT_EQ(s.Zoomed, 0);
+  EXPECT_TRUE(AutoscaleFullyOn(s));
+  EXPECT_TRUE(host.pressed[kCmdAutoscale]);
+  EXPECT_DOUBLE_EQ(s.XMax, xmax);
+
+  CmdToggleZoom(s);
+  MouseButtonDown(s, window, left + 200, T + 20);
+  MouseMove(s, left + 600, T + 80);
+  MouseButtonUp(s, left + 600, T + 80);
+  Paint();
+  ASSERT_LT(s.XMax, xmax);
+  RunCommand(s, kCmdReset, window);
+  Paint();
+  EXPECT_DOUBLE_EQ(s.XMax, xmax);
+  EXPECT_TRUE(host.pressed[kCmdAutoscale]);
+}
+
+TEST_F(MouseTest, ZoomWithAutoscaleOffAndADragBeyondThePanel) {
+  Open(SmallRecording(1));
+  CmdToggleAutoscale(s);  // off: the first redraw's limits stay fixed
+  s.AutoscaleAll = 1;
+  Paint();
+  s.AutoscaleAll = 0;
+  const double xmin = s.XMin, xmax = s.XMax, ymin = s.YMinChan[0], ymax = s.YMaxChan[0];
+  const int T = s.PanelTop[0], H = s.PanelHeight, left = s.PlotLeft, W = s.PlotWidth;
+  CmdToggleZoom(s);
+  // From inside the first panel to beyond its bottom and past the right edge.
+  MouseButtonDown(s, window, left + W / 2, T + H / 2);
+  MouseMove(s, left + W + 50, T + H + 300);
+  MouseButtonUp(s, left + W + 50, T + H + 300);
+  EXPECT_EQ(s.ZoomChannel, 0);
+  EXPECT_NEAR(s.XMin, xmin + 0.5 * (xmax - xmin), (xmax - xmin) / W);
+  EXPECT_DOUBLE_EQ(s.XMax, xmax);
+  EXPECT_DOUBLE_EQ(s.YMinManual[0], ymin);
+  Paint();
+  EXPECT_DOUBLE_EQ(s.YMinChan[0], ymin);
+  EXPECT_NEAR(s.YMaxChan[0], ymin + 0.5 * (ymax - ymin), (ymax - ymin) / H);
+
+  // A drag that starts outside every panel zooms nothing.
+  CmdToggleZoom(s);
+  MouseButtonDown(s, window, left + 100, 2);
+  MouseMove(s, left + 300, T + 50);
+  MouseButtonUp(s, left + 300, T + 50);
+  EXPECT_EQ(s.Zoomed, 0);
+  EXPECT_EQ(s.ZoomMode, 1);
+}
+
+TEST_F(MouseTest, ZoomOnALogFrequencyAxisAndAModeChangeEndsIt) {
+  Open(SmallRecording(1));
+  CmdToggleFourier(s);
+  s.LogX = 1;
+  Paint();
+  const double lo = std::log10(s.XMin), hi = std::log10(s.XMax);
+  const int T = s.PanelTop[0], left = s.PlotLeft, W = s.PlotWidth;
+  CmdToggleZoom(s);
+  MouseButtonDown(s, window, left + W / 4, T + 10);
+  MouseMove(s, left + W / 2, T + 60);
+  MouseButtonUp(s, left + W / 2, T + 60);
+  EXPECT_NEAR(std::log10(s.XMin), lo + (W / 4) * (hi - lo) / W, 1e-9);
+  EXPECT_NEAR(std::log10(s.XMax), lo + (W / 2) * (hi - lo) / W, 1e-9);
+  EXPECT_GT(s.YMinManual[0], 0);  // read through the log Y axis
+  Paint();
+  EXPECT_NEAR(std::log10(s.XMin), lo + (W / 4) * (hi - lo) / W, 1e-9);
+
+  CmdToggleFourier(s);
+  EXPECT_EQ(s.Zoomed, 0);
+  EXPECT_TRUE(AutoscaleFullyOn(s));
+  Paint();
+  EXPECT_DOUBLE_EQ(s.XMin, 0.0);  // the page's own time range
+}
+
+TEST_F(MouseTest, AZoomBetweenTwoSamplesDrawsTheSegmentAcrossIt) {
+  OpenSparse();
+  s.XMin = 0.0041;
+  s.XMax = 0.0049;
+  image.Clear();
+  s.RedrawAll = 1;
+  Paint();
+  const int T = s.PanelTop[0], B = T + s.PanelHeight;
+  int inside = 0;
+  for (const auto& l : image.lines)
+    if (l.pen.color == kBlack && l.pen.width <= 1 && l.x0 == s.PlotLeft && l.x1 == s.PlotLeft + s.PlotWidth &&
+        l.y0 >= T && l.y0 <= B)
+      ++inside;
+  EXPECT_EQ(inside, 1);  // samples 4 and 5 of the first panel, joined across it
+}
+
+// ---- Another file -----------------------------------------------------------
+
+TEST_F(MouseTest, OpeningAnotherFileClearsTheCrossAndTheMarkers) {
+  OpenSparse();
+  MouseButtonDown(s, window, PixelOf(0.0045), Mid(0));
+  s.Markers[0] = 3;
+  s.MarkerCount = 1;
+  Paint();
+  ASSERT_EQ(BlueLines(window).size(), 4u);
+  Open(SmallRecording(2), "1");
+  Paint();
+  EXPECT_TRUE(BlueLines(window).empty());
+  EXPECT_EQ(s.MarkerCount, 0);
+  EXPECT_EQ(s.CursorShown, 0);
 }
 
 }  // namespace

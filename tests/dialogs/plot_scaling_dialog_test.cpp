@@ -114,9 +114,14 @@ TEST_F(PlotScalingTest, LogYIsRefusedForLimitsAtOrBelowZeroOutsideFourierMode) {
     d.Click(kScaleYLog);
     EXPECT_FALSE(d.GetCheck(kScaleYLog));
     EXPECT_EQ(s.LogY, 0);
-    // Fixed limits from exactly 0 upwards on every enabled channel are accepted.
+    // A limit of exactly 0 has no place on a log axis either.
     d.Type(kScaleYMin, "0");
     d.Type(kScaleYMax, "50");
+    d.Click(kScaleApplyAll);
+    d.Click(kScaleYLog);
+    EXPECT_FALSE(d.GetCheck(kScaleYLog));
+    // Fixed limits above 0 on every enabled channel are accepted.
+    d.Type(kScaleYMin, "0.5");
     d.Click(kScaleApplyAll);
     d.Click(kScaleYLog);
     EXPECT_TRUE(d.GetCheck(kScaleYLog));
@@ -124,10 +129,10 @@ TEST_F(PlotScalingTest, LogYIsRefusedForLimitsAtOrBelowZeroOutsideFourierMode) {
     d.Ok();
   });
   RunPlotScalingDialog(s);
-  ASSERT_EQ(host.MessageTexts(), std::vector<std::string>{"Cannot enable log display: negative or zero Y values"});
+  ASSERT_EQ(host.MessageTexts(), std::vector<std::string>(2, "Cannot enable log display: negative or zero Y values"));
   EXPECT_EQ(host.messages[0].icon, MsgIcon::Error);
   for (int k : {0, 1, 3}) {
-    EXPECT_EQ(s.YMinManual[k], 0.0) << k;
+    EXPECT_EQ(s.YMinManual[k], 0.5) << k;
     EXPECT_EQ(s.YMaxManual[k], 50.0) << k;
     EXPECT_EQ(s.AutoscaleChan[k], 0) << k;
   }
@@ -135,17 +140,18 @@ TEST_F(PlotScalingTest, LogYIsRefusedForLimitsAtOrBelowZeroOutsideFourierMode) {
   EXPECT_EQ(s.LogY, 1);
   Paint();
 
-  // In Fourier mode any limits do.
+  // In Fourier mode channels that autoscale take the spectrum's limits, whatever they are now.
   s.LogY = 0;
   s.FourierOn = 1;
+  for (int& a : s.AutoscaleChan) a = 1;
+  s.YMinChan[0] = -100;
   host.dialogScripts.push_back([&](HeadlessDialog& d) {
-    d.Type(kScaleYMin, "-100");
     d.Click(kScaleYLog);
     d.Ok();
   });
   RunPlotScalingDialog(s);
   EXPECT_EQ(s.LogY, 1);
-  EXPECT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages.size(), 2u);
 }
 
 TEST_F(PlotScalingTest, CancelAfterReplotPutsEveryLimitBackAndRedraws) {
@@ -155,8 +161,9 @@ TEST_F(PlotScalingTest, CancelAfterReplotPutsEveryLimitBackAndRedraws) {
   host.dialogScripts.push_back([&](HeadlessDialog& d) {
     d.Type(kScaleXMin, "1.0");
     d.Type(kScaleXMax, "2.0");
-    d.Click(kScaleXLog);
-    EXPECT_EQ(s.LogX, 1);
+    d.Click(kScaleXLog);  // refused on a time axis
+    EXPECT_EQ(s.LogX, 0);
+    EXPECT_FALSE(d.GetCheck(kScaleXLog));
     EXPECT_EQ(d.GetText(kScaleXMin), Format("%6.3e", xmin));  // the log box shows the limits in force
     d.Type(kScaleXMin, "1.0");
     d.Type(kScaleYMin, "-1");
@@ -176,6 +183,63 @@ TEST_F(PlotScalingTest, CancelAfterReplotPutsEveryLimitBackAndRedraws) {
   EXPECT_EQ(s.YMinManual[0], fixedMin);
   EXPECT_EQ(s.RedrawAll, 1);
   EXPECT_EQ(host.invalidations, invalidations + 2);  // Replot, then the picture as it was
+  EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"Cannot enable log display on a time axis"});
+}
+
+TEST_F(PlotScalingTest, LimitsThatCannotBeDrawnAreRefusedAndThePreviousOnesKept) {
+  Open(SmallRecording(2));
+  Paint();
+  const double xmin = s.XMin, xmax = s.XMax;
+  host.dialogScripts.push_back([&](HeadlessDialog& d) {
+    d.Type(kScaleXMin, "abc");
+    d.Click(kIdReplot);
+    EXPECT_EQ(d.GetText(kScaleXMin), Format("%6.3e", xmin));
+    EXPECT_EQ(s.XMin, xmin);
+    d.Type(kScaleXMin, "5");
+    d.Type(kScaleXMax, "1");
+    d.Click(kIdOk);  // refused: the dialog stays open with the limits in force
+    EXPECT_EQ(d.GetText(kScaleXMin), Format("%6.3e", xmin));
+    EXPECT_EQ(d.GetText(kScaleXMax), Format("%6.3e", xmax));
+    d.Type(kScaleXMin, "5");
+    d.Type(kScaleXMax, "5");
+    d.Click(kIdReplot);
+    EXPECT_EQ(s.XMin, xmin);
+    EXPECT_EQ(s.XMax, xmax);
+    // Fixed Y limits above 0, log Y on; then a 0 typed for the lower one.
+    d.Type(kScaleYMin, "2");
+    d.Type(kScaleYMax, "40");
+    d.Click(kScaleApplyAll);
+    d.Click(kScaleYLog);
+    ASSERT_EQ(s.LogY, 1);
+    d.Type(kScaleYMin, "0");
+    d.Click(kIdReplot);
+    EXPECT_EQ(d.GetText(kScaleYMin), "2.000e+00");
+    EXPECT_EQ(s.YMinManual[0], 2.0);
+    d.Type(kScaleYMax, " 1e3 ");  // blanks around a number are fine
+    d.Click(kIdOk);
+  });
+  EXPECT_EQ(RunPlotScalingDialog(s), kIdOk);
+  EXPECT_EQ(host.MessageTexts(),
+            (std::vector<std::string>{"\"abc\" is not a number: the limit stays " + Format("%6.3e", xmin),
+                                      "X Minimum must be below X Maximum: the previous X limits are kept",
+                                      "X Minimum must be below X Maximum: the previous X limits are kept",
+                                      "A log Y axis needs limits above 0: the previous Y limits are kept"}));
+  EXPECT_EQ(s.YMaxManual[0], 1000.0);
+  EXPECT_EQ(s.XMin, xmin);
+}
+
+TEST_F(PlotScalingTest, LogXIsAcceptedOnAFrequencyAxis) {
+  Open(SmallRecording(2));
+  CmdToggleFourier(s);
+  Paint();
+  host.dialogScripts.push_back([&](HeadlessDialog& d) {
+    d.Click(kScaleXLog);
+    EXPECT_TRUE(d.GetCheck(kScaleXLog));
+    d.Ok();
+  });
+  RunPlotScalingDialog(s);
+  EXPECT_EQ(s.LogX, 1);
+  EXPECT_TRUE(host.messages.empty());
 }
 
 TEST(SensorTypeName, NamesEveryCodeAndUnknownOnesAsUnknownSensor) {

@@ -47,17 +47,37 @@ TEST(SeriesClipping, SegmentsAreCutAtTheEdgeTheyLeaveBy) {
   EXPECT_EQ(Draw(Linear(), {0, 200}, {0, 100}), (std::vector<Seg>{{100, 200, 300, 100}}));
 }
 
-TEST(SeriesClipping, BothEndsOutsideIsNotDrawnEvenAcrossThePanel) {
-  EXPECT_TRUE(Draw(Linear(), {-50, 250}, {50, 50}).empty());
-  EXPECT_TRUE(Draw(Linear(), {50, 60}, {-20, 150}).empty());
-  // The column path leaves it out too.
-  EXPECT_TRUE(Draw(Linear(), {-50, 250}, {50, 50}, SeriesPath::Auto).empty());
+TEST(SeriesClipping, BothEndsOutsideAcrossThePanelIsDrawnInsideIt) {
+  // Left to right through the middle.
+  EXPECT_EQ(Draw(Linear(), {-50, 250}, {50, 50}), (std::vector<Seg>{{100, 150, 300, 150}}));
+  // Below to above.
+  EXPECT_EQ(Draw(Linear(), {50, 60}, {-20, 150}), (std::vector<Seg>{{151, 200, 157, 100}}));
+  // Left of the panel to above it, through the top-left part.
+  EXPECT_EQ(Draw(Linear(), {-20, 30}, {70, 130}), (std::vector<Seg>{{100, 106, 105, 100}}));
+  // Past a corner without touching the panel: nothing.
+  EXPECT_TRUE(Draw(Linear(), {-50, 10}, {60, 160}).empty());
+  EXPECT_TRUE(Draw(Linear(), {-50, -10}, {50, 50}).empty());
+  // The column path draws the same.
+  EXPECT_EQ(Draw(Linear(), {-50, 250}, {50, 50}, SeriesPath::Auto), (std::vector<Seg>{{100, 150, 300, 150}}));
 }
 
-TEST(SeriesClipping, BeyondACornerTheTopTestWinsAndMayEndLeftOfThePanel) {
+TEST(SeriesClipping, BeyondACornerTheCutStaysOnTheEdgeOfThePanel) {
   // From (110, 105) inside to (0, 95) outside left and above: the line
-  // meets the top edge's line at x = 55.
-  EXPECT_EQ(Draw(Linear(), {10, -100}, {95, 105}), (std::vector<Seg>{{110, 105, 55, 100}}));
+  // leaves by the left edge at y = 104, not on the top edge's line at x = 55.
+  EXPECT_EQ(Draw(Linear(), {10, -100}, {95, 105}), (std::vector<Seg>{{110, 105, 100, 104}}));
+  // A drop beyond the bottom-right corner that passes the right edge first leaves by it.
+  EXPECT_EQ(Draw(Linear(), {190, 400}, {50, -500}), (std::vector<Seg>{{290, 150, 300, 176}}));
+  // Every end of every clipped segment lies inside the panel, wherever the points are.
+  const std::vector<double> xs = {-300, -1, 0, 37, 199.5, 200, 201, 900};
+  const std::vector<double> ys = {-500, -0.5, 0, 42, 100, 100.5, 700};
+  for (double xa : xs)
+    for (double ya : ys)
+      for (double xb : xs)
+        for (double yb : ys)
+          for (const Seg& g : Draw(Linear(), {xa, xb}, {ya, yb})) {
+            EXPECT_TRUE(g.x0 >= 100 && g.x0 <= 300 && g.x1 >= 100 && g.x1 <= 300) << xa << "," << ya;
+            EXPECT_TRUE(g.y0 >= 100 && g.y0 <= 200 && g.y1 >= 100 && g.y1 <= 200) << xb << "," << yb;
+          }
 }
 
 TEST(SeriesClipping, ClipSegmentChangesOnlyTheOutsideEnd) {
@@ -67,8 +87,14 @@ TEST(SeriesClipping, ClipSegmentChangesOnlyTheOutsideEnd) {
   EXPECT_EQ(cy0, 150);
   EXPECT_EQ(cx1, 300);
   EXPECT_EQ(cy1, 150);
+  // Both ends outside: both move onto the edges.
+  cx0 = 50, cy0 = 150, cx1 = 350, cy1 = 150;
+  EXPECT_EQ(ClipSegment(50, 150, 350, 150, 100, 100, 300, 200, cx0, cy0, cx1, cy1), 1);
+  EXPECT_EQ(cx0, 100);
+  EXPECT_EQ(cx1, 300);
+  // Nothing inside: nothing moves.
   cx0 = 7, cy0 = 8, cx1 = 9, cy1 = 10;
-  EXPECT_EQ(ClipSegment(50, 150, 350, 150, 100, 100, 300, 200, cx0, cy0, cx1, cy1), 0);
+  EXPECT_EQ(ClipSegment(50, 50, 350, 50, 100, 100, 300, 200, cx0, cy0, cx1, cy1), 0);
   EXPECT_EQ(cx0 + cy0 + cx1 + cy1, 34);
 }
 
@@ -186,6 +212,20 @@ TEST(SeriesZoomRectangle, SidesInsideTheBoundsCutToThem) {
   sf.Clear();
   DrawClippedRect(sf, pen, 120, 50, 400, 170, 100, 300, 100, 200);
   EXPECT_EQ(Segments(sf), (std::vector<Seg>{{120, 100, 120, 170}, {120, 170, 300, 170}}));
+
+  // Dragged up and to the left, beyond the panel's bottom-right corner: the
+  // sides stay within the bounds too.
+  sf.Clear();
+  DrawClippedRect(sf, pen, 400, 260, 150, 130, 100, 300, 100, 200);
+  EXPECT_EQ(Segments(sf), (std::vector<Seg>{{150, 130, 150, 200}, {150, 130, 300, 130}}));
+  // A release without a move ends at (0, 0).
+  sf.Clear();
+  DrawClippedRect(sf, pen, 150, 130, 0, 0, 100, 300, 100, 200);
+  EXPECT_EQ(Segments(sf), (std::vector<Seg>{{150, 100, 150, 130}, {100, 130, 150, 130}}));
+  for (const auto& l : sf.lines) {
+    EXPECT_TRUE(l.x0 >= 100 && l.x0 <= 300 && l.x1 >= 100 && l.x1 <= 300);
+    EXPECT_TRUE(l.y0 >= 100 && l.y0 <= 200 && l.y1 >= 100 && l.y1 <= 200);
+  }
 }
 
 }  // namespace

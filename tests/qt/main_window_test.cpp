@@ -270,6 +270,15 @@ TEST_F(MainWindowTest, ZoomDragSetsTheLimitsAndLeavesZoomMode) {
   EXPECT_NEAR(s().XMin, xmin + (W / 4) * (xmax - xmin) / W, 1e-9);
   EXPECT_NEAR(s().XMax, xmin + (W / 2) * (xmax - xmin) / W, 1e-9);
   EXPECT_LT(s().YMinManual[1], s().YMaxManual[1]);
+  // The zoom holds with autoscaling switched off, and the button shows it; Escape ends it.
+  EXPECT_FALSE(Pressed(kCmdAutoscale));
+  EXPECT_NEAR(s().XMin, xmin + (W / 4) * (xmax - xmin) / W, 1e-9);
+  QTest::keyClick(plot(), Qt::Key_Escape);
+  Settle();
+  EXPECT_EQ(s().Zoomed, 0);
+  EXPECT_TRUE(Pressed(kCmdAutoscale));
+  EXPECT_DOUBLE_EQ(s().XMin, xmin);
+  EXPECT_DOUBLE_EQ(s().XMax, xmax);
 }
 
 TEST_F(MainWindowTest, ClickSnapsToTheLaterSampleAndArrowKeysMoveOnePointPerRepaint) {
