@@ -6,6 +6,7 @@
 
 #include "cli/transform_options.h"
 #include "mt/impedance.h"
+#include "mt/remote.h"
 #include "plot/paint.h"
 #include "spectral/spectrum.h"
 
@@ -87,6 +88,9 @@ int RunMt(const Args& args) {
   const std::string path = args.positional()[0];
   if (std::string e = LoadPage(session, path, page); !e.empty()) return Fail("mt: " + e);
   if (!FindMtChannels(s)) return Fail("mt: Ex, Ey, Hx, Hy Labels not all present in header");
+  if (auto remote = args.Get("remote")) {
+    if (std::string e = SetRemoteReference(s, *remote); !e.empty()) return Fail("mt: " + e);
+  }
 
   s.FourierOn = 1;
   s.AppResOn = 1;
@@ -122,7 +126,12 @@ const CliCommand kMtCommand{
     "  --fit-order P         order of the polynomial trend removed before the transform, 1 to 20 (default 3)\n"
     "  --record N            first record of the page, 1-based (default 1)\n"
     "  --records-per-plot R  records joined into the page (default 1)\n"
-    "  --lemi DIR            folder of the coil response files (default ./LEMI)\n",
+    "  --lemi DIR            folder of the coil response files (default ./LEMI)\n"
+    "  --remote FILE         remote reference: the Hx, Hy of FILE recorded over the same times\n"
+    "                        give Z = <E R*><H R*>^-1; a page FILE does not cover (or another\n"
+    "                        sample rate) is estimated without it, with a message on stderr\n"
+    "  --edi OUT.edi         also write the estimate as an EDI file (SEG MT data interchange)\n",
     {"notch"},
-    {"coeffs", "estimate", "quantity", "window", "notch", "fit-order", "record", "records-per-plot", "lemi"},
+    {"coeffs", "estimate", "quantity", "window", "notch", "fit-order", "record", "records-per-plot", "lemi", "remote",
+     "edi"},
     RunMt};
