@@ -6,6 +6,7 @@
 
 #include "cli/transform_options.h"
 #include "mt/impedance.h"
+#include "mt/edi.h"
 #include "mt/remote.h"
 #include "plot/paint.h"
 #include "spectral/spectrum.h"
@@ -100,6 +101,10 @@ int RunMt(const Args& args) {
   else
     PrintSims(s, args.Get("estimate").value_or(""));
   if (s.TableWriteFailed) return Fail("mt: " + session.host.status[0]);
+  if (auto edi = args.Get("edi")) {
+    if (std::string e = WriteEdi(s, *edi); !e.empty()) return Fail("mt: " + e);
+    std::cerr << "Wrote " << *edi << "\n";
+  }
   std::cerr << "Wrote " << s.PlotCount << " bands to the tables " << ImpedanceTablePath(s.CurrentFilePath, 0)
             << " … _ZYY.dat\n";
   return std::cout.good() ? 0 : Fail("mt: writing the output failed");
