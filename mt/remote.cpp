@@ -156,8 +156,8 @@ std::string ReadRemoteSamples(const std::string& localPath, int firstRecord, int
       long long j = -1;
       for (; k < records.size(); ++k) {
         const double at = (t - records[k].start) / dt;
-        const long long whole = std::llround(at);
-        if (whole < 0 || whole >= records[k].samples) continue;
+        if (at < -0.5 || at >= records[k].samples - 0.5) continue;
+        const long long whole = std::clamp<long long>(std::llround(at), 0, records[k].samples - 1);
         if (std::fabs(at - static_cast<double>(whole)) > kAlignment)
           return "The samples of " + FileTitleOf(remotePath) + " fall between those of the page" + kWithout;
         j = whole;
