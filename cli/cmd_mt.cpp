@@ -96,6 +96,7 @@ int RunMt(const Args& args) {
   s.FourierOn = 1;
   s.AppResOn = 1;
   ComputePageData(s);
+  if (s.RemoteBands > 0) std::cerr << "Estimated with the remote reference " << s.RemoteTitle << "\n";
   if (s.LeastSquaresOn)
     PrintLeastSquares(s);
   else
