@@ -1,8 +1,8 @@
 #include "mt/edi.h"
 
 #include <cerrno>
-#include <cstdarg>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -23,7 +23,7 @@
 namespace {
 
 using Complex = std::complex<double>;
-constexpr double kEmpty = 1.0e32;  // EMPTY: a value that was not estimated
+constexpr double kEmpty = 1.0e32;           // EMPTY: a value that was not estimated
 constexpr char kProgramVersion[] = "2.37";  // as the About dialog shows it
 constexpr char kProgramDate[] = "11/06/13";
 constexpr int kValuesPerLine = 5;
@@ -117,8 +117,11 @@ bool ParseGpsPosition(const std::string& text, double& latitude, double& longitu
         longitude = token[0] == 'E' ? angle : -angle;
         haveLon = true;
         break;
-      case 'A': elevation = v; break;
-      default: break;
+      case 'A':
+        elevation = v;
+        break;
+      default:
+        break;
     }
   }
   return haveLat && haveLon;
@@ -130,8 +133,10 @@ std::string EdiFileName(const std::string& dataPath) {
 
 std::vector<FileId> ExportInputs(const AppState& s) {
   std::vector<FileId> inputs;
-  if (s.DataFile) inputs.push_back(IdOfFile(s.DataFile));
-  else if (!s.CurrentFilePath.empty()) inputs.push_back(IdOfPath(s.CurrentFilePath));
+  if (s.DataFile)
+    inputs.push_back(IdOfFile(s.DataFile));
+  else if (!s.CurrentFilePath.empty())
+    inputs.push_back(IdOfPath(s.CurrentFilePath));
   AddRemoteInput(s, inputs);
   return inputs;
 }
@@ -211,8 +216,8 @@ std::string EdiText(const AppState& s, const std::string& fileDate) {
     if (m.label == kLabelEx || m.label == kLabelEy) {
       const double half = 0.5 * s.OutHeader.Spacing[ch], a = angle * M_PI / 180.0;
       const double x = half * std::cos(a), y = half * std::sin(a);
-      meas.push_back(Format(">EMEAS ID=%s CHTYPE=%s X=%.1f Y=%.1f Z=0.0 X2=%.1f Y2=%.1f Z2=0.0 ACQCHAN=%d", m.id, m.type,
-                            Metres(-x), Metres(-y), Metres(x), Metres(y), ch + 1));
+      meas.push_back(Format(">EMEAS ID=%s CHTYPE=%s X=%.1f Y=%.1f Z=0.0 X2=%.1f Y2=%.1f Z2=0.0 ACQCHAN=%d", m.id,
+                            m.type, Metres(-x), Metres(-y), Metres(x), Metres(y), ch + 1));
     } else {
       meas.push_back(Format(">HMEAS ID=%s CHTYPE=%s X=0.0 Y=0.0 Z=0.0 AZM=%.1f DIP=%.1f ACQCHAN=%d", m.id, m.type,
                             m.label == kLabelHz ? 0.0 : angle, m.label == kLabelHz ? 90.0 : 0.0, ch + 1));
@@ -236,8 +241,8 @@ std::string EdiText(const AppState& s, const std::string& fileDate) {
     static const char* const kRemote[2][2] = {{"RX", "2001.001"}, {"RY", "2002.001"}};
     for (int r = 0; r < 2; ++r) {
       if (chans[r] < 0) continue;
-      meas.push_back(Format(">HMEAS ID=%s CHTYPE=%s X=%.1f Y=%.1f Z=0.0 AZM=%.1f DIP=0.0", kRemote[r][1],
-                            kRemote[r][0], x, y, static_cast<double>(rh.SensorAngle[chans[r]])));
+      meas.push_back(Format(">HMEAS ID=%s CHTYPE=%s X=%.1f Y=%.1f Z=0.0 AZM=%.1f DIP=0.0", kRemote[r][1], kRemote[r][0],
+                            x, y, static_cast<double>(rh.SensorAngle[chans[r]])));
       sect.push_back(std::string("    ") + kRemote[r][0] + "=" + kRemote[r][1]);
     }
   }
@@ -334,8 +339,9 @@ int ExportEdi(AppState& s) {
     return 0;
   }
   if (!s.LeastSquaresOn) {
-    ShowMessage(*s.host, "EDI export needs the least-squares estimate (General Settings); the Sims estimates are no "
-                         "full tensor.");
+    ShowMessage(*s.host,
+                "EDI export needs the least-squares estimate (General Settings); the Sims estimates are no "
+                "full tensor.");
     return 0;
   }
   // The estimate of the page as it is now, whatever the last repaint left.

@@ -51,11 +51,16 @@ double CountFactor(const RecorderHeader& h, int ch, double adcSpanMilliVolts) {
   double scale = 1.0;
   switch (h.SensorID[ch]) {
     case 2:
-    case 7: scale = h.Spacing[ch] >= 1 ? 1000.0 / h.Spacing[ch] : 1000.0 / 150.0; break;
+    case 7:
+      scale = h.Spacing[ch] >= 1 ? 1000.0 / h.Spacing[ch] : 1000.0 / 150.0;
+      break;
     case 4:
     case 5:
-    case 6: scale = 5.0; break;
-    default: break;
+    case 6:
+      scale = 5.0;
+      break;
+    default:
+      break;
   }
   const int gain = h.ChannelGain[ch] > 0 ? h.ChannelGain[ch] : 1;
   return scale * adcSpanMilliVolts / 16777216.0 / gain;
@@ -235,11 +240,12 @@ void AddRemoteInput(const AppState& s, std::vector<FileId>& inputs) {
 void ComputeRemoteSpectra(AppState& s) {
   s.RemoteBands = 0;
   const int n = s.NumPlotPoints;
-  if (s.RemotePath.empty() || !s.AppResOn || s.SineTestOn || n <= 0 || !s.MtChannelFound[kMtHx] ||
+  // The Sims estimates do not use a remote: nothing to read or tell.
+  if (s.RemotePath.empty() || !s.AppResOn || !s.LeastSquaresOn || s.SineTestOn || n <= 0 || !s.MtChannelFound[kMtHx] ||
       !s.MtChannelFound[kMtHy])
     return;
-  const std::string key = s.CurrentFilePath + '\n' + std::to_string(s.CurrentRecord) + '\n' + std::to_string(n) +
-                          '\n' + FileStamp(s.RemotePath);
+  const std::string key = s.CurrentFilePath + '\n' + std::to_string(s.CurrentRecord) + '\n' + std::to_string(n) + '\n' +
+                          FileStamp(s.RemotePath);
   if (key != s.RemoteSeriesKey) {
     s.RemoteSeriesKey = key;
     std::string serials[2];

@@ -32,7 +32,7 @@ std::string ReadRemoteSamples(const std::string& localPath, int firstRecord, int
                               double adcSpanMilliVolts, std::vector<double>& hx, std::vector<double>& hy,
                               std::string serials[2]);
 
-/// In MT mode with a remote reference set: the remote spectra of the current
+/// In MT mode (least squares) with a remote reference set: the remote spectra of the current
 /// page and their band cross-spectra with the local channels (RemoteCrossSpec,
 /// RemoteBands). Called after the spectrum pipeline. When the remote cannot
 /// serve the page, says why once for that page and leaves RemoteBands 0, so
@@ -43,8 +43,7 @@ void ComputeRemoteSpectra(AppState& s);
 /// matrix <H R*>⁻ᴴ<R R*><H R*>⁻¹ whose diagonal scales the elements' variances
 /// into errorMatrix (four entries, row by row). Returns false (Z untouched)
 /// when the page has no remote spectra for the band.
-bool RemoteReferenceTensor(const AppState& s, int b, std::complex<double> Z[4],
-                           std::complex<double> errorMatrix[4]);
+bool RemoteReferenceTensor(const AppState& s, int b, std::complex<double> Z[4], std::complex<double> errorMatrix[4]);
 
 /// Adds the remote recording to the inputs an output must not overwrite.
 void AddRemoteInput(const AppState& s, std::vector<FileId>& inputs);

@@ -4,6 +4,8 @@
 // position, bands without an estimate, the remote's measurements, and outputs
 // that would overwrite an input.
 
+#include "mt/edi.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -16,7 +18,6 @@
 #include <vector>
 
 #include "app/commands.h"
-#include "mt/edi.h"
 #include "mt/impedance.h"
 #include "mt/remote.h"
 #include "platform/headless/headless_platform.h"
@@ -28,13 +29,13 @@ namespace {
 
 // What the reader keeps of an EDI file.
 struct Edi {
-  std::vector<std::string> sections;                    // every ">" keyword line's name, in order
-  std::map<std::string, std::string> options;           // NAME=VALUE of the sections' option lines, by section
-  std::map<std::string, std::vector<double>> blocks;    // data blocks by name
-  std::map<std::string, size_t> declared;               // the //n of each block
-  std::vector<std::string> measurements;                // the >HMEAS and >EMEAS lines
-  std::vector<std::string> dataLines;                   // lines of numbers
-  std::vector<std::string> info;                        // free lines of >INFO
+  std::vector<std::string> sections;                  // every ">" keyword line's name, in order
+  std::map<std::string, std::string> options;         // NAME=VALUE of the sections' option lines, by section
+  std::map<std::string, std::vector<double>> blocks;  // data blocks by name
+  std::map<std::string, size_t> declared;             // the //n of each block
+  std::vector<std::string> measurements;              // the >HMEAS and >EMEAS lines
+  std::vector<std::string> dataLines;                 // lines of numbers
+  std::vector<std::string> info;                      // free lines of >INFO
   std::string error;
 };
 
@@ -144,10 +145,10 @@ TEST(EdiExport, DemoRecordingReadsBackAsTheTables) {
 
   // Every block as long as NFREQ, numbers in the E format, five to a line.
   const size_t n = std::stoul(edi.options.at("=MTSECT.NFREQ"));
-  const std::vector<std::string> names = {"FREQ",    "ZROT",    "ZXXR",     "ZXXI",     "ZXX.VAR",  "ZXYR",
-                                          "ZXYI",    "ZXY.VAR", "ZYXR",     "ZYXI",     "ZYX.VAR",  "ZYYR",
-                                          "ZYYI",    "ZYY.VAR", "RHOXY",    "RHOXY.ERR", "PHSXY",   "PHSXY.ERR",
-                                          "RHOYX",   "RHOYX.ERR", "PHSYX",  "PHSYX.ERR", "EXCOH",   "EYCOH"};
+  const std::vector<std::string> names = {"FREQ",  "ZROT",      "ZXXR",  "ZXXI",      "ZXX.VAR", "ZXYR",
+                                          "ZXYI",  "ZXY.VAR",   "ZYXR",  "ZYXI",      "ZYX.VAR", "ZYYR",
+                                          "ZYYI",  "ZYY.VAR",   "RHOXY", "RHOXY.ERR", "PHSXY",   "PHSXY.ERR",
+                                          "RHOYX", "RHOYX.ERR", "PHSYX", "PHSYX.ERR", "EXCOH",   "EYCOH"};
   for (const std::string& name : names) {
     ASSERT_EQ(edi.declared.count(name), 1u) << name;
     EXPECT_EQ(edi.declared.at(name), n) << name;

@@ -4,6 +4,8 @@
 // cannot serve a page (not covering it, another rate, samples in between)
 // told once and not used; the Remote Reference dialog and status part 0.
 
+#include "mt/remote.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -17,7 +19,6 @@
 #include "datafile/synth.h"
 #include "dialogs/remote_reference_dialog.h"
 #include "mt/impedance.h"
-#include "mt/remote.h"
 #include "platform/headless/headless_platform.h"
 #include "plot/paint.h"
 #include "spectral/spectrum.h"
@@ -137,10 +138,11 @@ TEST(RemoteReference, RemovesTheBiasOfNoisyMagneticChannels) {
     EXPECT_GT(rr.upperScatter, 0.3);
     EXPECT_LT(rr.upperScatter, 3.0);
     EXPECT_GT(ls.upperScatter, 5.0);
-    std::printf("%zu layer(s), %d bands: remote reference worst rho %.2f %%, phase %.2f deg from band %d; "
-                "least squares worst %.1f %% in the upper third; deviation / reported error (rms, upper third) %.2f and %.1f\n",
-                earth.size(), t.s.PlotCount, 100 * rr.rho, rr.phase, kFirstBand, 100 * ls.upperBias, rr.upperScatter,
-                ls.upperScatter);
+    std::printf(
+        "%zu layer(s), %d bands: remote reference worst rho %.2f %%, phase %.2f deg from band %d; "
+        "least squares worst %.1f %% in the upper third; deviation / reported error (rms, upper third) %.2f and %.1f\n",
+        earth.size(), t.s.PlotCount, 100 * rr.rho, rr.phase, kFirstBand, 100 * ls.upperBias, rr.upperScatter,
+        ls.upperScatter);
   }
 }
 
@@ -159,8 +161,8 @@ TEST(RemoteReference, AgreesWithLeastSquaresWithoutNoise) {
   for (int b = 0; b < t.s.PlotCount; ++b)
     for (int p : {1, 2}) {
       const double f = t.s.BandFreq[static_cast<size_t>(b)];
-      worst = std::max(worst, std::abs(Rho(rr[static_cast<size_t>(4 * b + p)], f) /
-                                           Rho(ls[static_cast<size_t>(4 * b + p)], f) - 1));
+      worst = std::max(
+          worst, std::abs(Rho(rr[static_cast<size_t>(4 * b + p)], f) / Rho(ls[static_cast<size_t>(4 * b + p)], f) - 1));
     }
   EXPECT_LT(worst, 0.001);
   std::printf("no noise: remote reference and least squares differ by at most %.4f %% in rho\n", 100 * worst);
@@ -263,8 +265,7 @@ TEST(RemoteReference, DialogChoosesOrClearsAndStatusShowsTheChoice) {
   });
   EXPECT_EQ(ChooseRemoteReference(t.s), kRemoteOpen);
   ASSERT_EQ(t.host.MessageTexts().size(), 1u);
-  EXPECT_EQ(t.host.MessageTexts()[0],
-            "electric.bin has no enabled Hx and Hy channels to serve as a remote reference.");
+  EXPECT_EQ(t.host.MessageTexts()[0], "electric.bin has no enabled Hx and Hy channels to serve as a remote reference.");
   EXPECT_EQ(t.s.RemotePath, t.remotePath);
   EXPECT_EQ(t.host.status[0], "local.bin (RR: remote.bin)");
 
