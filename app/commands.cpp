@@ -7,6 +7,7 @@
 #include "datafile/split.h"
 #include "datafile/sync.h"
 #include "datafile/writers.h"
+#include "mt/edi.h"
 #include "dialogs/about_dialog.h"
 #include "dialogs/edit_header_dialog.h"
 #include "dialogs/filter_settings_dialog.h"
@@ -16,6 +17,7 @@
 #include "dialogs/general_settings_dialog.h"
 #include "dialogs/header_contents_dialog.h"
 #include "dialogs/plot_scaling_dialog.h"
+#include "dialogs/remote_reference_dialog.h"
 #include "dialogs/split_dialog.h"
 #include "platform/platform.h"
 #include "plot/surface.h"
@@ -290,6 +292,8 @@ void RunCommand(AppState& s, int id, const Surface& window) {
     case kMenuFindPeaks: RunFindPeaksDialog(s); break;
     case kCmdFindNoise: RunFindNoiseDialog(s); break;
     case kMenuAbout: ShowAboutDialog(s); break;
+    case kMenuExportEdi: ExportEdi(s); break;
+    case kMenuRemoteReference: ChooseRemoteReference(s); break;
     default: break;  // Print, Pan and Exit have nothing to do here
   }
 }

@@ -42,6 +42,8 @@ enum CommandId {
   kMenuAbout = 260,
   kCmdSaveAlternate = 102,
   kCmdFindNoise = 176,
+  kMenuExportEdi = 2510,
+  kMenuRemoteReference = 2511,
 };
 
 /// Runs the command of a menu item, toolbar button or accelerator. window is

@@ -136,3 +136,7 @@ int WriteDirFile(const std::string& path, const std::string& dataDir, const std:
 void RememberDirectories(AppState& s) {
   if (s.UseDirFile) WriteDirFile(s.StartDir + "lidar.dir", s.DataDir, s.WorkDir);
 }
+
+std::string FileStatusText(const AppState& s) {
+  return s.RemotePath.empty() ? s.CurrentFileTitle : s.CurrentFileTitle + " (RR: " + s.RemoteTitle + ")";
+}

@@ -191,6 +191,19 @@ struct AppState {
   std::string ResponseDir;            // folder of the coil response files; empty: LEMI beside the file, then in StartDir
   int TableWriteFailed = 0;           // the last impedance tables could not be written (status part 0 says so)
 
+  // Remote reference: the Hx, Hy of a second station recorded at the same time (mt/remote).
+  std::string RemotePath;   // empty: none; the estimates use the page's own magnetic field
+  std::string RemoteTitle;  // its file name, shown in status part 0 as " (RR: name)"
+  std::array<std::vector<double>, 2> RemoteSeries;    // remote Hx, Hy at the page's sample times, pT
+  std::array<std::vector<double>, 2> RemoteSpectrum;  // their coil-corrected spectra, laid out as yplotdata2
+  std::string RemoteSeriesKey;   // the page and remote RemoteSeries (or RemoteProblem) belongs to
+  std::string RemoteProblem;     // why the remote cannot serve that page; empty when it can
+  std::string RemoteSerial[2];   // sensor serials of the remote Hx, Hy (their coil files)
+  std::string RemoteToldKey;     // the page whose problem was last shown
+  // Per band 24 doubles: <A R*> (re, im) for A = Hx, Hy, Ex, Ey, Rx, Ry and R = Rx, Ry, at 24·b + 4·A + 2·R.
+  std::vector<double> RemoteCrossSpec;
+  int RemoteBands = 0;  // bands of RemoteCrossSpec for the current page; 0: estimated without the remote
+
   // Dialog and peak settings.
   RecorderHeader HeaderBackup{};  // OutHeader as a header dialog found it; its Cancel puts it back
   int HeaderChannel = 1;          // channel shown by File Information, 1..6
@@ -206,6 +219,9 @@ struct StartupOptions {
   bool useDirFile = true;
   bool changeToWorkDir = true;
 };
+
+/// Status part 0 for the open file: its title, with " (RR: name)" while a remote reference is set.
+std::string FileStatusText(const AppState& s);
 
 /// Start-up: defaults, tooltips, directories and lidar.dir. Returns 1.
 int InitAppState(AppState& s, Platform& host, const StartupOptions& options = {});

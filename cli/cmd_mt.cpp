@@ -6,6 +6,8 @@
 
 #include "cli/transform_options.h"
 #include "mt/impedance.h"
+#include "mt/edi.h"
+#include "mt/remote.h"
 #include "plot/paint.h"
 #include "spectral/spectrum.h"
 
@@ -87,6 +89,9 @@ int RunMt(const Args& args) {
   const std::string path = args.positional()[0];
   if (std::string e = LoadPage(session, path, page); !e.empty()) return Fail("mt: " + e);
   if (!FindMtChannels(s)) return Fail("mt: Ex, Ey, Hx, Hy Labels not all present in header");
+  if (auto remote = args.Get("remote")) {
+    if (std::string e = SetRemoteReference(s, *remote); !e.empty()) return Fail("mt: " + e);
+  }
 
   // Bands wider than the page: nothing to estimate, and the tables are left as they are.
   const std::string tooWide = CoeffsSummedMessage(s.CoeffsSummed, TransformLength(s.NumPlotPoints));
@@ -94,11 +99,16 @@ int RunMt(const Args& args) {
   s.FourierOn = 1;
   s.AppResOn = 1;
   ComputePageData(s);
+  if (s.RemoteBands > 0) std::cerr << "Estimated with the remote reference " << s.RemoteTitle << "\n";
   if (s.LeastSquaresOn)
     PrintLeastSquares(s);
   else
     PrintSims(s, args.Get("estimate").value_or(""));
   if (s.TableWriteFailed) return Fail("mt: " + session.host.status[0]);
+  if (auto edi = args.Get("edi")) {
+    if (std::string e = WriteEdi(s, *edi); !e.empty()) return Fail("mt: " + e);
+    std::cerr << "Wrote " << *edi << "\n";
+  }
   std::cerr << "Wrote " << s.PlotCount << " bands to the tables " << ImpedanceTablePath(s.CurrentFilePath, 0)
             << " … _ZYY.dat\n";
   return std::cout.good() ? 0 : Fail("mt: writing the output failed");
@@ -125,7 +135,12 @@ const CliCommand kMtCommand{
     "  --fit-order P         order of the polynomial trend removed before the transform, 1 to 20 (default 3)\n"
     "  --record N            first record of the page, 1-based (default 1)\n"
     "  --records-per-plot R  records joined into the page (default 1)\n"
-    "  --lemi DIR            folder of the coil response files (default: LEMI beside FILE, then ./LEMI)\n",
+    "  --lemi DIR            folder of the coil response files (default: LEMI beside FILE, then ./LEMI)\n"
+    "  --remote FILE         remote reference: the Hx, Hy of FILE recorded over the same times\n"
+    "                        give Z = <E R*><H R*>^-1; a page FILE does not cover (or another\n"
+    "                        sample rate) is estimated without it, with a message on stderr\n"
+    "  --edi OUT.edi         also write the estimate as an EDI file (SEG MT data interchange)\n",
     {"notch"},
-    {"coeffs", "estimate", "quantity", "window", "notch", "fit-order", "record", "records-per-plot", "lemi"},
+    {"coeffs", "estimate", "quantity", "window", "notch", "fit-order", "record", "records-per-plot", "lemi", "remote",
+     "edi"},
     RunMt};

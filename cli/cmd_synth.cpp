@@ -129,6 +129,15 @@ std::string ReadSynthOptions(const Args& args, SynthOptions& o, std::string& lem
     o.realisticCoil = *t == "realistic";
   }
   if (auto t = args.Get("comments")) o.comments = t->substr(0, 128);
+  if (auto t = args.Get("remote")) {
+    if (t->empty()) return "--remote takes the second station's output file";
+    o.remotePath = *t;
+  }
+  if (auto t = args.Get("remote-delay")) {
+    if (!ParseInt(*t, v) || v < 0 || v > 1000000) return "--remote-delay takes a whole number of records from 0";
+    if (o.remotePath.empty()) return "--remote-delay needs --remote";
+    o.remoteDelayRecords = static_cast<int>(v);
+  }
   lemiDir = args.Get("lemi").value_or("");
   return {};
 }
@@ -144,6 +153,9 @@ int RunSynth(const Args& args) {
   if (std::string e = WriteSynthFile(path, o); !e.empty()) return Fail("synth: " + e);
   std::cout << "Wrote " << path << ": " << o.records << " records of " << o.samplesPerRecord << " samples at "
             << RateHz(o.rateCode) << " samples/s\n";
+  if (!o.remotePath.empty())
+    std::cout << "Wrote " << o.remotePath << ": the remote station, " << o.records << " records starting "
+              << o.remoteDelayRecords << " records later\n";
   if (!lemiDir.empty()) {
     if (std::string e = WriteResponseFiles(lemiDir, o); !e.empty()) return Fail("synth: " + e);
     std::cout << "Wrote the " << (o.realisticCoil ? "realistic" : "identity") << " coil response files in " << lemiDir
@@ -176,8 +188,12 @@ const CliCommand kSynthCommand{
     "  --seed N           random seed (default 1)\n"
     "  --coil KIND        identity or realistic coil response applied to Hx, Hy (default identity)\n"
     "  --lemi DIR         also write LEMI-120.rsp and LEMI-120_<serial>.rsp into DIR\n"
-    "  --comments TEXT    header comments (default: the earth model)\n",
+    "  --comments TEXT    header comments (default: the earth model)\n"
+    "  --remote OUT2.bin  also write a second station (a remote reference): the same earth and\n"
+    "                     source field, noise of its own at the --noise level on every channel,\n"
+    "                     its own recorder and sensor serials (R + the local serial)\n"
+    "  --remote-delay K   the second station starts K records later (default 0)\n",
     {},
     {"records", "rate", "samples", "channels", "gain-mux", "gain-sel", "lp", "sensor-ids", "spacing", "serials", "start",
-     "earth", "noise", "h-rms", "seed", "coil", "lemi", "comments"},
+     "earth", "noise", "h-rms", "seed", "coil", "lemi", "comments", "remote", "remote-delay"},
     RunSynth};

@@ -106,7 +106,7 @@ int LoadRecorderFile(AppState& s, const std::string& path) {
   s.CurrentFilePath = path;
   s.CurrentFileTitle = FileTitleOf(path);
   s.DataDir = DirectoryOf(path);
-  host.SetStatusText(0, s.CurrentFileTitle);
+  host.SetStatusText(0, FileStatusText(s));
   host.SetCursor(CursorShape::Wait);
 
   s.EndOfFile = 0;

@@ -2,13 +2,16 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <complex>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <random>
 
+#include "datafile/file_io.h"
 #include "datafile/header.h"
 #include "spectral/fft.h"
 
@@ -50,18 +53,23 @@ void SetText(char (&field)[N], const std::string& text) {
 // periodic segments synthesised in the frequency domain.
 class SignalSource {
  public:
-  SignalSource(const SynthOptions& o, long long totalSamples) : o_(o), rng_(o.seed) {
+  SignalSource(const SynthOptions& o, long long totalSamples, bool remote)
+      : o_(o), rng_(o.seed), remoteRng_(o.seed ^ 0x9E3779B97F4A7C15ull), remote_(remote) {
     long long l = 1024;
     while (l < totalSamples && l < (1 << 20)) l <<= 1;
     length_ = static_cast<size_t>(l);
     for (auto& s : series_) s.assign(length_, 0.0);
+    if (remote_)
+      for (auto& s : remoteSeries_) s.assign(length_, 0.0);
     pos_ = length_;
   }
 
-  // Values of the five series at the next sample.
-  void Next(double out[5]) {
+  // Values of the five series at the next sample, and at the remote station.
+  void Next(double out[5], double remoteOut[5]) {
     if (pos_ >= length_) Generate();
     for (int c = 0; c < 5; ++c) out[c] = series_[c][pos_];
+    if (remote_)
+      for (int c = 0; c < 5; ++c) remoteOut[c] = remoteSeries_[c][pos_];
     ++pos_;
   }
 
@@ -115,6 +123,11 @@ class SignalSource {
         noiseStd_[c] = o_.noise * std::sqrt(s2 / L) * scale_;
       }
     }
+    // The remote station records the same field with noise of its own.
+    if (remote_)
+      for (int c = 0; c < 5; ++c)
+        for (size_t t = 0; t < L; ++t)
+          remoteSeries_[c][t] = series_[c][t] * scale_ + (noiseStd_[c] > 0 ? noiseStd_[c] * gauss(remoteRng_) : 0.0);
     for (int c = 0; c < 5; ++c)
       for (double& v : series_[c]) v = v * scale_ + (noiseStd_[c] > 0 ? noiseStd_[c] * gauss(rng_) : 0.0);
     pos_ = 0;
@@ -147,6 +160,9 @@ class SignalSource {
 
   const SynthOptions& o_;
   std::mt19937_64 rng_;
+  std::mt19937_64 remoteRng_;
+  bool remote_ = false;
+  std::array<std::vector<double>, 5> remoteSeries_;
   size_t length_ = 0;
   size_t pos_ = 0;
   std::array<std::vector<double>, 5> series_;
@@ -177,7 +193,7 @@ RecorderHeader MakeHeader(const SynthOptions& o, int record, const RecordTime& s
   h.VersionBytes[0] = 0x01;
   h.VersionBytes[1] = 0x23;
   h.VersionBytes[3] = o.samplesPerRecord >= 5120 ? 0x4A : 0x49;
-  SetText(h.GpsPosition, "N6451.4021 W14743.1876 A0132.5");
+  SetText(h.GpsPosition, o.gpsPosition);
   SetText(h.GpsSyncClock, kClockText);
   h.SampleRate = o.rateCode;
 
@@ -302,7 +318,10 @@ void CoilResponse(bool realistic, double f, double& amplitude, double& phaseDeg)
 std::string WriteResponseFiles(const std::string& dir, const SynthOptions& o) {
   if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) return "Cannot create " + dir + ": " + std::strerror(errno);
   std::vector<std::string> names{"LEMI-120.rsp"};
-  for (const auto& c : o.channels)
+  std::vector<SynthChannel> coils(o.channels.begin(), o.channels.end());
+  if (!o.remotePath.empty())
+    for (const SynthChannel& c : RemoteStationOptions(o).channels) coils.push_back(c);
+  for (const auto& c : coils)
     if (c.enabled && (c.label == 0 || c.label == 1)) names.push_back("LEMI-120_" + c.serial + ".rsp");
   for (const auto& name : names) {
     std::string path = dir + "/" + name;
@@ -318,55 +337,123 @@ std::string WriteResponseFiles(const std::string& dir, const SynthOptions& o) {
   return {};
 }
 
+SynthOptions RemoteStationOptions(const SynthOptions& o) {
+  SynthOptions r = o;
+  r.recorderSerial = (o.recorderSerial + "-R").substr(0, 16);
+  for (SynthChannel& c : r.channels)
+    if (c.enabled) c.serial = ("R" + c.serial).substr(0, 16);
+  r.gpsPosition = "N6452.5000 W14741.0000 A0140.0";
+  AddSeconds(r.start, static_cast<double>(o.remoteDelayRecords) * o.samplesPerRecord / RateHz(o.rateCode));
+  r.remotePath.clear();
+  r.remoteDelayRecords = 0;
+  return r;
+}
+
+namespace {
+
+// One station's file, written record by record as the samples come.
+class StationWriter {
+ public:
+  StationWriter(const std::string& path, const SynthOptions& o) : path_(path), o_(o) {
+    for (int k = 0; k < kChannels; ++k)
+      if (o.channels[static_cast<size_t>(k)].enabled) enabled_[n_++] = k;
+    record_.resize(kHeaderBytes + static_cast<size_t>(n_) * o.samplesPerRecord * 3);
+    f_ = std::fopen(path.c_str(), "wb");
+    if (!f_) error_ = "Cannot create " + path + ": " + std::strerror(errno);
+  }
+  ~StationWriter() {
+    if (f_) std::fclose(f_);
+  }
+
+  // Adds the next sample (Hx, Hy, Hz, Ex, Ey in pT and mV/km); a full record is written.
+  void Add(const double phys[5]) {
+    if (!error_.empty()) return;
+    if (row_ == 0) StartRecord();
+    uint8_t* block = record_.data() + kHeaderBytes;
+    for (int j = 0; j < n_; ++j) {
+      const int k = enabled_[j];
+      const int label = o_.channels[static_cast<size_t>(k)].label;
+      const double v = label >= 0 && label < 5 ? phys[label] : 0.0;
+      const double counts = std::floor(v / factor_[k] + 0.5);
+      if (counts > 8388607 || counts < -8388608) h_.OverRange[k] = 1;
+      EncodeSample(counts, block + (static_cast<size_t>(row_) * n_ + j) * 3);
+    }
+    if (++row_ == o_.samplesPerRecord) FinishRecord();
+  }
+
+  std::string Close() {
+    if (f_ && std::fclose(f_) != 0 && error_.empty()) error_ = "Cannot write " + path_ + ": " + std::strerror(errno);
+    f_ = nullptr;
+    return error_;
+  }
+
+ private:
+  void StartRecord() {
+    RecordTime start = o_.start;
+    AddSeconds(start, static_cast<double>(record_index_) * o_.samplesPerRecord / RateHz(o_.rateCode));
+    h_ = MakeHeader(o_, record_index_, start);
+    ComputeGains(h_);
+    for (int k = 0; k < kChannels; ++k) {
+      const SynthChannel& c = o_.channels[static_cast<size_t>(k)];
+      double scale = 1.0;
+      if (c.sensorId == 2 || c.sensorId == 7) scale = c.spacing >= 1 ? 1000.0 / c.spacing : 1000.0 / 150.0;
+      else if (c.sensorId >= 4 && c.sensorId <= 6) scale = 5.0;
+      factor_[k] = scale * 10000.0 / 16777216.0 / h_.ChannelGain[k];
+    }
+  }
+
+  void FinishRecord() {
+    std::memset(record_.data(), 0, kHeaderBytes);
+    EncodeHeaderAsIs(record_.data(), h_);
+    if (std::fwrite(record_.data(), 1, record_.size(), f_) != record_.size())
+      error_ = "Cannot write " + path_ + ": " + std::strerror(errno);
+    row_ = 0;
+    ++record_index_;
+  }
+
+  std::string path_;
+  const SynthOptions& o_;
+  std::FILE* f_ = nullptr;
+  std::string error_;
+  int enabled_[kChannels] = {};
+  int n_ = 0;
+  std::vector<uint8_t> record_;
+  RecorderHeader h_{};
+  double factor_[kChannels] = {};
+  int row_ = 0;
+  int record_index_ = 0;
+};
+
+}  // namespace
+
 std::string WriteSynthFile(const std::string& path, const SynthOptions& o) {
   if (o.records < 0) return "The record count must not be negative";
   if (o.samplesPerRecord != 2560 && o.samplesPerRecord != 5120) return "Samples per record must be 2560 or 5120";
   if (o.rateCode == 0) return "The sample rate must not be 0";
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return "Cannot create " + path + ": " + std::strerror(errno);
+  if (o.remoteDelayRecords < 0) return "The remote station's delay must not be negative";
+  const bool remote = !o.remotePath.empty();
+  if (remote && (o.remotePath == path || (IdOfPath(path) == IdOfPath(o.remotePath))))
+    return "The remote station's file must differ from " + path;
 
-  const int S = o.samplesPerRecord;
-  int enabled[kChannels];
-  int n = 0;
-  for (int k = 0; k < kChannels; ++k)
-    if (o.channels[static_cast<size_t>(k)].enabled) enabled[n++] = k;
-
-  SignalSource source(o, static_cast<long long>(o.records) * S);
-  std::vector<uint8_t> record(kHeaderBytes + static_cast<size_t>(n) * S * 3);
-  const double rate = RateHz(o.rateCode);
-  std::string error;
-  for (int r = 0; r < o.records && error.empty(); ++r) {
-    RecordTime start = o.start;
-    AddSeconds(start, static_cast<double>(r) * S / rate);
-    RecorderHeader h = MakeHeader(o, r, start);
-    ComputeGains(h);
-
-    double factor[kChannels];
-    for (int k = 0; k < kChannels; ++k) {
-      const SynthChannel& c = o.channels[static_cast<size_t>(k)];
-      double scale = 1.0;
-      if (c.sensorId == 2 || c.sensorId == 7) scale = c.spacing >= 1 ? 1000.0 / c.spacing : 1000.0 / 150.0;
-      else if (c.sensorId >= 4 && c.sensorId <= 6) scale = 5.0;
-      factor[k] = scale * 10000.0 / 16777216.0 / h.ChannelGain[k];
-    }
-    uint8_t* block = record.data() + kHeaderBytes;
-    for (int i = 0; i < S; ++i) {
-      double phys[5];
-      source.Next(phys);
-      for (int j = 0; j < n; ++j) {
-        int k = enabled[j];
-        int label = o.channels[static_cast<size_t>(k)].label;
-        double v = label >= 0 && label < 5 ? phys[label] : 0.0;
-        double counts = std::floor(v / factor[k] + 0.5);
-        if (counts > 8388607 || counts < -8388608) h.OverRange[k] = 1;
-        EncodeSample(counts, block + (static_cast<size_t>(i) * n + j) * 3);
-      }
-    }
-    std::memset(record.data(), 0, kHeaderBytes);
-    EncodeHeaderAsIs(record.data(), h);
-    if (std::fwrite(record.data(), 1, record.size(), f) != record.size())
-      error = "Cannot write " + path + ": " + std::strerror(errno);
+  const long long S = o.samplesPerRecord;
+  const long long localSamples = static_cast<long long>(o.records) * S;
+  const long long delay = remote ? o.remoteDelayRecords * S : 0;
+  const long long total = remote ? std::max(localSamples, delay + localSamples) : localSamples;
+  const SynthOptions remoteOptions = remote ? RemoteStationOptions(o) : SynthOptions{};
+  StationWriter local(path, o);
+  std::unique_ptr<StationWriter> far;
+  if (remote) far = std::make_unique<StationWriter>(o.remotePath, remoteOptions);
+  SignalSource source(o, total, remote);
+  for (long long g = 0; g < total; ++g) {
+    double phys[5], remotePhys[5];
+    source.Next(phys, remotePhys);
+    if (g < localSamples) local.Add(phys);
+    if (remote && g >= delay) far->Add(remotePhys);
   }
-  if (std::fclose(f) != 0 && error.empty()) error = "Cannot write " + path + ": " + std::strerror(errno);
+  std::string error = local.Close();
+  if (far) {
+    std::string e = far->Close();
+    if (error.empty()) error = e;
+  }
   return error;
 }

@@ -46,7 +46,13 @@ struct SynthOptions {
   uint64_t seed = 1;
   bool realisticCoil = false;  // record H through the coil response of the written response files
   std::string recorderSerial = "QOR-0417";
+  std::string gpsPosition = "N6451.4021 W14743.1876 A0132.5";  // NMEA-style latitude, longitude, altitude
   std::string comments;  // empty: describes the earth model
+  // A second station (a remote reference): the same earth and source field, its
+  // own independent noise at the same level on every channel, its own recorder
+  // and sensor serials, starting remoteDelayRecords records later.
+  std::string remotePath;  // empty: no second station
+  int remoteDelayRecords = 0;
 
   static std::array<SynthChannel, 6> DefaultChannels();
 };
@@ -57,11 +63,16 @@ struct Complex2 {
 };
 Complex2 LayeredEarthImpedance(const std::vector<EarthLayer>& earth, double f);
 
-/// Writes the recording; returns an empty string or a message saying what failed.
+/// Writes the recording (and the remote station's when remotePath is set);
+/// returns an empty string or a message saying what failed.
 std::string WriteSynthFile(const std::string& path, const SynthOptions& options);
 
+/// The remote station's options: recorder and sensor serials of its own, a GPS
+/// position about 2 km north-east, the start remoteDelayRecords records later.
+SynthOptions RemoteStationOptions(const SynthOptions& options);
+
 /// Writes LEMI-120.rsp and LEMI-120_<serial>.rsp for every magnetic channel
-/// into dir (created if missing): identity (amplitude 200, phase 90°) or the
+/// into dir (created if missing), the remote station's too when one is written: identity (amplitude 200, phase 90°) or the
 /// realistic coil response. Returns an empty string or a message.
 std::string WriteResponseFiles(const std::string& dir, const SynthOptions& options);
 

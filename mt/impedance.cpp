@@ -10,6 +10,7 @@
 #include "app/state.h"
 #include "datafile/file_io.h"
 #include "datafile/loader.h"
+#include "mt/remote.h"
 #include "platform/platform.h"
 #include "spectral/spectrum.h"
 
@@ -85,6 +86,7 @@ class Tables {
     if (s.CurrentFilePath.empty()) return;
     std::vector<FileId> inputs;
     if (s.DataFile) inputs.push_back(IdOfFile(s.DataFile));
+    AddRemoteInput(s, inputs);
     for (int p = 0; p < 4; ++p) {
       path_[p] = ImpedanceTablePath(s.CurrentFilePath, p);
       CreateResult r = WriteSystemOf(s).Create(path_[p], inputs);
@@ -117,7 +119,7 @@ class Tables {
       s_.host->SetStatusText(0, "Cannot write " + FileTitleOf(path_[failed_]));
       s_.TableWriteFailed = 1;
     } else if (s_.TableWriteFailed) {
-      s_.host->SetStatusText(0, s_.CurrentFileTitle);
+      s_.host->SetStatusText(0, FileStatusText(s_));
       s_.TableWriteFailed = 0;
     }
   }
@@ -186,7 +188,8 @@ std::string ImpedanceTablePath(const std::string& dataPath, int p) {
   return DirectoryOf(dataPath) + ImpedanceTableBase(FileTitleOf(dataPath)) + kTableSuffix[p];
 }
 
-void DeriveBandQuantities(AppState& s, int b, Complex Zxx, Complex Zxy, Complex Zyx, Complex Zyy) {
+void DeriveBandQuantities(AppState& s, int b, Complex Zxx, Complex Zxy, Complex Zyx, Complex Zyy,
+                          const Complex* errorMatrix) {
   const bool haveEx = s.MtChannelFound[kMtEx], haveEy = s.MtChannelFound[kMtEy];
   const Complex Z[4] = {Zxx, Zxy, Zyx, Zyy};
   const double f = s.BandFreq[static_cast<size_t>(b)];
@@ -255,6 +258,7 @@ void DeriveBandQuantities(AppState& s, int b, Complex Zxx, Complex Zxy, Complex 
   Complex m[4];
   InvertTensor2x2(std::conj(CrossSpectrum(s, b, kMtHx, kMtHx)), std::conj(CrossSpectrum(s, b, kMtHx, kMtHy)),
                   std::conj(CrossSpectrum(s, b, kMtHy, kMtHx)), std::conj(CrossSpectrum(s, b, kMtHy, kMtHy)), m);
+  if (errorMatrix) std::copy(errorMatrix, errorMatrix + 4, m);
   const Complex mOf[4] = {m[0], m[3], m[0], m[3]};
   const double residual[4] = {s.ResidualEx[static_cast<size_t>(b)], s.ResidualEx[static_cast<size_t>(b)],
                               s.ResidualEy[static_cast<size_t>(b)], s.ResidualEy[static_cast<size_t>(b)]};
@@ -304,17 +308,20 @@ void EstimateImpedance(AppState& s) {
     if (s.LeastSquaresOn) {
       auto c = [&](int a, int d) { return CrossSpectrum(s, b, a, d); };
       const Complex D = c(kMtHx, kMtHx) * c(kMtHy, kMtHy) - c(kMtHx, kMtHy) * c(kMtHy, kMtHx);
-      const Complex Z[4] = {
+      Complex Z[4] = {
           (c(kMtEx, kMtHx) * c(kMtHy, kMtHy) - c(kMtEx, kMtHy) * c(kMtHy, kMtHx)) / D,
           (c(kMtEx, kMtHy) * c(kMtHx, kMtHx) - c(kMtEx, kMtHx) * c(kMtHx, kMtHy)) / D,
           (c(kMtEy, kMtHx) * c(kMtHy, kMtHy) - c(kMtEy, kMtHy) * c(kMtHy, kMtHx)) / D,
           (c(kMtEy, kMtHy) * c(kMtHx, kMtHx) - c(kMtEy, kMtHx) * c(kMtHx, kMtHy)) / D,
       };
+      // With a remote reference that covers the page, Z = <E R*><H R*>⁻¹ instead.
+      Complex remoteError[4];
+      const bool remote = RemoteReferenceTensor(s, b, Z, remoteError);
       for (int p = 0; p < 4; ++p) {
         s.BandZ[8 * static_cast<size_t>(b) + 2 * p] = Z[p].real();
         s.BandZ[8 * static_cast<size_t>(b) + 2 * p + 1] = Z[p].imag();
       }
-      DeriveBandQuantities(s, b, Z[0], Z[1], Z[2], Z[3]);
+      DeriveBandQuantities(s, b, Z[0], Z[1], Z[2], Z[3], remote ? remoteError : nullptr);
       // A row needs every channel of its values: the element's electric
       // channel, and with coherences those of the coherence too.
       unsigned need[4] = {kNeedEx, kNeedEx, kNeedEy, kNeedEy};

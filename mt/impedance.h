@@ -35,7 +35,10 @@ double ElementPhase(int element, Complex z);
 /// and of H predicted by Z⁻¹, and the coherences (BandCoherence). Values that
 /// need a missing electric channel are NaN, and so are the errors and the
 /// coherences of a band of K <= 2 bins.
-void DeriveBandQuantities(AppState& s, int band, Complex Zxx, Complex Zxy, Complex Zyx, Complex Zyy);
+/// errorMatrix, when given, replaces the inverse magnetic power matrix in the
+/// variances (a remote-referenced estimate: <H R*>⁻ᴴ<R R*><H R*>⁻¹, mt/remote.h).
+void DeriveBandQuantities(AppState& s, int band, Complex Zxx, Complex Zxy, Complex Zyx, Complex Zyy,
+                          const Complex* errorMatrix = nullptr);
 
 /// Estimates the tensor of every band left by the spectrum pipeline (least
 /// squares, or the Sims estimates with auxiliary channels), fills ZZ, ZZStd,

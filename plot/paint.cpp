@@ -5,6 +5,7 @@
 
 #include "datafile/loader.h"
 #include "mt/impedance.h"
+#include "mt/remote.h"
 #include "platform/platform.h"
 #include "plot/frame.h"
 #include "plot/series.h"
@@ -187,6 +188,7 @@ void ComputePageData(AppState& s) {
     s.FourierOn = 0;
   }
   if (s.AppResOn) {
+    ComputeRemoteSpectra(s);
     EstimateImpedance(s);
     s.NumEnabledChans = 4;
     s.LogX = 1;

@@ -85,6 +85,7 @@ void MainWindow::BuildMenu() {
   AddAction(file, "Se&gment File...", kMenuSegmentFile);
   AddAction(file, "&Concatenate Files", kMenuConcatenateFiles);
   AddAction(file, "Synchroni&ze Files", kMenuSynchronizeFiles);
+  AddAction(file, "&Export EDI...", kMenuExportEdi);
   AddAction(file, "File &Information...", kMenuFileInformation);
   AddAction(file, "&Print", kMenuPrint);
   AddAction(file, "E&xit", kMenuExit);
@@ -99,6 +100,7 @@ void MainWindow::BuildMenu() {
   AddAction(settings, "Find &Peaks...", kMenuFindPeaks);
   QMenu* transform = bar->addMenu("&Transform");
   AddAction(transform, "&Filter On/Off", kMenuFilterOnOff);
+  AddAction(transform, "&Remote Reference...", kMenuRemoteReference);
   AddAction(bar, "A&bout", kMenuAbout);
 
   // Alt+"?" and Alt+"/" open About.

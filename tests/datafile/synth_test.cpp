@@ -141,3 +141,67 @@ TEST(SynthFile, RefusesImpossibleOptions) {
 }
 
 }  // namespace
+
+namespace {
+
+// Record r of a file: its decoded header and its sample block.
+struct FileRecord {
+  RecorderHeader h{};
+  std::vector<uint8_t> block;
+};
+
+std::vector<FileRecord> ReadRecords(const std::string& path) {
+  std::vector<FileRecord> out;
+  std::vector<uint8_t> bytes = ReadBytes(path);
+  size_t at = 0;
+  while (at + kHeaderBytes <= bytes.size()) {
+    FileRecord r;
+    DecodeHeader(bytes.data() + at, r.h);
+    const size_t n = BlockBytes(r.h);
+    r.block.assign(bytes.begin() + static_cast<long>(at + kHeaderBytes),
+                   bytes.begin() + static_cast<long>(at + kHeaderBytes + n));
+    out.push_back(r);
+    at += kHeaderBytes + n;
+  }
+  return out;
+}
+
+}  // namespace
+
+// The second station records the same field: without noise its record r holds
+// the local record r + delay sample for sample, with its own serials and
+// position; with noise the two differ.
+TEST(SynthFile, RemoteStationRecordsTheSameFieldLater) {
+  TempDir dir;
+  SynthOptions o = SmallRecording(5, "Hx,Hy,Hz,Ex,Ey");
+  o.remotePath = dir / "remote.bin";
+  o.remoteDelayRecords = 2;
+  const std::vector<FileRecord> local = ReadRecords(WriteRecording(dir, "local.bin", o));
+  const std::vector<FileRecord> remote = ReadRecords(o.remotePath);
+  ASSERT_EQ(local.size(), 5u);
+  ASSERT_EQ(remote.size(), 5u);
+  for (int r = 0; r + 2 < 5; ++r) {
+    EXPECT_EQ(remote[static_cast<size_t>(r)].block, local[static_cast<size_t>(r + 2)].block) << r;
+    EXPECT_NEAR(SecondsBetween(local[static_cast<size_t>(r + 2)].h.StartTime, remote[static_cast<size_t>(r)].h.StartTime),
+                0.0, 1e-6);
+  }
+  EXPECT_STREQ(remote[0].h.SensorSerial[0], "R1045");
+  EXPECT_STREQ(remote[0].h.RecorderSerial, "QOR-0417-R");
+  EXPECT_STRNE(remote[0].h.GpsPosition, local[0].h.GpsPosition);
+
+  // The local file is what it is without a second station.
+  SynthOptions alone = o;
+  alone.remotePath.clear();
+  alone.remoteDelayRecords = 0;
+  SynthOptions paired = alone;
+  paired.remotePath = dir / "remote2.bin";
+  paired.noise = alone.noise = 0.05;
+  EXPECT_EQ(ReadBytes(WriteRecording(dir, "alone.bin", alone)), ReadBytes(WriteRecording(dir, "paired.bin", paired)));
+  EXPECT_NE(ReadRecords(dir / "remote2.bin")[0].block, ReadRecords(dir / "paired.bin")[0].block);
+
+  // Response files for the remote's coils too.
+  ASSERT_EQ(WriteResponseFiles(dir / "LEMI", o), "");
+  EXPECT_FALSE(ReadBytes(dir / "LEMI/LEMI-120_R1046.rsp").empty());
+  o.remotePath = dir / "local.bin";
+  EXPECT_NE(WriteSynthFile(dir / "local.bin", o), "");
+}

@@ -9,6 +9,8 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -378,3 +380,18 @@ TEST_F(MainWindowTest, MtModeWithoutTheMtChannelsSaysSoAndReleasesBothButtons) {
 }
 
 }  // namespace
+
+TEST_F(MainWindowTest, FileMenuExportsEdiAndTransformMenuChoosesARemote) {
+  QMenu* file = nullptr;
+  QMenu* transform = nullptr;
+  for (QAction* a : window->menuBar()->actions()) {
+    if (a->text() == "&File") file = a->menu();
+    if (a->text() == "&Transform") transform = a->menu();
+  }
+  ASSERT_NE(file, nullptr);
+  ASSERT_NE(transform, nullptr);
+  EXPECT_TRUE(file->actions().contains(window->Action(kMenuExportEdi)));
+  EXPECT_EQ(window->Action(kMenuExportEdi)->text(), "&Export EDI...");
+  EXPECT_TRUE(transform->actions().contains(window->Action(kMenuRemoteReference)));
+  EXPECT_EQ(window->Action(kMenuRemoteReference)->text(), "&Remote Reference...");
+}
