@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "app/navigation.h"
 #include "datafile/loader.h"
 #include "datafile/split.h"
 #include "datafile/sync.h"
@@ -13,6 +14,7 @@
 #include "dialogs/find_peaks_dialog.h"
 #include "dialogs/fourier_settings_dialog.h"
 #include "dialogs/general_settings_dialog.h"
+#include "dialogs/goto_dialog.h"
 #include "dialogs/header_contents_dialog.h"
 #include "dialogs/plot_scaling_dialog.h"
 #include "dialogs/split_dialog.h"
@@ -207,6 +209,9 @@ void RunCommand(AppState& s, int id, const Surface& window) {
     case kMenuCopy: CmdCopyGraph(s, window); break;
     case kCmdBack: CmdStepBack(s); break;
     case kCmdForward: CmdStepForward(s); break;
+    case kCmdFirstPage: CmdFirstPage(s); break;
+    case kCmdLastPage: CmdLastPage(s); break;
+    case kCmdGoTo: RunGoToDialog(s); break;
     case kCmdZoom: CmdToggleZoom(s); break;
     case kCmdAutoscale: CmdToggleAutoscale(s); break;
     case kCmdFilter:

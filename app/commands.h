@@ -42,6 +42,9 @@ enum CommandId {
   kMenuAbout = 260,
   kCmdSaveAlternate = 102,
   kCmdFindNoise = 176,
+  kCmdFirstPage = 420,  // Home
+  kCmdLastPage = 421,   // End
+  kCmdGoTo = 422,       // Ctrl+G
 };
 
 /// Runs the command of a menu item, toolbar button or accelerator. window is

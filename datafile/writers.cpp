@@ -437,7 +437,7 @@ int DecimateToFile(AppState& s, WriterInput& in, OutputFile& out, Progress& prog
 
 int WriteProcessedFile(AppState& s, const std::string& outPath, WriteReport* report) {
   if (!s.FileLoaded || s.CurrentFilePath.empty()) {
-    ShowMessage(*s.host, kNoDataMessage);
+    ShowMessage(*s.host, kNoDataMessage, MsgIcon::Warning);
     return 0;
   }
   if (CountEnabled(s.OutHeader) == 0) {
@@ -479,7 +479,7 @@ int WriteProcessedFile(AppState& s, const std::string& outPath, WriteReport* rep
 
 int SaveProcessedFile(AppState& s) {
   if (!s.FileLoaded) {
-    ShowMessage(*s.host, kNoDataMessage);
+    ShowMessage(*s.host, kNoDataMessage, MsgIcon::Warning);
     return 0;
   }
   const int shown = s.CurrentRecord;

@@ -29,6 +29,8 @@ struct ControlTemplate {
   std::string group;  // the titled group box it sits in ("" for none)
   int row = 0;        // layout cell within its group
   int column = 0;
+  int buddy = 0;  // for a spin control: the edit showing its number; both are drawn as one spin box
+  int chars = 0;  // for an edit: characters it must show whole (0: as the layout gives)
 };
 
 struct DialogTemplate {
@@ -44,6 +46,7 @@ enum class DialogEvent {
   SelectionChanged,  // a combo's selection changed
   SpinChanged,    // a spin control's position changed
   FocusGained,    // an edit got the keyboard focus (the user clicked into it)
+  EditFinished,   // the user left an edit (after FocusGained and any TextChanged)
 };
 
 struct DialogMessage {

@@ -123,7 +123,7 @@ void ClickYLog(AppState& s, DialogView& view) {
   if (view.GetCheck(kScaleYLog)) {
     StoreYEdits(s, view);  // what is typed for the channel shown counts
     if (!LogYAllowed(s)) {
-      s.host->MessageBox(kLogRefused, "Zorvan", MsgButtons::Ok, MsgIcon::Error);
+      s.host->MessageBox(kLogRefused, "Zorvan", MsgButtons::Ok, MsgIcon::Warning);
       view.SetCheck(kScaleYLog, false);
     }
   }
@@ -176,7 +176,7 @@ DialogTemplate PlotScalingTemplate() {
       {kScaleXMin, ControlKind::Edit, "&Minimum", "X Axis", 1, 0},
       {kScaleXMax, ControlKind::Edit, "Ma&ximum", "X Axis", 1, 1},
       {kScaleChannel, ControlKind::ReadOnly, "Channel", "", 0, 0},
-      {kScaleChannelSpin, ControlKind::Spin, "", "", 0, 1},
+      {kScaleChannelSpin, ControlKind::Spin, "", "", 0, 1, kScaleChannel},
       {kScaleLabel, ControlKind::ReadOnly, "", "", 0, 2},
       {kScaleDetector, ControlKind::ReadOnly, "Detector", "", 1, 0},
       {kScaleYAuto, ControlKind::Check, "&Autoscale", "Y Axis", 0, 0},

@@ -125,7 +125,7 @@ TEST_F(PlotScalingTest, LogYIsRefusedForLimitsAtOrBelowZeroOutsideFourierMode) {
   });
   RunPlotScalingDialog(s);
   ASSERT_EQ(host.MessageTexts(), std::vector<std::string>{"Cannot enable log display: negative or zero Y values"});
-  EXPECT_EQ(host.messages[0].icon, MsgIcon::Error);
+  EXPECT_EQ(host.messages[0].icon, MsgIcon::Warning);
   for (int k : {0, 1, 3}) {
     EXPECT_EQ(s.YMinManual[k], 0.0) << k;
     EXPECT_EQ(s.YMaxManual[k], 50.0) << k;
