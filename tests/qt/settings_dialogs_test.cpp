@@ -250,12 +250,15 @@ TEST_F(SettingsDialogsQtTest, TypedNumbersAreRefusedWhenTheFieldIsLeft) {
   closer.start();
   // Types text into a field and leaves it with Tab, as a person would.
   auto typeAndLeave = [](QtDialogView* dialog, int id, const char* text) {
+    // Focus moves only within the active window: after a message box the dialog must be active again.
+    dialog->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
     auto* field = qobject_cast<QLineEdit*>(dialog->Control(id));
     QTest::mouseClick(field, Qt::LeftButton);
     field->selectAll();
     QTest::keyClicks(field, text);
     QTest::keyClick(field, Qt::Key_Tab);
-    QTest::qWait(100);
+    QTest::qWait(50);
     return field->text();
   };
   QString coeffsAfter, lettersAfter, spacingAfter;
