@@ -138,3 +138,16 @@ TEST(TypedTime, FormsZonesAndNonsense) {
 }
 
 }  // namespace
+
+namespace {
+
+using FileDialogTitleTest = WindowTest;
+
+TEST_F(FileDialogTitleTest, TheMultipleSelectionDialogsAreTitledForTheirTask) {
+  RunCommand(s, kMenuConcatenateFiles, image);
+  RunCommand(s, kMenuSynchronizeFiles, image);
+  EXPECT_EQ(host.openFilesTitles,
+            (std::vector<std::string>{"Select recordings to concatenate", "Select recordings to synchronize"}));
+}
+
+}  // namespace
