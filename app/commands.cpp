@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "app/navigation.h"
 #include "datafile/loader.h"
 #include "datafile/split.h"
 #include "datafile/sync.h"
@@ -15,6 +16,7 @@
 #include "dialogs/find_peaks_dialog.h"
 #include "dialogs/fourier_settings_dialog.h"
 #include "dialogs/general_settings_dialog.h"
+#include "dialogs/goto_dialog.h"
 #include "dialogs/header_contents_dialog.h"
 #include "dialogs/plot_scaling_dialog.h"
 #include "dialogs/remote_reference_dialog.h"
@@ -265,6 +267,9 @@ void RunCommand(AppState& s, int id, const Surface& window) {
     case kMenuCopy: CmdCopyGraph(s, window); break;
     case kCmdBack: CmdStepBack(s); break;
     case kCmdForward: CmdStepForward(s); break;
+    case kCmdFirstPage: CmdFirstPage(s); break;
+    case kCmdLastPage: CmdLastPage(s); break;
+    case kCmdGoTo: RunGoToDialog(s); break;
     case kCmdZoom: CmdToggleZoom(s); break;
     case kCmdReset: CmdReset(s); break;
     case kCmdAutoscale: CmdToggleAutoscale(s); break;

@@ -44,6 +44,9 @@ enum CommandId {
   kCmdFindNoise = 176,
   kMenuExportEdi = 2510,
   kMenuRemoteReference = 2511,
+  kCmdFirstPage = 420,  // Home
+  kCmdLastPage = 421,   // End
+  kCmdGoTo = 422,       // Ctrl+G
 };
 
 /// Runs the command of a menu item, toolbar button or accelerator. window is

@@ -23,7 +23,7 @@ std::string SegmentName(const std::string& base, int number) {
 
 int SplitFile(AppState& s, const std::string& path, unsigned blocksPerFile, WriteReport* report) {
   if (!s.FileLoaded || path.empty()) {
-    ShowMessage(*s.host, kNoDataMessage);
+    ShowMessage(*s.host, kNoDataMessage, MsgIcon::Warning);
     return 0;
   }
   if (blocksPerFile < 1) {
@@ -221,7 +221,8 @@ int ConcatenateInto(AppState& s, const std::vector<std::string>& paths, const st
 
 void ConcatenateFiles(AppState& s) {
   const int shown = s.CurrentRecord;
-  std::vector<std::string> paths = s.host->OpenFilesDialog(RecorderFileFilters(), s.DataDir);
+  std::vector<std::string> paths =
+      s.host->OpenFilesDialog(RecorderFileFilters(), s.DataDir, "Select recordings to concatenate");
   if (paths.empty()) return;
   s.DataDir = DirectoryOf(paths.front());
   RememberDirectories(s);

@@ -433,7 +433,8 @@ void SynchronizeFiles(AppState& s) {
   const bool wasOpen = s.FileLoaded && !s.CurrentFilePath.empty();
   const std::string openPath = s.CurrentFilePath;
   const int shown = s.CurrentRecord;
-  std::vector<std::string> paths = s.host->OpenFilesDialog(RecorderFileFilters(), s.DataDir);
+  std::vector<std::string> paths =
+      s.host->OpenFilesDialog(RecorderFileFilters(), s.DataDir, "Select recordings to synchronize");
   if (!paths.empty()) {
     s.DataDir = DirectoryOf(paths.front());
     RememberDirectories(s);

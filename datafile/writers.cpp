@@ -574,7 +574,7 @@ int DecimateToFile(AppState& s, WriterInput& in, OutputFile& out, Progress& prog
 
 int WriteProcessedFile(AppState& s, const std::string& outPath, WriteReport* report) {
   if (!s.FileLoaded || s.CurrentFilePath.empty()) {
-    ShowMessage(*s.host, kNoDataMessage);
+    ShowMessage(*s.host, kNoDataMessage, MsgIcon::Warning);
     return 0;
   }
   WriteReport local;
@@ -643,7 +643,7 @@ std::string SavedMessage(const AppState& s, const WriteReport& report) {
 
 int SaveProcessedFile(AppState& s) {
   if (!s.FileLoaded) {
-    ShowMessage(*s.host, kNoDataMessage);
+    ShowMessage(*s.host, kNoDataMessage, MsgIcon::Warning);
     return 0;
   }
   if (s.DecimationFactor >= 2) {

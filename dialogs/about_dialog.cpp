@@ -17,10 +17,10 @@ DialogTemplate AboutDialogTemplate() {
   return t;
 }
 
-DialogProcedure AboutDialogProcedure() {
-  return [](DialogView& view, const DialogMessage& message) {
+DialogProcedure AboutDialogProcedure(const std::string& platform) {
+  return [platform](DialogView& view, const DialogMessage& message) {
     if (message.event == DialogEvent::Init) {
-      view.SetText(kAboutPlatform, "MS Windows NT");
+      view.SetText(kAboutPlatform, platform);
     } else if (message.event == DialogEvent::Clicked &&
                (message.controlId == kIdOk || message.controlId == kIdCancel)) {
       view.Close(message.controlId);
@@ -28,4 +28,6 @@ DialogProcedure AboutDialogProcedure() {
   };
 }
 
-int ShowAboutDialog(AppState& s) { return s.host->RunDialog(AboutDialogTemplate(), AboutDialogProcedure()); }
+int ShowAboutDialog(AppState& s) {
+  return s.host->RunDialog(AboutDialogTemplate(), AboutDialogProcedure(s.host->PlatformDescription()));
+}

@@ -25,6 +25,12 @@ uint16_t ToUint16(long long v) {
 
 }  // namespace
 
+void AddChannelFieldChecks(FieldChecks& checks, const ChannelControlIds& ids, const std::string& owner) {
+  checks.Add(ids.angle, {"Sensor Angle" + owner, true, 0, 360});
+  checks.Add(ids.spacing, {"Spacing, m" + owner, true, 0, 65535});
+  checks.Add(ids.daOffset, {"DA Offset, mV" + owner, false, -10000, 10000});
+}
+
 void StoreText(char* field, size_t size, const std::string& text) {
   const std::string cut = CutText(text, size - 1);
   std::memset(field, 0, size);

@@ -4,6 +4,11 @@
 
 #include "datafile/header.h"
 #include "dialogs/dialog.h"
+#include "dialogs/field_check.h"
+
+/// Characters the "Sensor SN" and "DA Offset, mV" fields show whole.
+constexpr int kSensorSnChars = 16;
+constexpr int kDaOffsetChars = 10;
 
 /// Control ids of one channel's settings in a dialog.
 struct ChannelControlIds {
@@ -26,6 +31,10 @@ void StoreChannelCombos(DialogView& view, RecorderHeader& h, int k, const Channe
 /// whole numbers within 0 … 65535, "DA Offset, mV" as a decimal number; text
 /// that is not a number stores 0.
 void StoreChannelTexts(DialogView& view, RecorderHeader& h, int k, const ChannelControlIds& ids);
+
+/// The numeric fields of one channel ("Sensor Angle", "Spacing, m", "DA Offset, mV")
+/// as checked fields; owner (" of channel 3") follows each name in the messages.
+void AddChannelFieldChecks(FieldChecks& checks, const ChannelControlIds& ids, const std::string& owner = "");
 
 /// Copies text into a field of size bytes (terminator included), cut to whole
 /// UTF-8 characters.

@@ -30,6 +30,8 @@ struct ControlTemplate {
   int row = 0;        // layout cell within its group
   int column = 0;
   bool showEnd = false;  // a text wider than its field shows its end (a path its file name)
+  int buddy = 0;  // for a spin control: the edit showing its number; both are drawn as one spin box
+  int chars = 0;  // for an edit: characters it must show whole (0: as the layout gives)
 };
 
 struct DialogTemplate {
@@ -45,6 +47,7 @@ enum class DialogEvent {
   SelectionChanged,  // a combo's selection changed
   SpinChanged,    // a spin control's position changed
   FocusGained,    // an edit got the keyboard focus (the user clicked into it)
+  EditFinished,   // the user left an edit (after FocusGained and any TextChanged)
 };
 
 struct DialogMessage {

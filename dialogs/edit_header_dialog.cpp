@@ -1,5 +1,7 @@
 #include "dialogs/edit_header_dialog.h"
 
+#include <memory>
+
 #include "dialogs/dialog_support.h"
 #include "platform/platform.h"
 
@@ -35,13 +37,13 @@ DialogTemplate EditHeaderTemplate() {
         {c.gainMux, ControlKind::Combo, "", grid, row, 4},
         {c.gainSel, ControlKind::Combo, "", grid, row, 5},
         {c.lpFilter, ControlKind::Combo, "", grid, row, 6},
-        {c.daOffset, ControlKind::Edit, "", grid, row, 7},
+        {c.daOffset, ControlKind::Edit, "", grid, row, 7, 0, kDaOffsetChars},
         {c.sensorId, ControlKind::Combo, "", grid, row, 8},
-        {c.sensorSn, ControlKind::Edit, "", grid, row, 9},
-        {c.orientation, ControlKind::Edit, "", grid, row, 10},
+        {c.sensorSn, ControlKind::Edit, "", grid, row, 9, 0, kSensorSnChars},
+        {c.orientation, ControlKind::Edit, "", grid, row, 10, 0, 2},
         {c.invert, ControlKind::Check, "", grid, row, 11},
-        {c.angle, ControlKind::Edit, "", grid, row, 12},
-        {c.spacing, ControlKind::Edit, "", grid, row, 13},
+        {c.angle, ControlKind::Edit, "", grid, row, 12, 0, 4},
+        {c.spacing, ControlKind::Edit, "", grid, row, 13, 0, 6},
     };
     t.controls.insert(t.controls.end(), cells.begin(), cells.end());
   }
@@ -52,9 +54,13 @@ DialogTemplate EditHeaderTemplate() {
 }
 
 DialogProcedure EditHeaderDialog(AppState& s) {
-  return [&s](DialogView& view, const DialogMessage& message) {
+  auto checks = std::make_shared<FieldChecks>();
+  for (int k = 0; k < kChannels; ++k)
+    AddChannelFieldChecks(*checks, kEditHeaderIds[k], " of channel " + std::to_string(k + 1));
+  return [&s, checks](DialogView& view, const DialogMessage& message) {
     const int id = message.controlId;
     RecorderHeader& h = s.OutHeader;
+    FollowFieldEvent(*checks, view, *s.host, message);
     switch (message.event) {
       case DialogEvent::Init:
         s.HeaderBackup = h;
@@ -81,6 +87,7 @@ DialogProcedure EditHeaderDialog(AppState& s) {
           }
         }
         if (id == kIdOk) {
+          if (!CheckTypedFields(*checks, view, *s.host)) break;
           for (int k = 0; k < kChannels; ++k) {
             StoreChannelCombos(view, h, k, kEditHeaderIds[k]);
             StoreChannelTexts(view, h, k, kEditHeaderIds[k]);

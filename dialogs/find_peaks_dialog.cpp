@@ -1,6 +1,9 @@
 #include "dialogs/find_peaks_dialog.h"
 
+#include <memory>
+
 #include "dialogs/dialog_support.h"
+#include "dialogs/field_check.h"
 #include "dialogs/header_fields.h"
 #include "platform/platform.h"
 
@@ -34,7 +37,12 @@ DialogTemplate FindPeaksTemplate() {
 }
 
 DialogProcedure FindPeaksProcedure(AppState& s) {
-  return [&s](DialogView& view, const DialogMessage& message) {
+  auto checks = std::make_shared<FieldChecks>();
+  checks->Add(kPeaksCutoff, {"Signal-to-noise Cutoff", false, 0, 1000});
+  const char* const noiseNames[4] = {"Hx noise, pT", "Hy noise, pT", "Ex noise, mV/km", "Ey noise, mV/km"};
+  for (int i = 0; i < 4; ++i) checks->Add(kNoiseIds[i], {noiseNames[i], false, 0, 1e6});
+  return [&s, checks](DialogView& view, const DialogMessage& message) {
+    FollowFieldEvent(*checks, view, *s.host, message);
     if (message.event == DialogEvent::Init) {
       for (int i = 0; i < 4; ++i) view.SetText(kNoiseIds[i], Format("%8.3f", s.NoiseLevel[i]));
       view.SetText(kPeaksCutoff, Format("%8.2f", s.SNCutoff));
@@ -44,11 +52,13 @@ DialogProcedure FindPeaksProcedure(AppState& s) {
     if (message.event != DialogEvent::Clicked) return;
     switch (message.controlId) {
       case kIdOk:
+        if (!CheckTypedFields(*checks, view, *s.host)) break;
         ReadLevels(s, view);
         RedrawPlot(s);
         view.Close(kIdOk);
         break;
       case kIdReplot:
+        if (!CheckTypedFields(*checks, view, *s.host)) break;
         ReadLevels(s, view);
         RedrawPlot(s);
         break;

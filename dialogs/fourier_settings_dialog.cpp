@@ -3,7 +3,9 @@
 #include <cstring>
 #include <memory>
 
+#include "datafile/loader.h"
 #include "dialogs/dialog_support.h"
+#include "dialogs/field_check.h"
 #include "dialogs/header_fields.h"
 #include "platform/platform.h"
 
@@ -51,8 +53,18 @@ DialogTemplate FourierSettingsTemplate() {
 
 DialogProcedure FourierSettingsProcedure(AppState& s) {
   auto saved = std::make_shared<Saved>();
-  return [&s, saved](DialogView& view, const DialogMessage& message) {
+  auto checks = std::make_shared<FieldChecks>();
+  // A test sine above half the sample rate would only alias.
+  const double nyquist = s.FileLoaded ? SamplesPerSecond(s) / 2 : 1e6;
+  checks->Add(kFourierTestFreq, {"Test Frequency, Hz", false, 0, nyquist});
+  return [&s, saved, checks](DialogView& view, const DialogMessage& message) {
     const int id = message.controlId;
+    if (FollowFieldEvent(*checks, view, *s.host, message) == kFourierTestFreq) {
+      // The refused text is gone: the sine follows the frequency the field shows again.
+      s.SineTestFreq = ReadDecimal(view, kFourierTestFreq);
+      s.RecomputeSpectra = 1;
+      RedrawPlot(s);
+    }
     switch (message.event) {
       case DialogEvent::Init:
         saved->FitOrder = s.FitOrder;
@@ -89,6 +101,10 @@ DialogProcedure FourierSettingsProcedure(AppState& s) {
         } else if (id == kIdReplot) {
           RedrawPlot(s);
         } else if (id == kIdOk) {
+          if (!CheckTypedFields(*checks, view, *s.host)) {
+            s.SineTestFreq = ReadDecimal(view, kFourierTestFreq);
+            break;
+          }
           s.SineTestFreq = ReadDecimal(view, kFourierTestFreq);
           Finish(s, view, kIdOk);
         } else if (id == kIdCancel) {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "dialogs/dialog_support.h"
+#include "dialogs/field_check.h"
 #include "dialogs/header_fields.h"
 #include "platform/platform.h"
 
@@ -130,6 +131,7 @@ void ChangeOrder(AppState& s, DialogView& view) {
 void Init(AppState& s, DialogView& view) {
   view.SetText(kGenCoeffsSummed, Format("%d", s.CoeffsSummed));
   view.SetText(kGenOverlap, Format("%d", s.OverlapPct));
+  view.Enable(kGenOverlap, false);  // the spectra take no overlap: the field only shows the setting
   const int sims[] = {s.SimsZxxOn, s.SimsZxyOn, s.SimsZyxOn, s.SimsZyyOn};
   const int simsIds[] = {kGenSimsZxx, kGenSimsZxy, kGenSimsZyx, kGenSimsZyy};
   for (int i = 0; i < 4; ++i)
@@ -207,7 +209,7 @@ DialogTemplate GeneralSettingsTemplate() {
       {kGenCoeffsSummed, ControlKind::Edit, "#Coeffs summed", impedance, 0, 0},
       {kGenOverlap, ControlKind::ReadOnly, "Overlap, %", impedance, 0, 1},
       {kGenFitOrder, ControlKind::ReadOnly, "Or&der", poly, 0, 0},
-      {kGenFitOrderSpin, ControlKind::Spin, "", poly, 0, 1},
+      {kGenFitOrderSpin, ControlKind::Spin, "", poly, 0, 1, kGenFitOrder},
       {kGenShowFit, ControlKind::Check, "Show Fit", poly, 0, 2},
       {kGenSubtract, ControlKind::Check, "Subtract", poly, 0, 3},
       {kGenUtc, ControlKind::Radio, "UTC", time, 0, 0},
@@ -221,8 +223,12 @@ DialogTemplate GeneralSettingsTemplate() {
 
 DialogProcedure GeneralSettingsDialog(AppState& s) {
   auto saved = std::make_shared<Saved>(Save(s));
-  return [&s, saved](DialogView& view, const DialogMessage& message) {
+  auto checks = std::make_shared<FieldChecks>();
+  // A band of more bins than any page has would leave no band at all.
+  checks->Add(kGenCoeffsSummed, {"#Coeffs summed", true, 1, MaxPlotPoints / 2});
+  return [&s, saved, checks](DialogView& view, const DialogMessage& message) {
     const int id = message.controlId;
+    FollowFieldEvent(*checks, view, *s.host, message);
     switch (message.event) {
       case DialogEvent::Init:
         *saved = Save(s);
@@ -286,7 +292,7 @@ DialogProcedure GeneralSettingsDialog(AppState& s) {
             RedrawPlot(s);
             break;
           case kIdOk:
-            Ok(s, view);
+            if (CheckTypedFields(*checks, view, *s.host)) Ok(s, view);
             break;
           case kIdCancel:
             Restore(s, *saved);

@@ -1,6 +1,7 @@
 #include "dialogs/header_contents_dialog.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "dialogs/dialog_support.h"
 #include "dialogs/header_fields.h"
@@ -40,21 +41,21 @@ DialogTemplate HeaderContentsTemplate() {
   const char* channel = "Channel Settings";
   const std::vector<ControlTemplate> channelControls = {
       {kInfoChannel, ControlKind::ReadOnly, "Channel", channel, 0, 0},
-      {kInfoChannelSpin, ControlKind::Spin, "", channel, 0, 1},
+      {kInfoChannelSpin, ControlKind::Spin, "", channel, 0, 1, kInfoChannel},
       {c.label, ControlKind::Combo, "Label", channel, 1, 0},
       {c.gainMux, ControlKind::Combo, "GainMUX", channel, 1, 1},
       {c.gainSel, ControlKind::Combo, "GainSEL", channel, 1, 2},
       {c.lpFilter, ControlKind::Combo, "LP Filter", channel, 2, 0},
       {c.sensorId, ControlKind::Combo, "Sensor ID", channel, 2, 1},
-      {c.sensorSn, ControlKind::Edit, "Sensor SN", channel, 2, 2},
+      {c.sensorSn, ControlKind::Edit, "Sensor SN", channel, 2, 2, 0, kSensorSnChars},
       {c.orientation, ControlKind::Edit, "Orientation", channel, 3, 0},
       {c.angle, ControlKind::Edit, "Sensor Angle", channel, 3, 1},
       {c.spacing, ControlKind::Edit, "Spacing, m", channel, 3, 2},
-      {c.daOffset, ControlKind::Edit, "DA Offset, mV", channel, 4, 0},
+      {c.daOffset, ControlKind::Edit, "DA Offset, mV", channel, 4, 0, 0, kDaOffsetChars},
       {c.enabled, ControlKind::Check, "Enabled", channel, 5, 0},
       {c.invert, ControlKind::Check, "Invert", channel, 5, 1},
       {c.overRange, ControlKind::Check, "Over Range", channel, 5, 2},
-      {kInfoComments, ControlKind::Edit, "Comments", "", 0, 0},
+      {kInfoComments, ControlKind::Edit, "Comments", "", 0, 0, 0, 48},
       {kIdOk, ControlKind::Button, "OK", "", 1, 0},
       {kIdCancel, ControlKind::Button, "Cancel", "", 1, 1},
   };
@@ -68,9 +69,12 @@ void FillHeaderChannel(DialogView& view, const RecorderHeader& h, int c) {
 }
 
 DialogProcedure HeaderContentsDialog(AppState& s) {
-  return [&s](DialogView& view, const DialogMessage& message) {
+  auto checks = std::make_shared<FieldChecks>();
+  AddChannelFieldChecks(*checks, kInfoChannelIds);
+  return [&s, checks](DialogView& view, const DialogMessage& message) {
     const int id = message.controlId;
     RecorderHeader& h = s.OutHeader;
+    FollowFieldEvent(*checks, view, *s.host, message);
     switch (message.event) {
       case DialogEvent::Init:
         s.HeaderBackup = h;
@@ -105,6 +109,7 @@ DialogProcedure HeaderContentsDialog(AppState& s) {
           h.ChannelInvert[ShownIndex(s)] = view.GetCheck(id) ? 1 : 0;
           RedrawPlot(s);
         } else if (id == kIdOk) {
+          if (!CheckTypedFields(*checks, view, *s.host)) break;
           StoreChannelCombos(view, h, ShownIndex(s), kInfoChannelIds);
           StoreTexts(s, view);
           StoreText(h.Comments, sizeof h.Comments, ReadEdit(view, kInfoComments, kCommentsLength));

@@ -88,7 +88,7 @@ void ShowChannel(AppState& s, DialogView& view) {
 }
 
 void Refuse(AppState& s, const std::string& text) {
-  s.host->MessageBox(text, "Zorvan", MsgButtons::Ok, MsgIcon::Error);
+  s.host->MessageBox(text, "Zorvan", MsgButtons::Ok, MsgIcon::Warning);
 }
 
 // The number an edit holds, or a message and the previous value back in the
@@ -253,7 +253,7 @@ DialogTemplate PlotScalingTemplate() {
       {kScaleXMin, ControlKind::Edit, "&Minimum", "X Axis", 1, 0},
       {kScaleXMax, ControlKind::Edit, "Ma&ximum", "X Axis", 1, 1},
       {kScaleChannel, ControlKind::ReadOnly, "Channel", "", 0, 0},
-      {kScaleChannelSpin, ControlKind::Spin, "", "", 0, 1},
+      {kScaleChannelSpin, ControlKind::Spin, "", "", 0, 1, kScaleChannel},
       {kScaleLabel, ControlKind::ReadOnly, "", "", 0, 2},
       {kScaleDetector, ControlKind::ReadOnly, "Detector", "", 1, 0},
       {kScaleYAuto, ControlKind::Check, "&Autoscale", "Y Axis", 0, 0},

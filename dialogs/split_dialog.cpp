@@ -105,7 +105,7 @@ DialogProcedure SplitDialogProcedure(AppState& s) {
 
 int SegmentFile(AppState& s) {
   if (!s.FileLoaded) {
-    ShowMessage(*s.host, kNoDataMessage);
+    ShowMessage(*s.host, kNoDataMessage, MsgIcon::Warning);
     return 0;
   }
   return s.host->RunDialog(SplitDialogTemplate(), SplitDialogProcedure(s));

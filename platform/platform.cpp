@@ -1,5 +1,7 @@
 #include "platform/platform.h"
 
+#include <sys/utsname.h>
+
 #include <cstring>
 
 std::vector<FileFilter> RecorderFileFilters() {
@@ -14,4 +16,9 @@ void ReportErrorAndExit(Platform& host, const std::string& text, int err) {
 
 void ShowMessage(Platform& host, const std::string& text, MsgIcon icon) {
   host.MessageBox(text, "Zorvan", MsgButtons::Ok, icon);
+}
+
+std::string Platform::PlatformDescription() const {
+  utsname name{};
+  return uname(&name) == 0 ? std::string(name.sysname) : std::string("Unknown system");
 }

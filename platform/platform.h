@@ -50,9 +50,10 @@ class Platform {
                                MsgIcon icon) = 0;
   /// Open dialog with the "Records/Plot" field; nullopt when cancelled.
   virtual std::optional<OpenFileAnswer> OpenFileDialog(const OpenFileRequest& request) = 0;
-  /// Multiple-selection open dialog; empty when cancelled.
+  /// Multiple-selection open dialog titled for its task; empty when cancelled.
   virtual std::vector<std::string> OpenFilesDialog(const std::vector<FileFilter>& filters,
-                                                   const std::string& initialDir) = 0;
+                                                   const std::string& initialDir,
+                                                   const std::string& title = "Open") = 0;
   /// Save dialog (asks before overwriting); nullopt when cancelled.
   virtual std::optional<std::string> SaveFileDialog(const std::vector<FileFilter>& filters,
                                                     const std::string& initialDir,
@@ -67,6 +68,8 @@ class Platform {
   /// Runs a modal dialog: the procedure gets Init, then the user's events,
   /// until it closes the dialog. Returns the result it closed with.
   virtual int RunDialog(const DialogTemplate& dialog, const DialogProcedure& procedure) = 0;
+  /// The system the program runs on, as About shows it ("Linux, Qt 6.4.2").
+  virtual std::string PlatformDescription() const;
   /// Progress of a long file operation, fraction 0..1.
   virtual void ReportProgress(const std::string& what, double fraction) {
     (void)what;

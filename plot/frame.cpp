@@ -785,8 +785,9 @@ void DrawPlotFrame(AppState& s, Surface& sf, const FrameSpec& f) {
 
   const int Lx = static_cast<int>(0.01 * W);
   const int Ly = static_cast<int>(std::ceil(static_cast<int>(0.02 * W) * static_cast<double>(H) / W));
-  const int F = static_cast<int>(std::min(26.0, 0.16 * H));
-  const int EF = static_cast<int>(std::min(18.0, 0.12 * H));
+  // Text scales with the panel but stays readable in small windows (cell heights in pixels).
+  const int F = std::max(15, static_cast<int>(std::min(26.0, 0.16 * H)));
+  const int EF = std::max(11, static_cast<int>(std::min(18.0, 0.12 * H)));
   const bool timeAxis = !s.FourierOn && !s.AppResOn;
   const int NX = timeAxis ? MinorDivisionsTime(f.xstep) : MinorDivisionsLinear(f.xstep, true);
   const int NY = MinorDivisionsLinear(f.ystep, false);

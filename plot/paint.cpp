@@ -180,7 +180,7 @@ void ComputePageData(AppState& s) {
   if (s.FindPeaksOn) FindPeaks(s);
 
   if (s.FourierOn && !RunSpectrumPipeline(s)) {
-    s.host->MessageBox("Ex, Ey, Hx, Hy Labels not all present in header", "Zorvan", MsgButtons::Ok, MsgIcon::Error);
+    s.host->MessageBox("Ex, Ey, Hx, Hy Labels not all present in header", "Zorvan", MsgButtons::Ok, MsgIcon::Warning);
     s.RecomputeSpectra = 0;
     s.LogX = 0;
     s.LogY = 0;  // time series on a log axis would lose every panel with values <= 0

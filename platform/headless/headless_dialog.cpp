@@ -88,6 +88,7 @@ void HeadlessDialog::Type(int id, const std::string& text) {
   Deliver(DialogEvent::FocusGained, id);
   At(id).text = text;
   Deliver(DialogEvent::TextChanged, id);
+  Deliver(DialogEvent::EditFinished, id);
 }
 
 void HeadlessDialog::Click(int id) {

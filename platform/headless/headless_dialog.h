@@ -28,7 +28,7 @@ class HeadlessDialog : public DialogView {
   void Close(int result) override;
 
   // The user's actions. Each is ignored once the dialog is closed.
-  void Type(int id, const std::string& text);  // focus, replace the text, TextChanged
+  void Type(int id, const std::string& text);  // focus, replace the text, TextChanged, leave (EditFinished)
   void Click(int id);                          // toggles a check box, selects a radio, Clicked
   void Select(int id, int index);              // SelectionChanged
   void Spin(int id, int position);             // clamps into the range, SpinChanged

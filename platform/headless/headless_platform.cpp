@@ -23,7 +23,9 @@ std::optional<OpenFileAnswer> HeadlessPlatform::OpenFileDialog(const OpenFileReq
   return a;
 }
 
-std::vector<std::string> HeadlessPlatform::OpenFilesDialog(const std::vector<FileFilter>&, const std::string&) {
+std::vector<std::string> HeadlessPlatform::OpenFilesDialog(const std::vector<FileFilter>&, const std::string&,
+                                                         const std::string& title) {
+  openFilesTitles.push_back(title);
   if (openFilesAnswers.empty()) return {};
   auto a = openFilesAnswers.front();
   openFilesAnswers.pop_front();

@@ -37,6 +37,7 @@ class HeadlessPlatform : public Platform {
   std::vector<RecordedMessage> messages;
   std::vector<OpenFileRequest> openRequests;
   std::vector<std::string> dialogTitles;  // every dialog opened, in order
+  std::vector<std::string> openFilesTitles;  // titles of the multiple-selection open dialogs
   std::array<std::string, 10> status{};
   std::vector<std::pair<int, std::string>> statusHistory;
   std::map<int, bool> pressed;
@@ -52,8 +53,8 @@ class HeadlessPlatform : public Platform {
   MsgAnswer MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                        MsgIcon icon) override;
   std::optional<OpenFileAnswer> OpenFileDialog(const OpenFileRequest& request) override;
-  std::vector<std::string> OpenFilesDialog(const std::vector<FileFilter>& filters,
-                                           const std::string& initialDir) override;
+  std::vector<std::string> OpenFilesDialog(const std::vector<FileFilter>& filters, const std::string& initialDir,
+                                           const std::string& title = "Open") override;
   std::optional<std::string> SaveFileDialog(const std::vector<FileFilter>& filters, const std::string& initialDir,
                                             const std::string& suggestedName) override;
   void SetStatusText(int part, const std::string& text) override;

@@ -2,15 +2,24 @@
 
 #include <QFileDialog>
 #include <QGridLayout>
-#include <QIntValidator>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTimer>
+#include <QTreeView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStringList>
+
+#include "dialogs/field_check.h"
 
 const char* const kOpenDialogName = "ZorvanOpenDialog";
 const char* const kRecordsPerPlotFieldName = "RecordsPerPlot";
 
 namespace {
+
+constexpr int kFileDialogWidth = 960;
+constexpr int kFileDialogHeight = 600;
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
@@ -25,16 +34,69 @@ QStringList NameFilters(const std::vector<FileFilter>& filters) {
   return out;
 }
 
+// The dialog opens at a useful size, as a list with its columns readable.
 void Prepare(QFileDialog& dialog, const std::vector<FileFilter>& filters, const std::string& initialDir) {
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setNameFilters(NameFilters(filters));
   if (!initialDir.empty()) dialog.setDirectory(Q(initialDir));
+  dialog.setViewMode(QFileDialog::Detail);
+  QSize size(kFileDialogWidth, kFileDialogHeight);
+  if (QScreen* screen = dialog.screen()) size = size.boundedTo(screen->availableGeometry().size() * 0.9);
+  dialog.resize(size);
+  if (auto* tree = dialog.findChild<QTreeView*>("treeView")) {
+    QHeaderView* header = tree->header();
+    header->setStretchLastSection(false);
+    header->setMinimumSectionSize(header->fontMetrics().horizontalAdvance("Date Modified") + 24);
+    header->resizeSection(0, size.width() * 2 / 5);
+    for (int column = 1; column < header->count(); ++column)
+      header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+  }
 }
+
+// The open dialog checks "Records/Plot" before it accepts a file: a value
+// that is not a page size is refused, and the field gets its last good value.
+class OpenDialog : public QFileDialog {
+ public:
+  explicit OpenDialog(QWidget* parent) : QFileDialog(parent, "Open") {}
+  void SetField(QLineEdit* field) {
+    field_ = field;
+    accepted_ = field->text();
+    connect(field, &QLineEdit::editingFinished, this, [this] {
+      // Return in the field also reaches the dialog's default button: a refusal keeps it open.
+      if (!CheckField()) {
+        refusedNow_ = true;
+        QTimer::singleShot(0, this, [this] { refusedNow_ = false; });
+      }
+    });
+  }
+  void accept() override {
+    if (refusedNow_ || (field_ && !CheckField())) return;
+    QFileDialog::accept();
+  }
+
+ private:
+  bool CheckField() {
+    if (checking_) return true;
+    if (CheckedNumber(field_->text().toStdString(), RecordsPerPlotRule())) {
+      accepted_ = field_->text();
+      return true;
+    }
+    checking_ = true;
+    field_->setText(accepted_);
+    QMessageBox::warning(this, "Zorvan", Q(RefusalText(RecordsPerPlotRule())));
+    checking_ = false;
+    return false;
+  }
+  QLineEdit* field_ = nullptr;
+  QString accepted_;
+  bool checking_ = false;
+  bool refusedNow_ = false;
+};
 
 }  // namespace
 
 std::optional<OpenFileAnswer> RunOpenFileDialog(QWidget* parent, const OpenFileRequest& request) {
-  QFileDialog dialog(parent, "Open");
+  OpenDialog dialog(parent);
   dialog.setObjectName(kOpenDialogName);
   Prepare(dialog, request.filters, request.initialDir);
   dialog.setFileMode(QFileDialog::ExistingFile);
@@ -42,7 +104,7 @@ std::optional<OpenFileAnswer> RunOpenFileDialog(QWidget* parent, const OpenFileR
   // The number of records joined into one plot is chosen with the file.
   auto* field = new QLineEdit(Q(request.recordsPerPlotText), &dialog);
   field->setObjectName(kRecordsPerPlotFieldName);
-  field->setValidator(new QIntValidator(1, 1000000, field));
+  dialog.SetField(field);
   auto* label = new QLabel("Records/Plot", &dialog);
   label->setBuddy(field);
   if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
@@ -55,8 +117,8 @@ std::optional<OpenFileAnswer> RunOpenFileDialog(QWidget* parent, const OpenFileR
 }
 
 std::vector<std::string> RunOpenFilesDialog(QWidget* parent, const std::vector<FileFilter>& filters,
-                                            const std::string& initialDir) {
-  QFileDialog dialog(parent, "Open");
+                                            const std::string& initialDir, const std::string& title) {
+  QFileDialog dialog(parent, Q(title));
   Prepare(dialog, filters, initialDir);
   dialog.setFileMode(QFileDialog::ExistingFiles);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);

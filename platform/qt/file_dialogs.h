@@ -17,6 +17,6 @@ extern const char* const kRecordsPerPlotFieldName;
 
 std::optional<OpenFileAnswer> RunOpenFileDialog(QWidget* parent, const OpenFileRequest& request);
 std::vector<std::string> RunOpenFilesDialog(QWidget* parent, const std::vector<FileFilter>& filters,
-                                            const std::string& initialDir);
+                                            const std::string& initialDir, const std::string& title = "Open");
 std::optional<std::string> RunSaveFileDialog(QWidget* parent, const std::vector<FileFilter>& filters,
                                              const std::string& initialDir, const std::string& suggestedName);

@@ -69,8 +69,12 @@ MainWindow::~MainWindow() {
   ShutdownAppState(s_);
 }
 
-QAction* MainWindow::AddAction(QWidget* menuOrBar, const char* text, int commandId) {
+QAction* MainWindow::AddAction(QWidget* menuOrBar, const char* text, int commandId, const QKeySequence& keys) {
   auto* action = new QAction(text, this);
+  if (!keys.isEmpty()) {
+    action->setShortcut(keys);
+    action->setShortcutContext(Qt::WindowShortcut);
+  }
   menuOrBar->addAction(action);
   connect(action, &QAction::triggered, this, [this, commandId] { Command(commandId); });
   menuActions_[commandId] = action;
@@ -80,17 +84,26 @@ QAction* MainWindow::AddAction(QWidget* menuOrBar, const char* text, int command
 void MainWindow::BuildMenu() {
   QMenuBar* bar = menuBar();
   QMenu* file = bar->addMenu("&File");
-  AddAction(file, "&Open File...", kMenuOpenFile);
-  AddAction(file, "&Save File...", kMenuSaveFile);
+  AddAction(file, "&Open File...", kMenuOpenFile, QKeySequence::Open);
+  AddAction(file, "&Save File...", kMenuSaveFile, QKeySequence::Save);
   AddAction(file, "Se&gment File...", kMenuSegmentFile);
   AddAction(file, "&Concatenate Files", kMenuConcatenateFiles);
   AddAction(file, "Synchroni&ze Files", kMenuSynchronizeFiles);
   AddAction(file, "&Export EDI...", kMenuExportEdi);
   AddAction(file, "File &Information...", kMenuFileInformation);
   AddAction(file, "&Print", kMenuPrint);
-  AddAction(file, "E&xit", kMenuExit);
+  file->addSeparator();
+  AddAction(file, "E&xit", kMenuExit, QKeySequence(Qt::CTRL | Qt::Key_Q));
   QMenu* edit = bar->addMenu("&Edit");
-  AddAction(edit, "&Copy", kMenuCopy);
+  AddAction(edit, "&Copy", kMenuCopy, QKeySequence::Copy);
+  // Paging: the toolbar's arrows and the usual keys, shown in a menu of their own.
+  QMenu* page = bar->addMenu("&Page");
+  AddAction(page, "&Next Page", kCmdForward, QKeySequence(Qt::Key_PageDown));
+  AddAction(page, "&Previous Page", kCmdBack, QKeySequence(Qt::Key_PageUp));
+  AddAction(page, "&First Page", kCmdFirstPage, QKeySequence(Qt::Key_Home));
+  AddAction(page, "&Last Page", kCmdLastPage, QKeySequence(Qt::Key_End));
+  page->addSeparator();
+  AddAction(page, "&Go To...", kCmdGoTo, QKeySequence(Qt::CTRL | Qt::Key_G));
   QMenu* settings = bar->addMenu("&Settings");
   AddAction(settings, "&General...", kMenuGeneralSettings);
   AddAction(settings, "&File Header...", kMenuFileHeader);
@@ -101,7 +114,9 @@ void MainWindow::BuildMenu() {
   QMenu* transform = bar->addMenu("&Transform");
   AddAction(transform, "&Filter On/Off", kMenuFilterOnOff);
   AddAction(transform, "&Remote Reference...", kMenuRemoteReference);
-  AddAction(bar, "A&bout", kMenuAbout);
+  // A menu of its own, so that F1 shows beside the item.
+  QMenu* about = bar->addMenu("A&bout");
+  AddAction(about, "&About Zorvan...", kMenuAbout, QKeySequence(Qt::Key_F1));
 
   // Alt+"?" and Alt+"/" open About.
   for (const char* keys : {"Alt+?", "Alt+Shift+?", "Alt+/"}) {
@@ -166,9 +181,26 @@ void MainWindow::Command(int commandId) {
     plot_->repaint();
   }
   RunCommand(s_, commandId, plot_->Shown());
+  ShowFileInTitle();
 }
 
-bool MainWindow::OpenAtStart(const std::string& path) { return CmdOpenPath(s_, path) == 1; }
+bool MainWindow::OpenAtStart(const std::string& path) {
+  const bool opened = CmdOpenPath(s_, path) == 1;
+  ShowFileInTitle();
+  return opened;
+}
+
+void MainWindow::ShowFileInTitle() {
+  const QString title = s_.FileLoaded && !s_.CurrentFileTitle.empty()
+                            ? Q(s_.CurrentFileTitle) + QString::fromUtf8(" \u2014 Zorvan")
+                            : QString("Zorvan");
+  if (windowTitle() != title) setWindowTitle(title);
+}
+
+std::string MainWindow::PlatformDescription() const {
+  // The kernel's name as the system spells it, and the Qt library actually loaded.
+  return Platform::PlatformDescription() + ", Qt " + qVersion();
+}
 
 MsgAnswer MainWindow::MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                                  MsgIcon icon) {
@@ -210,8 +242,8 @@ std::optional<OpenFileAnswer> MainWindow::OpenFileDialog(const OpenFileRequest& 
 }
 
 std::vector<std::string> MainWindow::OpenFilesDialog(const std::vector<FileFilter>& filters,
-                                                     const std::string& initialDir) {
-  return RunOpenFilesDialog(this, filters, initialDir);
+                                                     const std::string& initialDir, const std::string& title) {
+  return RunOpenFilesDialog(this, filters, initialDir, title);
 }
 
 std::optional<std::string> MainWindow::SaveFileDialog(const std::vector<FileFilter>& filters,

@@ -3,6 +3,7 @@
 // area, and the host the program talks to through the Platform interface.
 // It only forwards: commands, mouse and keys go to the window logic in app/.
 
+#include <QKeySequence>
 #include <QMainWindow>
 #include <array>
 #include <map>
@@ -36,8 +37,8 @@ class MainWindow : public QMainWindow, public Platform {
   MsgAnswer MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                        MsgIcon icon) override;
   std::optional<OpenFileAnswer> OpenFileDialog(const OpenFileRequest& request) override;
-  std::vector<std::string> OpenFilesDialog(const std::vector<FileFilter>& filters,
-                                           const std::string& initialDir) override;
+  std::vector<std::string> OpenFilesDialog(const std::vector<FileFilter>& filters, const std::string& initialDir,
+                                           const std::string& title = "Open") override;
   std::optional<std::string> SaveFileDialog(const std::vector<FileFilter>& filters, const std::string& initialDir,
                                             const std::string& suggestedName) override;
   void SetStatusText(int part, const std::string& text) override;
@@ -47,12 +48,15 @@ class MainWindow : public QMainWindow, public Platform {
   bool CopyImageToClipboard(const RgbImage& image) override;
   int RunDialog(const DialogTemplate& dialog, const DialogProcedure& procedure) override;
   void ReportProgress(const std::string& what, double fraction) override;
+  std::string PlatformDescription() const override;
 
  private:
   void BuildMenu();
   void BuildToolbar();
   void BuildStatusBar();
-  QAction* AddAction(QWidget* menuOrBar, const char* text, int commandId);
+  QAction* AddAction(QWidget* menuOrBar, const char* text, int commandId, const QKeySequence& keys = {});
+  /// "FILE — Zorvan" while a file is open, else "Zorvan".
+  void ShowFileInTitle();
 
   AppState s_;
   PlotWidget* plot_ = nullptr;

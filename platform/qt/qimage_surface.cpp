@@ -20,7 +20,7 @@ QFont ToQFont(const Font& f) {
   QFont font(QString::fromStdString(f.face));
   font.setPixelSize(std::max(1, static_cast<int>(std::lround(f.height / kCellPerEm))));
   font.setWeight(f.weight >= 600 ? QFont::Bold : QFont::Normal);  // GDI draws weight 500 Arial as regular
-  font.setStyleStrategy(QFont::NoAntialias);
+  font.setStyleStrategy(QFont::PreferAntialias);  // text smoothed; lines keep their exact pixels
   return font;
 }
 
@@ -134,7 +134,7 @@ void QImageSurface::TextOut(int x, int y, const std::string& text) {
   QFont font = ToQFont(f);
   QFontMetrics metrics(font);
   QPainter painter(&image_);
-  painter.setRenderHint(QPainter::TextAntialiasing, false);
+  painter.setRenderHint(QPainter::TextAntialiasing, true);
   painter.setFont(font);
   painter.setPen(QColor(0, 0, 0));
   painter.translate(x, y);

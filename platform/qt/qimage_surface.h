@@ -1,9 +1,9 @@
 #pragma once
 // The drawing surface over a QImage (the off-screen bitmap). One-pixel lines
 // are rasterized here as GDI draws them: the start pixel is drawn, the end
-// pixel is not, nothing for a zero length, no antialiasing. Wider lines and
-// text go through QPainter. Needs only Qt GUI; works with the offscreen
-// platform.
+// pixel is not, nothing for a zero length, no antialiasing. Wider lines go
+// through QPainter, also without antialiasing; text is antialiased. Needs
+// only Qt GUI; works with the offscreen platform.
 
 #include <QImage>
 #include <string>

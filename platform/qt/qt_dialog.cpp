@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -12,10 +13,21 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// Width of a line edit that shows chars digits, or text, whole.
+constexpr int kFieldMargins = 16;  // frame and text margins of a line edit
+constexpr int kMaxFieldWidth = 640;
+int FieldWidth(const QWidget* edit, int chars) {
+  return edit->fontMetrics().horizontalAdvance(QString(chars, QChar('0'))) + kFieldMargins;
+}
+int FieldWidth(const QWidget* edit, const QString& text) {
+  return std::min(kMaxFieldWidth, edit->fontMetrics().horizontalAdvance(text.trimmed()) + kFieldMargins);
+}
 
 bool HasLabelBeside(ControlKind kind) {
   return kind == ControlKind::Edit || kind == ControlKind::ReadOnly || kind == ControlKind::Combo ||
@@ -32,7 +44,11 @@ QtDialogView::QtDialogView(QWidget* parent, const DialogTemplate& dialog, const 
   std::map<std::string, QGridLayout*> groups;
   QGridLayout* plain = nullptr;
   std::string previousGroup = "\x01";
+  // An edit with an up-down buddy becomes one spin box, placed where the edit is.
+  for (const ControlTemplate& c : dialog.controls)
+    if (c.kind == ControlKind::Spin && c.buddy != 0) spinOfEdit_[c.buddy] = c.id;
   for (const ControlTemplate& c : dialog.controls) {
+    if (c.kind == ControlKind::Spin && c.buddy != 0) continue;
     QGridLayout* grid = nullptr;
     if (c.group.empty()) {
       if (previousGroup != "" || !plain) {
@@ -72,7 +88,20 @@ QWidget* QtDialogView::Build(const ControlTemplate& c) {
     case ControlKind::Label: w = new QLabel(Q(c.label), this); break;
     case ControlKind::Edit:
     case ControlKind::ReadOnly: {
+      auto buddy = spinOfEdit_.find(id);
+      if (buddy != spinOfEdit_.end()) {
+        const int spinId = buddy->second;
+        auto* spin = new QSpinBox(this);
+        spin->setKeyboardTracking(false);  // a typed number counts when confirmed, not per digit
+        spin->setAlignment(Qt::AlignRight);
+        connect(spin, &QSpinBox::valueChanged, this, [this, spinId] { Deliver(DialogEvent::SpinChanged, spinId); });
+        controls_[spinId].kind = ControlKind::Spin;
+        controls_[spinId].widget = spin;
+        w = spin;
+        break;
+      }
       auto* edit = new QLineEdit(this);
+      if (c.chars > 0) edit->setMinimumWidth(FieldWidth(edit, c.chars));
       edit->setReadOnly(c.kind == ControlKind::ReadOnly);
       edit->installEventFilter(this);
       connect(edit, &QLineEdit::textEdited, this, [this, id] { Deliver(DialogEvent::TextChanged, id); });
@@ -140,9 +169,16 @@ void QtDialogView::Deliver(DialogEvent event, int id) {
 }
 
 bool QtDialogView::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::FocusIn)
+  if (event->type() == QEvent::FocusIn) {
     for (const auto& [id, entry] : controls_)
       if (entry.widget == watched) Deliver(DialogEvent::FocusGained, id);
+  } else if (event->type() == QEvent::FocusOut) {
+    // Leaving the field, not the window: a message box or another window taking the focus is no edit finished.
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+      for (const auto& [id, entry] : controls_)
+        if (entry.widget == watched && entry.kind == ControlKind::Edit) Deliver(DialogEvent::EditFinished, id);
+  }
   return QDialog::eventFilter(watched, event);
 }
 
@@ -169,6 +205,8 @@ void QtDialogView::SetText(int id, const std::string& text) {
     const bool showEnd = controls_.count(id) && controls_[id].showEnd;
     edit->setCursorPosition(showEnd ? static_cast<int>(edit->text().size()) : 0);
     if (showEnd) edit->setToolTip(Q(text));
+    // A field the user cannot change shows all of what it holds.
+    if (edit->isReadOnly()) edit->setMinimumWidth(std::max(edit->minimumWidth(), FieldWidth(edit, Q(text))));
   } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
     QSignalBlocker block(combo);
     combo->setCurrentIndex(combo->findText(Q(text)));

@@ -51,6 +51,7 @@ class QtDialogView : public QDialog, public DialogView {
 
   DialogProcedure procedure_;
   std::map<int, Entry> controls_;
+  std::map<int, int> spinOfEdit_;  // edit id -> id of the up-down control drawn into it
   bool closed_ = false;
   int result_ = kIdCancel;
 };

@@ -16,11 +16,16 @@ TEST_F(FindPeaksDialogTest, ShowsTheLevelsAndOkReadsThem) {
     for (int id : {kPeaksCutoff, kPeaksHxNoise, kPeaksHyNoise, kPeaksExNoise, kPeaksEyNoise}) shown[id] = d.GetText(id);
     d.Type(kPeaksCutoff, "3.5");
     d.Type(kPeaksHxNoise, "1.25");
-    d.Type(kPeaksHyNoise, "noisy");  // not a number: 0
-    d.Type(kPeaksExNoise, " 0.5e-1 mV");
+    d.Type(kPeaksHyNoise, "noisy");  // not a number: refused, the level stays
+    d.Type(kPeaksEyNoise, "-1");      // a negative noise level makes no sense
+    d.Type(kPeaksExNoise, " 0.5e-1 ");
     d.Ok();
   });
   EXPECT_EQ(RunFindPeaksDialog(s), kIdOk);
+  ASSERT_EQ(host.messages.size(), 2u);
+  EXPECT_EQ(host.messages[0].text, "Hy noise, pT must be a number from 0 to 1000000.");
+  EXPECT_EQ(host.messages[1].text, "Ey noise, mV/km must be a number from 0 to 1000000.");
+  EXPECT_EQ(host.messages[1].icon, MsgIcon::Warning);
   EXPECT_EQ(host.dialogTitles, std::vector<std::string>{"Find Peaks"});
   EXPECT_EQ(shown[kPeaksCutoff], "    2.00");
   EXPECT_EQ(shown[kPeaksHxNoise], "   0.500");
@@ -29,7 +34,7 @@ TEST_F(FindPeaksDialogTest, ShowsTheLevelsAndOkReadsThem) {
   EXPECT_EQ(shown[kPeaksEyNoise], "   0.030");
   EXPECT_EQ(s.SNCutoff, 3.5);
   EXPECT_EQ(s.NoiseLevel[0], 1.25);
-  EXPECT_EQ(s.NoiseLevel[1], 0.0);
+  EXPECT_EQ(s.NoiseLevel[1], 0.5);
   EXPECT_EQ(s.NoiseLevel[2], 0.05);
   EXPECT_EQ(s.NoiseLevel[3], 0.03);
   EXPECT_EQ(s.NoiseLevel[4], 0.0);

@@ -58,7 +58,12 @@ TEST_F(FourierSettingsTest, TheSineTestFollowsTheTypedFrequencyAndEndsWithOk) {
     d.Type(kFourierTestFreq, "100");
     Paint();
     peak100 = PeakBin();
-    d.Type(kFourierTestFreq, "a tone");  // not a number: 0 Hz, a signal of zeros
+    d.Type(kFourierTestFreq, "a tone");  // not a number: refused, the sine stays at 100 Hz
+    EXPECT_EQ(s.SineTestFreq, 100.0);
+    EXPECT_EQ(d.GetText(kFourierTestFreq), "100");
+    d.Type(kFourierTestFreq, "600");  // above half the sample rate
+    EXPECT_EQ(s.SineTestFreq, 100.0);
+    d.Type(kFourierTestFreq, "0");  // 0 Hz: a signal of zeros
     EXPECT_EQ(s.SineTestFreq, 0.0);
     Paint();
     peakZero = PeakBin();
@@ -70,6 +75,9 @@ TEST_F(FourierSettingsTest, TheSineTestFollowsTheTypedFrequencyAndEndsWithOk) {
   const double df = 2 * s.FreqStep;  // bin spacing, Hz
   EXPECT_NEAR(peak100 * df, 100.0, df);
   EXPECT_EQ(largestAtZero, 0.0);
+  ASSERT_EQ(host.messages.size(), 2u);
+  EXPECT_EQ(host.messages[0].text, "Test Frequency, Hz must be a number from 0 to 500.");
+  EXPECT_EQ(host.messages[0].icon, MsgIcon::Warning);
   EXPECT_EQ(s.SineTestOn, 0);
   EXPECT_EQ(s.SineTestFreq, 30.0);
   EXPECT_EQ(s.RecomputeSpectra, 1);

@@ -154,19 +154,38 @@ TEST_F(GeneralSettingsTest, OkSetsTheRateOfADecimatedSaveAndReadsTheEdits) {
   EXPECT_EQ(s.OutHeader.SampleRate, 1000u);
 }
 
-TEST_F(GeneralSettingsTest, CoeffsSummedBelowOneKeepsThePreviousValue) {
-  for (const char* text : {"0", "-4", "many"}) {
+TEST_F(GeneralSettingsTest, CoeffsSummedOutsideItsRangeIsRefusedWhereTyped) {
+  for (const char* text : {"0", "-4", "many", "99999999", "12.5"}) {
     host.messages.clear();
+    bool openAfterTyping = false, openAfterOk = false;
+    std::string shown;
     host.dialogScripts.push_back([&](HeadlessDialog& d) {
       d.Type(kGenCoeffsSummed, text);
-      d.Ok();
+      openAfterTyping = !d.closed();
+      shown = d.GetText(kGenCoeffsSummed);
+      d.Ok();  // the field holds its previous value again: OK takes it
+      openAfterOk = !d.closed();
     });
     EXPECT_EQ(RunGeneralSettingsDialog(s), kIdOk);
+    EXPECT_TRUE(openAfterTyping) << text;
+    EXPECT_FALSE(openAfterOk) << text;
+    EXPECT_EQ(shown, "512") << text;
     EXPECT_EQ(s.CoeffsSummed, 512) << text;
     ASSERT_EQ(host.messages.size(), 1u) << text;
-    EXPECT_EQ(host.messages[0].text, "\"#Coeffs summed\" must be at least 1; it stays 512.");
+    EXPECT_EQ(host.messages[0].text, "#Coeffs summed must be a whole number from 1 to 5000000.");
     EXPECT_EQ(host.messages[0].caption, "Zorvan");
+    EXPECT_EQ(host.messages[0].icon, MsgIcon::Warning);
   }
+}
+
+TEST_F(GeneralSettingsTest, OverlapIsShownDisabled) {
+  bool enabled = true;
+  host.dialogScripts.push_back([&](HeadlessDialog& d) {
+    enabled = d.IsEnabled(kGenOverlap);
+    d.Cancel();
+  });
+  RunGeneralSettingsDialog(s);
+  EXPECT_FALSE(enabled);
 }
 
 TEST_F(GeneralSettingsTest, BothAmplPhaseBoxesShowAndToggleTheSameFlag) {

@@ -177,22 +177,32 @@ TEST_F(HeaderDialogsTest, EditFileHeaderStoresTextsWholeAndWithinTheirFields) {
     d.Type(kEditHeaderIds[0].sensorSn, "ABCDEFGHIJKLMNOPQRSTUVWXYZ");
     d.Type(kEditHeaderIds[1].sensorSn, "Sonde\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9");  // é is 2 bytes
     d.Type(kEditHeaderIds[4].orientation, "EW");
+    // Numbers that make no sense are refused where typed; the fields keep what they had.
     d.Type(kEditHeaderIds[0].angle, "-5");
     d.Type(kEditHeaderIds[1].angle, "70000");
     d.Type(kEditHeaderIds[3].spacing, "fifty");
-    d.Type(kEditHeaderIds[3].daOffset, " -2.25mV");
+    d.Type(kEditHeaderIds[4].spacing, "-20");
+    d.Type(kEditHeaderIds[3].daOffset, " -2.25");
+    d.Type(kEditHeaderIds[2].angle, "45");
     d.Ok();
   });
+  const RecorderHeader before = s.OutHeader;
   RunEditHeaderDialog(s);
+  EXPECT_EQ(host.MessageTexts(), (std::vector<std::string>{"Sensor Angle of channel 1 must be a whole number from 0 to 360.",
+                                                           "Sensor Angle of channel 2 must be a whole number from 0 to 360.",
+                                                           "Spacing, m of channel 4 must be a whole number from 0 to 65535.",
+                                                           "Spacing, m of channel 5 must be a whole number from 0 to 65535."}));
   const RecorderHeader& h = s.OutHeader;
   EXPECT_STREQ(h.SensorSerial[2], "AB");
   EXPECT_EQ(h.SensorSerial[2][3], '\0');  // nothing of the longer serial is left
   EXPECT_STREQ(h.SensorSerial[0], "ABCDEFGHIJKLMNOP");
   EXPECT_STREQ(h.SensorSerial[1], "Sonde\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9");  // 15 bytes: no half character
   EXPECT_STREQ(h.Orientation[4], "E");
-  EXPECT_EQ(h.SensorAngle[0], 0);
-  EXPECT_EQ(h.SensorAngle[1], 65535);
-  EXPECT_EQ(h.Spacing[3], 0);
+  EXPECT_EQ(h.SensorAngle[0], before.SensorAngle[0]);
+  EXPECT_EQ(h.SensorAngle[1], before.SensorAngle[1]);
+  EXPECT_EQ(h.SensorAngle[2], 45);
+  EXPECT_EQ(h.Spacing[3], before.Spacing[3]);
+  EXPECT_EQ(h.Spacing[4], before.Spacing[4]);
   EXPECT_EQ(h.DAOffset[3], -2.25);
   EXPECT_EQ(h.ChannelLabel[5], kLabelUnused);
   EXPECT_EQ(h.ChannelLabel[3], kLabelEx);

@@ -130,7 +130,7 @@ TEST_F(PlotScalingTest, LogYIsRefusedForLimitsAtOrBelowZeroOutsideFourierMode) {
   });
   RunPlotScalingDialog(s);
   ASSERT_EQ(host.MessageTexts(), std::vector<std::string>(2, "Cannot enable log display: negative or zero Y values"));
-  EXPECT_EQ(host.messages[0].icon, MsgIcon::Error);
+  EXPECT_EQ(host.messages[0].icon, MsgIcon::Warning);
   for (int k : {0, 1, 3}) {
     EXPECT_EQ(s.YMinManual[k], 0.5) << k;
     EXPECT_EQ(s.YMaxManual[k], 50.0) << k;

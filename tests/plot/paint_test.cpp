@@ -147,7 +147,7 @@ TEST_F(PaintTest, MtModeWithoutItsChannelsFallsBackToTimeSeries) {
   Paint();
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0].text, "Ex, Ey, Hx, Hy Labels not all present in header");
-  EXPECT_EQ(host.messages[0].icon, MsgIcon::Error);
+  EXPECT_EQ(host.messages[0].icon, MsgIcon::Warning);
   EXPECT_EQ(s.FourierOn + s.AppResOn + s.LogX + s.LogY, 0);
   EXPECT_NE(surface.FindText("Hz, pT"), nullptr);
 }

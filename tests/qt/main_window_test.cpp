@@ -23,6 +23,7 @@
 #include <functional>
 
 #include "app/commands.h"
+#include "dialogs/goto_dialog.h"
 #include "datafile/synth.h"
 #include "platform/qt/file_dialogs.h"
 #include "platform/qt/plot_widget.h"
@@ -328,7 +329,7 @@ TEST_F(MainWindowTest, ClipboardHoldsAnImageOfThePlotArea) {
 }
 
 TEST_F(MainWindowTest, AboutShowsItsTextsFromTheMenuAndTheAccelerator) {
-  for (int way = 0; way < 2; ++way) {
+  for (int way = 0; way < 3; ++way) {
     QStringList texts;
     QString platform;
     bool readOnly = false;
@@ -344,12 +345,13 @@ TEST_F(MainWindowTest, AboutShowsItsTextsFromTheMenuAndTheAccelerator) {
     else {
       window->activateWindow();
       ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-      QTest::keyClick(plot(), Qt::Key_Slash, Qt::AltModifier);
+      if (way == 1) QTest::keyClick(plot(), Qt::Key_Slash, Qt::AltModifier);
+      else QTest::keyClick(plot(), Qt::Key_F1);
     }
     Settle();
     for (const char* text : {"Magnetotelluric Plotting & Analysis", "Version 2.37", " 11/6/2013", "Platform:"})
       EXPECT_TRUE(texts.contains(text)) << text << " way " << way;
-    EXPECT_EQ(platform, "MS Windows NT");
+    EXPECT_EQ(platform, QString("Linux, Qt ") + qVersion());
     EXPECT_TRUE(readOnly);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
   }
@@ -395,3 +397,98 @@ TEST_F(MainWindowTest, FileMenuExportsEdiAndTransformMenuChoosesARemote) {
   EXPECT_TRUE(transform->actions().contains(window->Action(kMenuRemoteReference)));
   EXPECT_EQ(window->Action(kMenuRemoteReference)->text(), "&Remote Reference...");
 }
+
+namespace {
+
+TEST_F(MainWindowTest, ShortcutsShowInTheMenusAndPageThroughTheFile) {
+  const std::pair<int, QKeySequence> shortcuts[] = {
+      {kMenuOpenFile, QKeySequence(Qt::CTRL | Qt::Key_O)}, {kMenuSaveFile, QKeySequence(Qt::CTRL | Qt::Key_S)},
+      {kMenuCopy, QKeySequence(Qt::CTRL | Qt::Key_C)},     {kMenuExit, QKeySequence(Qt::CTRL | Qt::Key_Q)},
+      {kMenuAbout, QKeySequence(Qt::Key_F1)},              {kCmdGoTo, QKeySequence(Qt::CTRL | Qt::Key_G)},
+  };
+  for (const auto& [id, keys] : shortcuts) {
+    ASSERT_NE(window->Action(id), nullptr) << id;
+    EXPECT_EQ(window->Action(id)->shortcut(), keys) << id;
+  }
+  OpenDemo();
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  auto press = [&](int key, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::keyClick(plot(), static_cast<Qt::Key>(key), modifiers);
+    Settle();
+  };
+  press(Qt::Key_PageDown);
+  EXPECT_EQ(Status(1), "Rec 2");
+  press(Qt::Key_PageDown);
+  press(Qt::Key_PageUp);
+  EXPECT_EQ(Status(1), "Rec 2");
+  press(Qt::Key_End);
+  EXPECT_EQ(s().CurrentRecord, 14);
+  EXPECT_EQ(Status(1), "EOF");
+  press(Qt::Key_Home);
+  EXPECT_EQ(Status(1), "Rec 1");
+  QGuiApplication::clipboard()->clear();
+  press(Qt::Key_C, Qt::ControlModifier);
+  EXPECT_FALSE(QGuiApplication::clipboard()->image().isNull());
+  press(Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, TheTitleNamesTheOpenFile) {
+  EXPECT_EQ(window->windowTitle(), "Zorvan");
+  OpenDemo();
+  EXPECT_EQ(window->windowTitle(), QString::fromUtf8("demo.bin \u2014 Zorvan"));
+}
+
+TEST_F(MainWindowTest, GoToTakesARecordOrATimeAndRefusesATimeOutsideTheFile) {
+  OpenDemo();
+  auto goTo = [&](const char* text, bool expectClosed) {
+    bool stillOpen = false;
+    WhenModal<QtDialogView>([&](QtDialogView* dialog) {
+      EXPECT_EQ(dialog->windowTitle(), "Go To");
+      auto* field = qobject_cast<QLineEdit*>(dialog->Control(kGoToTarget));
+      ASSERT_NE(field, nullptr);
+      field->setText(text);
+      QTest::mouseClick(qobject_cast<QPushButton*>(dialog->Control(kIdOk)), Qt::LeftButton);
+      stillOpen = dialog->isVisible();
+      if (stillOpen) static_cast<QDialog*>(dialog)->reject();
+    });
+    window->Action(kCmdGoTo)->trigger();
+    Settle();
+    EXPECT_EQ(stillOpen, !expectClosed) << text;
+  };
+  goTo("7", true);
+  EXPECT_EQ(Status(1), "Rec 7");
+  goTo("12/07/2026 13:45:20.5", true);  // 10.5 s into the file: the fifth record (10.24 … 12.8 s)
+  EXPECT_EQ(Status(1), "Rec 5");
+  EXPECT_TRUE(messages.empty());
+  goTo("14:00:00", false);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0],
+            "12/07/2026 14:00:00.000 UTC is outside demo.bin: it runs from 12/07/2026 13:45:10.000 to "
+            "12/07/2026 13:45:48.400 UTC.");
+  EXPECT_EQ(Status(1), "Rec 5");
+}
+
+TEST_F(MainWindowTest, RecordsPerPlotRefusesWhatIsNoPageSize) {
+  bool stillOpen = false;
+  QString kept;
+  WhenModal<QFileDialog>([&](QFileDialog* dialog) {
+    auto* field = dialog->findChild<QLineEdit*>(kRecordsPerPlotFieldName);
+    ASSERT_NE(field, nullptr);
+    field->setText("-5");
+    dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(demo));
+    static_cast<QDialog*>(dialog)->accept();
+    stillOpen = dialog->isVisible();
+    kept = field->text();
+    static_cast<QDialog*>(dialog)->reject();
+  });
+  Click(kCmdFileOpen);
+  EXPECT_TRUE(stillOpen);
+  EXPECT_EQ(kept, "1");
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], "Records/Plot must be a whole number from 1 to 3906.");
+  EXPECT_EQ(s().FileLoaded, 0);
+}
+
+}  // namespace

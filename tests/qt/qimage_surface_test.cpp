@@ -109,6 +109,27 @@ TEST(QtText, ArialResolvesToLiberationSansAndRunsUpwardsWhenTurned) {
   }
 }
 
+TEST(QtText, TextIsSmoothedWhileLinesKeepTheirExactPixels) {
+  QImageSurface s(200, 60);
+  s.SelectFont(s.CreateFont({"Arial", 16, 500, 0}));
+  s.TextOut(10, 10, "13:45:10.0 Hx, pT");
+  int grey = 0, black = 0;
+  for (auto [x, y] : Dark(s)) {
+    const Rgb c = s.PixelAt(x, y);
+    if (c == kBlack) ++black;
+    else ++grey;
+  }
+  EXPECT_GT(grey, 20);  // edges are shades, not a staircase of black pixels
+  EXPECT_GT(black, 0);
+
+  // A thin line between the same kind of drawing: only black pixels, exactly where they belong.
+  QImageSurface line(50, 30);
+  line.MoveTo(2, 3);
+  line.LineTo(40, 20);
+  for (auto [x, y] : Dark(line)) EXPECT_EQ(line.PixelAt(x, y), kBlack);
+  EXPECT_EQ(Dark(line).size(), 38u);  // one pixel per column, the end left out
+}
+
 TEST(QtSurface, FillBlockCopyAndPng) {
   QImageSurface a(30, 20);
   a.FillRect(5, 5, 10, 8, kBlue);

@@ -9,6 +9,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QSpinBox>
 #include <QPixmap>
 #include <QTest>
 #include <QTimer>
@@ -189,6 +191,101 @@ TEST_F(SettingsDialogsQtTest, ComboAndBoxChangesRepaintThePlotBehindTheDialog) {
   EXPECT_EQ(s().OutHeader.ChannelGain[2], 16);  // a full redraw ran with the new gain
   EXPECT_EQ(s().OutHeader.ChannelEnabled[4], 0);
   EXPECT_EQ(s().NumEnabledChans, 4);
+}
+
+TEST_F(SettingsDialogsQtTest, AnEditWithItsUpDownIsOneSpinBox) {
+  struct Case {
+    int (*run)(AppState&);
+    int edit, spin;
+  } cases[] = {
+      {RunGeneralSettingsDialog, kGenFitOrder, kGenFitOrderSpin},
+      {RunPlotScalingDialog, kScaleChannel, kScaleChannelSpin},
+      {RunHeaderContentsDialog, kInfoChannel, kInfoChannelSpin},
+  };
+  for (const Case& c : cases) {
+    WhenUp([&](QtDialogView* dialog) {
+      auto* spin = qobject_cast<QSpinBox*>(dialog->Control(c.spin));
+      ASSERT_NE(spin, nullptr) << c.spin;
+      EXPECT_EQ(dialog->Control(c.edit), spin) << c.edit;  // no second number field beside it
+      spin->stepUp();
+      EXPECT_EQ(dialog->GetText(c.edit), std::to_string(spin->value())) << c.edit;
+      static_cast<QDialog*>(dialog)->reject();
+    });
+    c.run(s());
+    Settle();
+  }
+  EXPECT_EQ(s().ScalingChannel, 2);
+  EXPECT_EQ(s().HeaderChannel, 2);
+}
+
+TEST_F(SettingsDialogsQtTest, FieldsAreWideEnoughForWhatTheyHold) {
+  WhenUp([&](QtDialogView* dialog) {
+    auto* gps = qobject_cast<QLineEdit*>(dialog->Control(1004));  // "GPS Position"
+    ASSERT_NE(gps, nullptr);
+    ASSERT_FALSE(gps->text().isEmpty());
+    EXPECT_GE(gps->width(), gps->fontMetrics().horizontalAdvance(gps->text()) + 8);
+    static_cast<QDialog*>(dialog)->reject();
+  });
+  RunHeaderContentsDialog(s());
+  WhenUp([&](QtDialogView* dialog) {
+    for (int k = 0; k < kChannels; ++k) {
+      auto* serial = qobject_cast<QLineEdit*>(dialog->Control(kEditHeaderIds[k].sensorSn));
+      EXPECT_GE(serial->width(), serial->fontMetrics().horizontalAdvance("0123456789ABCDEF")) << k;
+    }
+    static_cast<QDialog*>(dialog)->reject();
+  });
+  RunEditHeaderDialog(s());
+}
+
+TEST_F(SettingsDialogsQtTest, TypedNumbersAreRefusedWhenTheFieldIsLeft) {
+  std::vector<std::pair<QString, QMessageBox::Icon>> boxes;
+  QTimer closer;
+  closer.setInterval(20);
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      boxes.push_back({box->text(), box->icon()});
+      box->accept();
+    }
+  });
+  closer.start();
+  // Types text into a field and leaves it with Tab, as a person would.
+  auto typeAndLeave = [](QtDialogView* dialog, int id, const char* text) {
+    // Focus moves only within the active window: after a message box the dialog must be active again.
+    dialog->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
+    auto* field = qobject_cast<QLineEdit*>(dialog->Control(id));
+    QTest::mouseClick(field, Qt::LeftButton);
+    field->selectAll();
+    QTest::keyClicks(field, text);
+    QTest::keyClick(field, Qt::Key_Tab);
+    QTest::qWait(50);
+    return field->text();
+  };
+  QString coeffsAfter, lettersAfter, spacingAfter;
+  bool openAfterRefusal = false;
+  WhenUp([&](QtDialogView* dialog) {
+    coeffsAfter = typeAndLeave(dialog, kGenCoeffsSummed, "99999999");
+    lettersAfter = typeAndLeave(dialog, kGenCoeffsSummed, "abc");
+    openAfterRefusal = dialog->isVisible();
+    QTest::mouseClick(dialog->Control(kIdOk), Qt::LeftButton);
+  });
+  EXPECT_EQ(RunGeneralSettingsDialog(s()), kIdOk);
+  WhenUp([&](QtDialogView* dialog) {
+    spacingAfter = typeAndLeave(dialog, kEditHeaderIds[3].spacing, "-20");
+    static_cast<QDialog*>(dialog)->reject();
+  });
+  RunEditHeaderDialog(s());
+  closer.stop();
+  EXPECT_EQ(coeffsAfter, "512");
+  EXPECT_EQ(lettersAfter, "512");
+  EXPECT_TRUE(openAfterRefusal);
+  EXPECT_EQ(s().CoeffsSummed, 512);
+  EXPECT_EQ(spacingAfter, "50");
+  ASSERT_EQ(boxes.size(), 3u);
+  EXPECT_EQ(boxes[0].first, "#Coeffs summed must be a whole number from 1 to 5000000.");
+  EXPECT_EQ(boxes[1].first, "#Coeffs summed must be a whole number from 1 to 5000000.");
+  EXPECT_EQ(boxes[2].first, "Spacing, m of channel 4 must be a whole number from 0 to 65535.");
+  for (const auto& box : boxes) EXPECT_EQ(box.second, QMessageBox::Warning);
 }
 
 }  // namespace
