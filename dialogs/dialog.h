@@ -29,9 +29,9 @@ struct ControlTemplate {
   std::string group;  // the titled group box it sits in ("" for none)
   int row = 0;        // layout cell within its group
   int column = 0;
-  bool showEnd = false;  // a text wider than its field shows its end (a path its file name)
   int buddy = 0;  // for a spin control: the edit showing its number; both are drawn as one spin box
   int chars = 0;  // for an edit: characters it must show whole (0: as the layout gives)
+  bool showEnd = false;  // a text wider than its field shows its end (a path its file name)
 };
 
 struct DialogTemplate {
