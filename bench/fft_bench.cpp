@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "spectral/fft.h"
@@ -103,16 +104,20 @@ void BM_FftwR2cYardstick(benchmark::State& state) {
 #endif
 
 // Each of ours right before its yardstick at the same size, so both meet the same load.
-void Sizes(benchmark::internal::Benchmark* b) {
-  for (int lg = 12; lg <= 24; ++lg) b->Arg(lg);
-  b->ArgName("log2N")->Unit(benchmark::kMicrosecond);
-}
-
-BENCHMARK(BM_Four1Complex)->Apply(Sizes);
-BENCHMARK(BM_RealSpectrum)->Apply(Sizes);
+const bool registered = [] {
+  for (int lg = 12; lg <= 24; ++lg) {
+    const std::string n = "/log2N:" + std::to_string(lg);
+    auto set = [&](benchmark::internal::Benchmark* b) { b->Arg(lg)->Unit(benchmark::kMicrosecond); };
+    set(benchmark::RegisterBenchmark(("BM_Four1Complex" + n).c_str(), BM_Four1Complex));
 #ifdef ZORVAN_HAVE_FFTW
-BENCHMARK(BM_FftwComplexYardstick)->Apply(Sizes);
-BENCHMARK(BM_FftwR2cYardstick)->Apply(Sizes);
+    set(benchmark::RegisterBenchmark(("BM_FftwComplexYardstick" + n).c_str(), BM_FftwComplexYardstick));
 #endif
+    set(benchmark::RegisterBenchmark(("BM_RealSpectrum" + n).c_str(), BM_RealSpectrum));
+#ifdef ZORVAN_HAVE_FFTW
+    set(benchmark::RegisterBenchmark(("BM_FftwR2cYardstick" + n).c_str(), BM_FftwR2cYardstick));
+#endif
+  }
+  return true;
+}();
 
 }  // namespace
