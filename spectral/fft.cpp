@@ -263,6 +263,22 @@ const FftKernels& ActiveFftKernels() {
 
 void ForcePortableFftKernels(bool portable) { forcePortable.store(portable); }
 
+void RootsOfUnity(size_t L, size_t j0, size_t count, double* out) {
+  const Level& level = LevelFor(Log2(L));
+  for (size_t j = j0; j < j0 + count; ++j) {
+    double* w = out + 2 * (j - j0);
+    if (!level.w1.empty()) {
+      w[0] = level.w1[2 * j];
+      w[1] = level.w1[2 * j + 1];
+    } else {
+      const double* h = &level.hi[2 * (j / kChunk)];
+      const double* l = &level.lo[2 * (j % kChunk)];
+      w[0] = l[0] * h[0] - l[1] * h[1];
+      w[1] = l[0] * h[1] + l[1] * h[0];
+    }
+  }
+}
+
 void four1(double data[], unsigned long nn, int isign) {
   if (nn < 2) return;
   double* c = data + 1;

@@ -29,3 +29,7 @@ const FftKernels* Avx2FftKernels();
 const FftKernels& ActiveFftKernels();
 /// Tests: force the portable kernels (true) or go back to the automatic choice.
 void ForcePortableFftKernels(bool portable);
+
+/// exp(2πi·j/L) for j0 <= j < j0 + count < L/4 (L a power of two, at least 8)
+/// into out as interleaved doubles, from four1's twiddle tables.
+void RootsOfUnity(size_t L, size_t j0, size_t count, double* out);
