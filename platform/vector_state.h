@@ -7,7 +7,10 @@
 
 inline void ClearUpperVectorState() {
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-  static const bool avx = __builtin_cpu_supports("avx");
+  static const bool avx = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx") != 0;
+  }();
   if (avx) __asm__ volatile("vzeroupper");
 #endif
 }

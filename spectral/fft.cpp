@@ -253,6 +253,7 @@ const FftKernels& ActiveFftKernels() {
   static const FftKernels* best = [] {
     const FftKernels* vector = Avx2FftKernels();
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    __builtin_cpu_init();
     if (vector && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) return vector;
 #endif
     (void)vector;
