@@ -73,6 +73,23 @@ void BM_LowPassStep(benchmark::State& state) {
 }
 BENCHMARK(BM_LowPassStep)->Arg(1)->Arg(3)->Arg(4)->Arg(6);
 
+// The same samples through LowPassBlock, the histories in registers for the block.
+void BM_LowPassBlock(benchmark::State& state) {
+  const int corner = static_cast<int>(state.range(0));
+  AppState s;
+  std::mt19937_64 rng(2);
+  std::normal_distribution<double> g(0.0, 100.0);
+  std::vector<double> input(1 << 16), output(input.size());
+  for (double& x : input) x = g(rng);
+  for (auto _ : state) {
+    LowPassBlock(s, input.data(), output.data(), static_cast<int>(input.size()), corner, 2);
+    benchmark::DoNotOptimize(output.data());
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(input.size()));
+  state.SetLabel(corner <= 3 ? "order 8" : "order 4");
+}
+BENCHMARK(BM_LowPassBlock)->Arg(1)->Arg(3)->Arg(4)->Arg(6);
+
 void BM_PolyFitOrder3(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   std::vector<double> x(static_cast<size_t>(n)), y(static_cast<size_t>(n)), xo(static_cast<size_t>(n)),

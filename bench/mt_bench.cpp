@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "app/state.h"
@@ -20,6 +21,11 @@
 #include "spectral/fft.h"
 #include "spectral/realfft.h"
 #include "spectral/spectrum.h"
+#include "platform/headless/recording_surface.h"
+
+#ifdef ZORVAN_HAVE_FFTW
+#include <fftw3.h>
+#endif
 
 #ifdef ZORVAN_HAVE_QT
 #include "platform/qt/qimage_surface.h"
@@ -107,7 +113,69 @@ void BM_TransformsAloneFullLengthFour1(benchmark::State& state) {
 }
 BENCHMARK(BM_TransformsAloneFullLengthFour1)->Arg(1 << 20)->Arg(MaxPlotPoints)->Unit(benchmark::kMillisecond);
 
+#ifdef ZORVAN_HAVE_FFTW
+// Yardstick: FFTW's r2c (MEASURE plan, one thread) of the same four channels
+// at the same length, zero-padded as ours.
+void BM_TransformsFftwYardstick(benchmark::State& state) {
+  MtPage& page = Page(state.range(0));
+  AppState& s = page.s;
+  const unsigned long N = TransformLength(s.NumPlotPoints);
+  const int n = s.NumPlotPoints;
+  double* in = fftw_alloc_real(N);
+  fftw_complex* out = fftw_alloc_complex(N / 2 + 1);
+  fftw_plan plan = fftw_plan_dft_r2c_1d(static_cast<int>(N), in, out, FFTW_MEASURE);
+  const int chans[4] = {0, 1, 3, 4};
+  for (auto _ : state) {
+    for (int ch : chans) {
+      const double* x = s.yplotdata_orig[ch].data();
+      std::copy(x, x + n, in);
+      std::fill(in + n, in + N, 0.0);
+      fftw_execute(plan);
+      benchmark::DoNotOptimize(out);
+    }
+  }
+  fftw_destroy_plan(plan);
+  fftw_free(in);
+  fftw_free(out);
+  Report(state, s);
+}
+BENCHMARK(BM_TransformsFftwYardstick)->Arg(1 << 20)->Arg(MaxPlotPoints)->Unit(benchmark::kMillisecond);
+#endif
+
+// Fourier mode over all six channels of the page, through the given surface.
+template <typename MakeSurface>
+void RedrawSixChannels(benchmark::State& state, MakeSurface make) {
+  static MtPage* six = nullptr;
+  if (!six) {
+    six = new MtPage(kBenchPageRecords, MaxPlotPoints);
+    for (int ch = 0; ch < 6; ++ch) six->s.OutHeader.ChannelEnabled[ch] = 1;
+  }
+  AppState& s = six->s;
+  auto surface = make();
+  auto paint = [&] {
+    s.FourierOn = s.LogY = 1;
+    s.AppResOn = 0;
+    s.RedrawAll = 1;
+    PaintPlotWindow(s, *surface);
+  };
+  paint();
+  for (auto _ : state) paint();
+  s.FourierOn = s.LogY = 0;
+  Report(state, s);
+}
+
+// Yardstick: the same paint into the recording surface (no Qt, no pixels).
+void BM_FullRedrawFourierSixRecordingYardstick(benchmark::State& state) {
+  RedrawSixChannels(state, [] { return std::make_unique<RecordingSurface>(1600, 900); });
+}
+BENCHMARK(BM_FullRedrawFourierSixRecordingYardstick)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 #ifdef ZORVAN_HAVE_QT
+void BM_FullRedrawFourierSix(benchmark::State& state) {
+  RedrawSixChannels(state, [] { return std::make_unique<QImageSurface>(1600, 900); });
+}
+BENCHMARK(BM_FullRedrawFourierSix)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 void Redraw(benchmark::State& state, bool mt, bool newPage) {
   MtPage& page = Page(state.range(0));
   AppState& s = page.s;

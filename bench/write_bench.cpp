@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -50,7 +51,7 @@ Recordings& Files() {
 
 
 // Opens in as the desktop program would and writes it to out; the records written.
-int WriteCopy(const std::string& in, const std::string& out, int factor) {
+int WriteCopy(const std::string& in, const std::string& out, int factor, int filterCorner = 0) {
   HeadlessPlatform host;
   AppState s;
   StartupOptions options;
@@ -61,6 +62,10 @@ int WriteCopy(const std::string& in, const std::string& out, int factor) {
   if (LoadRecorderFile(s, in)) {
     s.FileLoaded = 1;
     s.DecimationFactor = factor;
+    if (filterCorner) {
+      s.FilterOn = 1;
+      s.LowPassCorner = filterCorner;
+    }
     WriteReport report;
     if (WriteProcessedFile(s, out, &report)) records = report.records.front();
   }
@@ -86,6 +91,16 @@ void BM_Decimate40(benchmark::State& state) {
 }
 BENCHMARK(BM_Decimate40)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
+// As zorvan save --filter 5: every sample through the order-8 low-pass filter.
+void BM_SaveFilter5(benchmark::State& state) {
+  const Recordings& f = Files();
+  for (auto _ : state)
+    if (WriteCopy(f.big, f.out, 1, 1) <= 0) state.SkipWithError("save failed");
+  state.SetBytesProcessed(state.iterations() * FileBytes(f.big));
+  std::remove(f.out.c_str());
+}
+BENCHMARK(BM_SaveFilter5)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
 // The yardstick: the same file copied with read and write in 1 MiB pieces.
 void BM_PlainCopyYardstick(benchmark::State& state) {
   const Recordings& f = Files();
@@ -106,6 +121,17 @@ BENCHMARK(BM_PlainCopyYardstick)->Unit(benchmark::kMillisecond)->UseRealTime()->
 
 
 
+
+// A second yardstick: the cp command itself.
+void BM_CpCommandYardstick(benchmark::State& state) {
+  const Recordings& f = Files();
+  const std::string command = "cp " + f.big + " " + f.out;
+  for (auto _ : state)
+    if (std::system(command.c_str()) != 0) state.SkipWithError("cp failed");
+  state.SetBytesProcessed(state.iterations() * FileBytes(f.big));
+  std::remove(f.out.c_str());
+}
+BENCHMARK(BM_CpCommandYardstick)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 // Peak resident memory of a child process that writes one copy, and its growth
 // over the child's start. Arguments: decimation factor, recording (0 small, 1 big).

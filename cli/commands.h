@@ -2,9 +2,12 @@
 // The subcommands of the zorvan tool. Each returns the process exit status,
 // prints its results on stdout and its errors on stderr.
 
+#include <iosfwd>
 #include <string>
 
 #include "cli/args.h"
+
+struct AppState;
 
 struct CliCommand {
   const char* name;
@@ -38,6 +41,10 @@ extern const CliCommand kSyncCommand;
 extern const CliCommand kPeaksCommand;
 extern const CliCommand kSpectraCommand;
 extern const CliCommand kMtCommand;
+
+/// The rows of zorvan spectra (frequency, then each enabled channel's power)
+/// for the spectra computed into s.
+void WriteSpectraRows(const AppState& s, std::ostream& out);
 
 /// Prints "zorvan: <message>" on stderr and returns 1.
 int Fail(const std::string& message);

@@ -374,10 +374,10 @@ PipelineResult WriteThroughPipeline(AppState& s, InputRecord& rec, RecorderHeade
       if (y.size() < static_cast<size_t>(S)) y.resize(static_cast<size_t>(S));
       const int gain = h.ChannelGain[k];
       const bool neg = o.ChannelInvert[k] != 0;
-      for (int i = 0; i < S; ++i) {
-        double v = LowPassStep(s, CountsToMv(work.counts[static_cast<size_t>(i)][k], span, gain), s.LowPassCorner, k);
-        y[static_cast<size_t>(i)] = neg ? -v : v;
-      }
+      for (int i = 0; i < S; ++i) y[static_cast<size_t>(i)] = CountsToMv(work.counts[static_cast<size_t>(i)][k], span, gain);
+      LowPassBlock(s, y.data(), y.data(), S, s.LowPassCorner, k);
+      if (neg)
+        for (int i = 0; i < S; ++i) y[static_cast<size_t>(i)] = -y[static_cast<size_t>(i)];
     }
   }
   const size_t outBytes = static_cast<size_t>(m) * static_cast<size_t>(S) * 3;

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev
           qt6-base-dev qt6-qpa-plugins fonts-liberation2 xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do

@@ -1,99 +1,124 @@
 #include "spectral/fft.h"
 
+#include <atomic>
 #include <cmath>
+#include <memory>
+#include <mutex>
 #include <utility>
+#include <vector>
 
-// The published routine, reorganised for the memory hierarchy. Every butterfly
-// and every twiddle factor is computed by the same operations as in the
-// published loop order (the twiddles by its trigonometric recurrence, one sin
-// pair per stage), only the order in which independent butterflies are visited
-// changes; so the result is the same to the last bit (tests/spectral/fft_test.cpp
-// compares it with the published routine). No allocation.
+#include "spectral/fft_kernels.h"
+
+// An in-place radix-4 decimation-in-frequency transform: a radix-4 pass over a
+// block of L points leaves four independent transforms of L/4 points, done
+// depth first so that each block is worked on while it is in cache (blocks of
+// up to kInCache points run their remaining passes breadth first). An odd
+// number of radix-2 stages ends with a radix-2 pass. The outputs come out in
+// bit-reversed order and are put in place by one cache-blocked permutation.
+// Twiddles come from tables of exp(2πi·k/L) made once per level L in long
+// double, so no error accumulates along a recurrence.
 
 namespace {
 
-// Doubles per block of the early stages: every stage whose butterflies stay
-// within such a block runs block by block while the block is in cache.
-constexpr unsigned long kBlockDoubles = 1ul << 16;
-// Stages up to this mmax sweep the block once per twiddle (long unit-stride runs).
-constexpr unsigned long kShortStage = 16;
-// Twiddles of a run of m kept on the stack for the later stages.
-constexpr unsigned long kTwiddleRun = 512;
-// Bits of the low and high index fields of the cache-blocked bit reversal.
-constexpr int kRevBits = 5;
+constexpr int kTableBits = 16;          // levels up to 2^16 points keep full twiddle tables
+constexpr size_t kChunk = 64;           // above that, twiddles are made kChunk at a time
+constexpr size_t kInCache = 1ul << 12;  // blocks that finish breadth first
+constexpr int kRevBits = 5;             // index bits of the low and high fields of the permutation
 
-// One Danielson–Lanczos stage over data[lo … hi) (1-based; lo − 1 and hi − lo
-// multiples of 2·mmax) in the published order: m outer, i inner.
-inline void Stage(double* data, unsigned long lo, unsigned long hi, unsigned long mmax, double wpr, double wpi) {
-  const unsigned long istep = mmax << 1;
-  double wr = 1.0;
-  double wi = 0.0;
-  for (unsigned long m = 1; m < mmax; m += 2) {
-    for (unsigned long i = lo - 1 + m; i < hi; i += istep) {
-      unsigned long j = i + mmax;
-      double tempr = wr * data[j] - wi * data[j + 1];
-      double tempi = wr * data[j + 1] + wi * data[j];
-      data[j] = data[i] - tempr;
-      data[j + 1] = data[i + 1] - tempi;
-      data[i] += tempr;
-      data[i + 1] += tempi;
-    }
-    double wtemp = wr;
-    wr = wtemp * wpr - wi * wpi + wr;
-    wi = wi * wpr + wtemp * wpi + wi;
-  }
+// exp(2πi·k/L) as interleaved doubles.
+void Unit(double* out, size_t k, size_t L) {
+  const long double turn = static_cast<long double>(k) / static_cast<long double>(L);
+  const long double angle = 6.283185307179586476925286766559L * turn;
+  out[0] = static_cast<double>(std::cos(angle));
+  out[1] = static_cast<double>(std::sin(angle));
 }
 
-// The same stage with the loops turned: the twiddles of a run of m are taken
-// from the recurrence into a small table, then every block is swept over that
-// run, so memory is read in runs instead of with a stride of 2·mmax.
-inline void StageRuns(double* data, unsigned long lo, unsigned long hi, unsigned long mmax, double wpr, double wpi) {
-  const unsigned long istep = mmax << 1;
-  double twr[kTwiddleRun];
-  double twi[kTwiddleRun];
-  double wr = 1.0;
-  double wi = 0.0;
-  for (unsigned long m0 = 1; m0 < mmax; m0 += 2 * kTwiddleRun) {
-    unsigned long count = 0;
-    for (unsigned long m = m0; m < mmax && count < kTwiddleRun; m += 2, ++count) {
-      twr[count] = wr;
-      twi[count] = wi;
-      double wtemp = wr;
-      wr = wtemp * wpr - wi * wpi + wr;
-      wi = wi * wpr + wtemp * wpi + wi;
+// The twiddles of a level of L = 4q points: full tables of w^j, w^2j, w^3j
+// (j < q, w = exp(2πi/L)) for small levels; for large ones w^j = hi[j / kChunk]
+// · lo[j % kChunk].
+struct Level {
+  std::vector<double> w1, w2, w3, hi, lo;
+};
+
+const Level* MakeLevel(int bits) {
+  auto* level = new Level;
+  const size_t L = size_t{1} << bits, q = L / 4;
+  if (bits <= kTableBits) {
+    for (std::vector<double>* w : {&level->w1, &level->w2, &level->w3}) w->resize(2 * q);
+    for (size_t j = 0; j < q; ++j) {
+      Unit(&level->w1[2 * j], j, L);
+      Unit(&level->w2[2 * j], 2 * j, L);
+      Unit(&level->w3[2 * j], 3 * j, L);
     }
-    for (unsigned long base = lo - 1 + m0; base < hi; base += istep) {
-      for (unsigned long k = 0; k < count; ++k) {
-        unsigned long i = base + 2 * k;
-        unsigned long j = i + mmax;
-        double tempr = twr[k] * data[j] - twi[k] * data[j + 1];
-        double tempi = twr[k] * data[j + 1] + twi[k] * data[j];
-        data[j] = data[i] - tempr;
-        data[j + 1] = data[i + 1] - tempi;
-        data[i] += tempr;
-        data[i + 1] += tempi;
-      }
-    }
+  } else {
+    level->hi.resize(2 * (q / kChunk));
+    level->lo.resize(2 * kChunk);
+    for (size_t m = 0; m < q / kChunk; ++m) Unit(&level->hi[2 * m], m * kChunk, L);
+    for (size_t j = 0; j < kChunk; ++j) Unit(&level->lo[2 * j], j, L);
   }
+  return level;
 }
 
-// The published bit reversal.
-void BitReverse(double* data, unsigned long nn) {
-  unsigned long n = nn << 1;
-  unsigned long j = 1;
-  for (unsigned long i = 1; i < n; i += 2) {
-    if (j > i) {
-      std::swap(data[j], data[i]);
-      std::swap(data[j + 1], data[i + 1]);
-    }
-    unsigned long m = nn;
-    while (m >= 2 && j > m) {
-      j -= m;
-      m >>= 1;
-    }
-    j += m;
+// Levels are made on first use and kept (about 1 MB for all full tables).
+const Level& LevelFor(int bits) {
+  static std::atomic<const Level*> levels[64];
+  static std::mutex making;
+  const Level* level = levels[bits].load(std::memory_order_acquire);
+  if (level) return *level;
+  std::lock_guard<std::mutex> lock(making);
+  level = levels[bits].load(std::memory_order_relaxed);
+  if (!level) {
+    level = MakeLevel(bits);
+    levels[bits].store(level, std::memory_order_release);
   }
+  return *level;
 }
+
+int Log2(size_t n) {
+  int bits = 0;
+  while ((size_t{1} << bits) < n) ++bits;
+  return bits;
+}
+
+struct Transform {
+  const FftKernels& k;
+  int sign;
+
+  // One radix-4 pass over every block of L points in c[0 .. total).
+  void Pass(double* c, size_t L, size_t total) const {
+    const Level& level = LevelFor(Log2(L));
+    const size_t q = L / 4;
+    if (!level.w1.empty()) {
+      k.radix4(c, q, q, total / L, level.w1.data(), level.w2.data(), level.w3.data(), sign);
+      return;
+    }
+    double w1[2 * kChunk], w2[2 * kChunk], w3[2 * kChunk];
+    for (size_t j = 0; j < q; j += kChunk) {
+      k.twiddles(&level.hi[2 * (j / kChunk)], level.lo.data(), kChunk, w1, w2, w3);
+      for (size_t b = 0; b < total; b += L) k.radix4(c + 2 * (b + j), q, kChunk, 1, w1, w2, w3, sign);
+    }
+  }
+
+  // Every remaining pass over a block of L points, breadth first.
+  void Breadth(double* c, size_t L) const {
+    size_t len = L;
+    for (; len >= 8; len /= 4) Pass(c, len, L);
+    if (len == 4)
+      k.radix4Last(c, L, sign);
+    else if (len == 2)
+      k.radix2Last(c, L);
+  }
+
+  void Depth(double* c, size_t L) const {
+    if (L <= kInCache) {
+      Breadth(c, L);
+      return;
+    }
+    Pass(c, L, L);
+    const size_t q = L / 4;
+    for (int part = 0; part < 4; ++part) Depth(c + 2 * part * q, q);
+  }
+};
 
 unsigned long ReverseBits(unsigned long x, int bits) {
   unsigned long r = 0;
@@ -104,15 +129,20 @@ unsigned long ReverseBits(unsigned long x, int bits) {
   return r;
 }
 
-// The same permutation (complex x and its bit reversal swapped once), visited
-// so that both sides of the swaps stay in cache: the index is split into high
-// bits a, middle bits b and low bits c, reversed to rev(c)·rev(b)·rev(a), and
-// for each b all (a, c) are done together.
-void BitReverseBlocked(double* data, unsigned long nn) {
-  int lg = 0;
-  while ((1ul << lg) < nn) ++lg;
+// Swaps point x with its bit reversal (0-based points, lg index bits). The
+// index is split into high bits a, middle bits b and low bits c, reversed to
+// rev(c)·rev(b)·rev(a); for each b all (a, c) are done together so both
+// sides of the swaps stay in cache.
+void BitReverse(double* data, int lg) {
   if (lg < 2 * kRevBits + 1) {
-    BitReverse(data, nn);
+    const unsigned long n = 1ul << lg;
+    for (unsigned long x = 0; x < n; ++x) {
+      const unsigned long y = ReverseBits(x, lg);
+      if (y > x) {
+        std::swap(data[2 * x], data[2 * y]);
+        std::swap(data[2 * x + 1], data[2 * y + 1]);
+      }
+    }
     return;
   }
   constexpr unsigned long kSide = 1ul << kRevBits;
@@ -127,11 +157,11 @@ void BitReverseBlocked(double* data, unsigned long nn) {
       const unsigned long xa = (a << highShift) | bx;
       const unsigned long ya = by | rev[a];
       for (unsigned long c = 0; c < kSide; ++c) {
-        unsigned long x = xa | c;
-        unsigned long y = (rev[c] << highShift) | ya;
+        const unsigned long x = xa | c;
+        const unsigned long y = (rev[c] << highShift) | ya;
         if (y > x) {
-          double* px = data + 2 * x + 1;
-          double* py = data + 2 * y + 1;
+          double* px = data + 2 * x;
+          double* py = data + 2 * y;
           std::swap(px[0], py[0]);
           std::swap(px[1], py[1]);
         }
@@ -140,37 +170,120 @@ void BitReverseBlocked(double* data, unsigned long nn) {
   }
 }
 
-}  // namespace
-
-void four1(double data[], unsigned long nn, int isign) {
-  const unsigned long n = nn << 1;
-  BitReverseBlocked(data, nn);
-
-  // The constants of every stage: θ = 2π/(isign·mmax), wpr = −2 sin²(θ/2), wpi = sin θ.
-  double wpr[64];
-  double wpi[64];
-  int stages = 0;
-  for (unsigned long mmax = 2; n > mmax; mmax <<= 1, ++stages) {
-    double theta = isign * (6.283185307179586476925 / static_cast<double>(mmax));
-    double wtemp = std::sin(0.5 * theta);
-    wpr[stages] = -2.0 * wtemp * wtemp;
-    wpi[stages] = std::sin(theta);
-  }
-
-  // The early stages, block by block.
-  const unsigned long block = n < kBlockDoubles ? n : kBlockDoubles;
-  int early = 0;
-  for (unsigned long mmax = 2; n > mmax && (mmax << 1) <= block; mmax <<= 1) ++early;
-  for (unsigned long lo = 1; lo <= n; lo += block) {
-    unsigned long mmax = 2;
-    for (int s = 0; s < early; ++s, mmax <<= 1) {
-      if (mmax <= kShortStage)
-        Stage(data, lo, lo + block, mmax, wpr[s], wpi[s]);
-      else
-        StageRuns(data, lo, lo + block, mmax, wpr[s], wpi[s]);
+// The portable kernels, one complex point at a time.
+template <int S>
+void PortableRadix4T(double* c, size_t q, size_t count, size_t blocks, const double* w1, const double* w2,
+                     const double* w3) {
+  auto mul = [](double& re, double& im, const double* w) {
+    const double wr = w[0], wi = S * w[1];
+    const double r = re * wr - im * wi;
+    im = re * wi + im * wr;
+    re = r;
+  };
+  for (size_t b = 0; b < blocks; ++b, c += 8 * q) {
+    for (size_t j = 0; j < count; ++j) {
+      double* p0 = c + 2 * j;
+      double* p1 = p0 + 2 * q;
+      double* p2 = p1 + 2 * q;
+      double* p3 = p2 + 2 * q;
+      const double a0r = p0[0] + p2[0], a0i = p0[1] + p2[1];
+      const double a1r = p0[0] - p2[0], a1i = p0[1] - p2[1];
+      const double b0r = p1[0] + p3[0], b0i = p1[1] + p3[1];
+      const double b1r = -S * (p1[1] - p3[1]), b1i = S * (p1[0] - p3[0]);
+      p0[0] = a0r + b0r;
+      p0[1] = a0i + b0i;
+      p1[0] = a0r - b0r;
+      p1[1] = a0i - b0i;
+      p2[0] = a1r + b1r;
+      p2[1] = a1i + b1i;
+      p3[0] = a1r - b1r;
+      p3[1] = a1i - b1i;
+      mul(p1[0], p1[1], w2 + 2 * j);
+      mul(p2[0], p2[1], w1 + 2 * j);
+      mul(p3[0], p3[1], w3 + 2 * j);
     }
   }
-  // The later stages over the whole array.
-  unsigned long mmax = 2ul << early;
-  for (int s = early; s < stages; ++s, mmax <<= 1) StageRuns(data, 1, n + 1, mmax, wpr[s], wpi[s]);
+}
+
+void PortableRadix4(double* c, size_t q, size_t count, size_t blocks, const double* w1, const double* w2,
+                    const double* w3, int sign) {
+  if (sign > 0)
+    PortableRadix4T<1>(c, q, count, blocks, w1, w2, w3);
+  else
+    PortableRadix4T<-1>(c, q, count, blocks, w1, w2, w3);
+}
+
+void PortableRadix4Last(double* c, size_t points, int sign) {
+  static const double one[2] = {1.0, 0.0};
+  for (size_t k = 0; k < points; k += 4) PortableRadix4(c + 2 * k, 1, 1, 1, one, one, one, sign);
+}
+
+void PortableRadix2Last(double* c, size_t points) {
+  for (size_t k = 0; k < points; k += 2, c += 4) {
+    const double r = c[0] - c[2], i = c[1] - c[3];
+    c[0] += c[2];
+    c[1] += c[3];
+    c[2] = r;
+    c[3] = i;
+  }
+}
+
+void PortableTwiddles(const double* hi, const double* lo, size_t count, double* w1, double* w2, double* w3) {
+  for (size_t j = 0; j < count; ++j) {
+    const double ar = lo[2 * j] * hi[0] - lo[2 * j + 1] * hi[1], ai = lo[2 * j] * hi[1] + lo[2 * j + 1] * hi[0];
+    const double br = ar * ar - ai * ai, bi = 2 * ar * ai;
+    w1[2 * j] = ar;
+    w1[2 * j + 1] = ai;
+    w2[2 * j] = br;
+    w2[2 * j + 1] = bi;
+    w3[2 * j] = br * ar - bi * ai;
+    w3[2 * j + 1] = br * ai + bi * ar;
+  }
+}
+
+const FftKernels kPortable{PortableRadix4, PortableRadix4Last, PortableRadix2Last, PortableTwiddles};
+
+std::atomic<bool> forcePortable{false};
+
+}  // namespace
+
+const FftKernels& PortableFftKernels() { return kPortable; }
+
+const FftKernels& ActiveFftKernels() {
+  static const FftKernels* best = [] {
+    const FftKernels* vector = Avx2FftKernels();
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    __builtin_cpu_init();
+    if (vector && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) return vector;
+#endif
+    (void)vector;
+    return &PortableFftKernels();
+  }();
+  return forcePortable.load(std::memory_order_relaxed) ? PortableFftKernels() : *best;
+}
+
+void ForcePortableFftKernels(bool portable) { forcePortable.store(portable); }
+
+void RootsOfUnity(size_t L, size_t j0, size_t count, double* out) {
+  const Level& level = LevelFor(Log2(L));
+  for (size_t j = j0; j < j0 + count; ++j) {
+    double* w = out + 2 * (j - j0);
+    if (!level.w1.empty()) {
+      w[0] = level.w1[2 * j];
+      w[1] = level.w1[2 * j + 1];
+    } else {
+      const double* h = &level.hi[2 * (j / kChunk)];
+      const double* l = &level.lo[2 * (j % kChunk)];
+      w[0] = l[0] * h[0] - l[1] * h[1];
+      w[1] = l[0] * h[1] + l[1] * h[0];
+    }
+  }
+}
+
+void four1(double data[], unsigned long nn, int isign) {
+  if (nn < 2) return;
+  double* c = data + 1;
+  const Transform t{ActiveFftKernels(), isign >= 0 ? 1 : -1};
+  t.Depth(c, nn);
+  BitReverse(c, Log2(nn));
 }

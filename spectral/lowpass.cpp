@@ -1,5 +1,6 @@
 #include "spectral/lowpass.h"
 
+#include <algorithm>
 #include <array>
 
 #include "app/state.h"
@@ -79,6 +80,60 @@ double LowPassStep(AppState& s, double x, int corner, int ch) {
   return y / design->gain;
 }
 
+namespace {
+
+// LowPassStep over a block with the histories in locals (registers once the
+// constant shifts are unrolled), written back to the state at the end: the
+// same operations in the same order, so the same results.
+template <int Order>
+void RunBlock(double* xv, double* yv, const LowPassDesign& d, const double* in, double* out, int n) {
+  double x[Order + 1], y[Order + 1];
+  for (int i = 0; i <= Order; ++i) {
+    x[i] = xv[i];
+    y[i] = yv[i];
+  }
+  const double* c = d.c;
+  const double gain = d.gain;
+  for (int k = 0; k < n; ++k) {
+#pragma GCC unroll 8
+    for (int i = 0; i < Order; ++i) {
+      x[i] = x[i + 1];
+      y[i] = y[i + 1];
+    }
+    x[Order] = in[k];
+    double v;
+    if constexpr (Order == 8) {
+      v = (x[0] + x[8]) + 8 * (x[1] + x[7]) + 28 * (x[2] + x[6]) + 56 * (x[3] + x[5]) + 70 * x[4] + (c[0] * y[0]) +
+          (c[1] * y[1]) + (c[2] * y[2]) + (c[3] * y[3]) + (c[4] * y[4]) + (c[5] * y[5]) + (c[6] * y[6]) +
+          (c[7] * y[7]);
+      if (v < 1e-200 && v > -1e-200) v = 0.0;
+    } else {
+      v = (x[0] + x[4]) + 4 * (x[1] + x[3]) + 6 * x[2] + (c[0] * y[0]) + (c[1] * y[1]) + (c[2] * y[2]) +
+          (c[3] * y[3]);
+    }
+    y[Order] = v;
+    out[k] = v / gain;
+  }
+  for (int i = 0; i <= Order; ++i) {
+    xv[i] = x[i];
+    yv[i] = y[i];
+  }
+}
+
+}  // namespace
+
+void LowPassBlock(AppState& s, const double* in, double* out, int n, int corner, int ch) {
+  const LowPassDesign* design = LowPassDesignOf(corner);
+  if (!design || ch < 0 || ch >= kChannels) {
+    for (int i = 0; i < n; ++i) out[i] = in[i];
+    return;
+  }
+  if (design->order == 8)
+    RunBlock<8>(s.LowPassXv[ch], s.LowPassYv[ch], *design, in, out, n);
+  else
+    RunBlock<4>(s.LowPassXv[ch], s.LowPassYv[ch], *design, in, out, n);
+}
+
 void ScaleChannelForDisplay(AppState& s, int ch, double factor) {
   if (ch < 0 || ch >= kChannels) return;
   const int n = s.NumPlotPoints;
@@ -96,12 +151,12 @@ void ScaleChannelForDisplay(AppState& s, int ch, double factor) {
   if (prev.size() < static_cast<size_t>(kHistoryPoints)) prev.resize(kHistoryPoints, 0.0);
   const int corner = s.LowPassCorner;
   const int W = LowPassCornerSamples(corner);
-  for (int i = 0; i < W; ++i) LowPassStep(s, prev[static_cast<size_t>(i)], corner, ch);
+  double primed[kHistoryPoints];
+  LowPassBlock(s, prev.data(), primed, std::min(W, kHistoryPoints), corner, ch);
+  for (int i = 0; i < n; ++i) out[i] = orig[i] * factor;
   const int firstKept = n - kKeptInputs;
-  for (int i = 0; i < n; ++i) {
-    double x = orig[i] * factor;
-    if (i >= firstKept) prev[static_cast<size_t>(i - firstKept)] = x;
-    double y = LowPassStep(s, x, corner, ch);
-    out[i] = invert ? -y : y;
-  }
+  for (int i = std::max(0, firstKept); i < n; ++i) prev[static_cast<size_t>(i - firstKept)] = out[i];
+  LowPassBlock(s, out, out, n, corner, ch);
+  if (invert)
+    for (int i = 0; i < n; ++i) out[i] = -out[i];
 }

@@ -31,6 +31,9 @@ int LowPassCornerSamples(int corner);
 /// leaves every state as it was.
 double LowPassStep(AppState& s, double x, int corner, int ch);
 
+/// LowPassStep for in[0 … n) into out (which may be in), n samples at a time.
+void LowPassBlock(AppState& s, const double* in, double* out, int n, int corner, int ch);
+
 /// The display path for channel ch (the per-channel step of ScaleRecordToUnits), over the
 /// NumPlotPoints samples: with FilterOn, first primes the filter with the first
 /// W values of yplotdata_prev[ch] (W the corner in samples of LowPassCorner),

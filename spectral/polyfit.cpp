@@ -68,6 +68,14 @@ double EvalTerms(const double c[], int m, double t) {
   return f;
 }
 
+// The same sum by Horner's rule, for the centred abscissa (|t| <= 1) where
+// it agrees with the term-by-term sum to rounding.
+double EvalHorner(const double c[], int m, double t) {
+  double f = c[m];
+  for (int j = m - 1; j >= 1; --j) f = f * t + c[j];
+  return f;
+}
+
 }  // namespace
 
 int PolyFit(const double x[], const double y[], double xout[], double yout[], double coeffs[], int order, int npts,
@@ -137,7 +145,7 @@ int PolyFit(const double x[], const double y[], double xout[], double yout[], do
   }
 
   // The misfit and the curve: in u with a new fit, in x with the kept coefficients.
-  auto f = [&](double xv) { return solved ? EvalTerms(b, m, (xv - c) / h) : EvalTerms(coeffs, m, xv); };
+  auto f = [&](double xv) { return solved ? EvalHorner(b, m, (xv - c) / h) : EvalTerms(coeffs, m, xv); };
   double ss = 0.0;
   for (int k = 0; k < npts; ++k) {
     double r = y[k] - f(x[k]);

@@ -1,8 +1,10 @@
 #include "spectral/realfft.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "spectral/fft.h"
+#include "spectral/fft_kernels.h"
 
 // The N real samples, read as N/2 complex points z_j = x_2j + i·x_2j+1, are
 // transformed by four1; the even and odd halves separate as
@@ -18,36 +20,36 @@ void RealSpectrum(double X[], unsigned long N, int isign) {
   X[2 * M + 2] = 0.0;
   if (M < 2) return;
 
-  const double theta = 2.0 * M_PI / static_cast<double>(N);
   const double sign = isign >= 0 ? 1.0 : -1.0;
-  // Twiddles by the trigonometric recurrence, set afresh from cos and sin
-  // every kReseed steps so the error stays at a few units of rounding.
-  constexpr unsigned long kReseed = 128;
-  const double half = std::sin(0.5 * theta);
-  const double wpr = -2.0 * half * half;
-  const double wpi = sign * std::sin(theta);
-  double wr = 1.0, wi = 0.0;
-  for (unsigned long k = 1; k <= M / 2; ++k) {
-    if (k % kReseed == 1 || kReseed == 1) {
-      wr = std::cos(theta * static_cast<double>(k));
-      wi = sign * std::sin(theta * static_cast<double>(k));
-    } else {
-      const double t = wr;
-      wr = t * wpr - wi * wpi + wr;
-      wi = wi * wpr + t * wpi + wi;
-    }
-    const unsigned long i = 2 * k + 1, j = 2 * (M - k) + 1;
-    const double ar = 0.5 * (X[i] + X[j]), ai = 0.5 * (X[i + 1] - X[j + 1]);
-    const double br = 0.5 * (X[i + 1] + X[j + 1]), bi = -0.5 * (X[i] - X[j]);
-    const double tr = wr * br - wi * bi, ti = wr * bi + wi * br;
-    if (i == j) {  // k = M/2 pairs with itself
+  // W^k from the transform's tables, kChunk at a time; W^(N/4) = sign·i.
+  constexpr unsigned long kChunk = 256;
+  double roots[2 * kChunk];
+  for (unsigned long k0 = 1; k0 <= M / 2; k0 += kChunk) {
+    const unsigned long last = std::min(M / 2, k0 + kChunk - 1);
+    const unsigned long tabled = std::min(last, N / 4 - 1);  // k < N/4 come from the table
+    if (tabled >= k0) RootsOfUnity(N, k0, tabled - k0 + 1, roots);
+    for (unsigned long k = k0; k <= last; ++k) {
+      double wr, wi;
+      if (k <= tabled) {
+        wr = roots[2 * (k - k0)];
+        wi = sign * roots[2 * (k - k0) + 1];
+      } else {
+        wr = 0.0;
+        wi = sign;
+      }
+      const unsigned long i = 2 * k + 1, j = 2 * (M - k) + 1;
+      const double ar = 0.5 * (X[i] + X[j]), ai = 0.5 * (X[i + 1] - X[j + 1]);
+      const double br = 0.5 * (X[i + 1] + X[j + 1]), bi = -0.5 * (X[i] - X[j]);
+      const double tr = wr * br - wi * bi, ti = wr * bi + wi * br;
+      if (i == j) {  // k = M/2 pairs with itself
+        X[i] = ar + tr;
+        X[i + 1] = ai + ti;
+        break;
+      }
       X[i] = ar + tr;
       X[i + 1] = ai + ti;
-      break;
+      X[j] = ar - tr;
+      X[j + 1] = -(ai - ti);
     }
-    X[i] = ar + tr;
-    X[i + 1] = ai + ti;
-    X[j] = ar - tr;
-    X[j + 1] = -(ai - ti);
   }
 }

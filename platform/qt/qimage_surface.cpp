@@ -11,6 +11,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "platform/vector_state.h"
+
 namespace {
 
 // GDI heights are cell heights (ascent + descent); Arial's cell is 1.117 em.
@@ -103,6 +105,7 @@ QImageSurface::QImageSurface(int width, int height, Rgb background)
     : image_(std::max(1, width), std::max(1, height), QImage::Format_RGB32) {
   EnsureQtGui();
   image_.fill(ToQColor(background));
+  ClearUpperVectorState();
 }
 
 Rgb QImageSurface::PixelAt(int x, int y) const {
@@ -127,6 +130,8 @@ void QImageSurface::DrawLine(int x0, int y0, int x1, int y1) {
   painter.setRenderHint(QPainter::Antialiasing, false);
   painter.setPen(QPen(ToQColor(pen.color), pen.width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
   painter.drawLine(QPoint(x0, y0), QPoint(x1, y1));
+  painter.end();
+  ClearUpperVectorState();
 }
 
 void QImageSurface::TextOut(int x, int y, const std::string& text) {
@@ -140,18 +145,24 @@ void QImageSurface::TextOut(int x, int y, const std::string& text) {
   painter.translate(x, y);
   if (f.escapement != 0) painter.rotate(-f.escapement / 10.0);
   painter.drawText(0, metrics.ascent(), QString::fromStdString(text));
+  painter.end();
+  ClearUpperVectorState();
 }
 
 TextSize QImageSurface::TextExtent(const std::string& text) {
   const Font& f = SelectedFont();
   QFontMetrics metrics(ToQFont(f));
-  return {metrics.horizontalAdvance(QString::fromStdString(text)), f.height};
+  const int width = metrics.horizontalAdvance(QString::fromStdString(text));
+  ClearUpperVectorState();
+  return {width, f.height};
 }
 
 void QImageSurface::FillRect(int left, int top, int right, int bottom, Rgb color) {
   if (right <= left || bottom <= top) return;
   QPainter painter(&image_);
   painter.fillRect(QRect(left, top, right - left, bottom - top), ToQColor(color));
+  painter.end();
+  ClearUpperVectorState();
 }
 
 RgbImage QImageSurface::ReadPixels(int x, int y, int w, int h) const {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 #include <vector>
 
@@ -115,6 +116,31 @@ TEST(SeriesLogAxes, TheFirstValueIsNeverDrawnOnALogXAxis) {
   // A lower limit of 0 counts decades from 10^0.
   SeriesAxes fromZero{100, 100, 200, 100, 0, 100, 0, 100, 1, 0};
   EXPECT_EQ(Draw(fromZero, {0, 1, 10}, {50, 50, 50}), (std::vector<Seg>{{100, 150, 200, 150}}));
+}
+
+TEST(SeriesLogAxes, ColumnPathPlacesPointsAsTheMappingDoesOnEveryRowBoundary) {
+  // One point per column (so both paths draw the same segments), with values
+  // on and next to the boundaries of the pixel rows and columns of log axes,
+  // and across the whole range of doubles.
+  const SeriesAxes axes{100, 100, 1200, 700, 1e-2, 1e4, 1e-3, 1e2, 1, 1};
+  std::vector<double> x, y;
+  for (int i = 0; i < 550; ++i) {
+    const double edge = std::pow(10.0, -3 + i / 140.0);  // 140 rows per decade
+    const double v = i % 4 == 0   ? edge
+                     : i % 4 == 1 ? std::nextafter(edge, 0.0)
+                     : i % 4 == 2 ? std::nextafter(edge, 1e300)
+                                  : edge * 1.0000001;
+    x.push_back(std::pow(10.0, -2 + i / 100.0));  // two of the 200 columns per decade apart
+    y.push_back(v);
+  }
+  for (double v : {1e-310, 5e-324, 1e-300, 1e300, 1.7976931348623157e308, 0.0, -1.0})
+    for (int k = 0; k < 3; ++k) {
+      x.push_back(std::pow(10.0, -2 + x.size() / 100.0));
+      y.push_back(v);
+    }
+  const auto plain = Draw(axes, x, y);
+  EXPECT_EQ(Draw(axes, x, y, SeriesPath::Auto), plain);
+  EXPECT_GT(plain.size(), 500u);
 }
 
 TEST(SeriesScales, EqualYLimitsUseAHundredthOfTheHeight) {

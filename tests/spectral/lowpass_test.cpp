@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstring>
@@ -164,6 +165,23 @@ AppState DisplayState(int n) {
   for (int i = 0; i < n; ++i) s.yplotdata_orig[2][static_cast<size_t>(i)] = (i * 7919) % 2001 - 1000;
   s.NumPlotPoints = n;
   return s;
+}
+
+TEST(LowPassBlock, GivesLowPassStepsResultsAndStatesBitForBit) {
+  for (int corner = 1; corner <= 6; ++corner) {
+    AppState a, b;
+    std::vector<double> in(1000), stepped(in.size()), blocked(in.size());
+    for (size_t i = 0; i < in.size(); ++i) in[i] = 100 * std::sin(0.37 * i) + (i % 7 == 0 ? 1e-205 : 3.0 * (i % 5));
+    for (size_t i = 0; i < in.size(); ++i) stepped[i] = LowPassStep(a, in[i], corner, 2);
+    // Blocks of uneven lengths, the last one in place.
+    LowPassBlock(b, in.data(), blocked.data(), 1, corner, 2);
+    LowPassBlock(b, in.data() + 1, blocked.data() + 1, 636, corner, 2);
+    std::copy(in.begin() + 637, in.end(), blocked.begin() + 637);
+    LowPassBlock(b, blocked.data() + 637, blocked.data() + 637, 363, corner, 2);
+    EXPECT_EQ(std::memcmp(stepped.data(), blocked.data(), in.size() * sizeof(double)), 0) << corner;
+    EXPECT_EQ(std::memcmp(a.LowPassXv, b.LowPassXv, sizeof a.LowPassXv), 0) << corner;
+    EXPECT_EQ(std::memcmp(a.LowPassYv, b.LowPassYv, sizeof a.LowPassYv), 0) << corner;
+  }
 }
 
 TEST(ScaleChannelForDisplay, WithoutTheFilterGivesTheScaledRawSamplesExactly) {

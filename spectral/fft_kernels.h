@@ -1,0 +1,35 @@
+#pragma once
+// The inner loops of four1 (spectral/fft.cpp): radix-4 decimation-in-frequency
+// butterflies over 0-based interleaved complex arrays (re, im), in a portable
+// version and, where the processor has AVX2 and FMA, a vector version chosen
+// at run time. sign is +1 or −1; twiddle tables hold exp(+2πi·k/L) and are
+// conjugated for −1.
+
+#include <cstddef>
+
+struct FftKernels {
+  /// For each of blocks blocks of 4q points (4q apart) and j < count: the
+  /// points j, j+q, j+2q, j+3q become y0 = a0+b0, y1 = (a0−b0)·w2[j],
+  /// y2 = (a1+b1)·w1[j], y3 = (a1−b1)·w3[j], with a0, a1 = x0 ± x2,
+  /// b0 = x1 + x3, b1 = sign·i·(x1 − x3). count is even.
+  void (*radix4)(double* c, size_t q, size_t count, size_t blocks, const double* w1, const double* w2,
+                 const double* w3, int sign);
+  /// The same with q = 1 over points groups of 4 consecutive points.
+  void (*radix4Last)(double* c, size_t points, int sign);
+  /// (x0, x1) → (x0 + x1, x0 − x1) over pairs of consecutive points.
+  void (*radix2Last)(double* c, size_t points);
+  /// w1[j] = hi·lo[j], w2[j] = w1[j]², w3[j] = w1[j]·w2[j] for j < count (even).
+  void (*twiddles)(const double* hi, const double* lo, size_t count, double* w1, double* w2, double* w3);
+};
+
+const FftKernels& PortableFftKernels();
+/// nullptr when the vector version is not built for this target.
+const FftKernels* Avx2FftKernels();
+/// The kernels four1 uses: the vector ones when the processor has them.
+const FftKernels& ActiveFftKernels();
+/// Tests: force the portable kernels (true) or go back to the automatic choice.
+void ForcePortableFftKernels(bool portable);
+
+/// exp(2πi·j/L) for j0 <= j < j0 + count < L/4 (L a power of two, at least 8)
+/// into out as interleaved doubles, from four1's twiddle tables.
+void RootsOfUnity(size_t L, size_t j0, size_t count, double* out);
