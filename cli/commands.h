@@ -39,5 +39,8 @@ extern const CliCommand kPeaksCommand;
 extern const CliCommand kSpectraCommand;
 extern const CliCommand kMtCommand;
 
-/// Prints "zorvan: <message>" on stderr and returns 1.
+/// Prints "zorvan: <message>" on stderr and returns 1. A failed command prints
+/// this one line on stderr and nothing else.
 int Fail(const std::string& message);
+/// A command of this process has called Fail.
+bool CommandFailed();

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "datafile/file_io.h"
 #include "datafile/record_io.h"
 #include "platform/platform.h"
 #include "spectral/response.h"
@@ -20,15 +21,55 @@ void TellIncomplete(AppState& s) {
               MsgIcon::Warning);
 }
 
+// A record without an enabled channel ends the recording; said once per file.
+void TellNoChannel(AppState& s, int record) {
+  if (s.IncompleteTold) return;
+  s.IncompleteTold = 1;
+  const std::string which = record > 0 ? "Record " + std::to_string(record) + " of " + s.CurrentFileTitle
+                                       : "A record of " + s.CurrentFileTitle;
+  ShowMessage(*s.host, which + " has no enabled channel; the recording ends there.", MsgIcon::Warning);
+}
+
 void TellTruncatedPage(AppState& s) {
   char text[128];
   std::snprintf(text, sizeof text, kTruncatedPlotMessage, MaxPlotPoints);
   ShowMessage(*s.host, text, MsgIcon::Warning);
 }
 
-int RecordsPerPlotFromText(const std::string& text) {
-  int n = std::atoi(text.c_str());
-  return n > 0 ? n : 1;
+// "Records/Plot" as typed: 0 and text become 1; values beyond what a page can
+// hold are clamped (clamped is set), so no page size computation can overflow.
+int RecordsPerPlotFromText(const std::string& text, bool& clamped) {
+  clamped = false;
+  errno = 0;
+  long long n = std::strtoll(text.c_str(), nullptr, 10);
+  if (n <= 0) return 1;
+  if (n > kMaxRecordsPerPlot || errno == ERANGE) {
+    clamped = true;
+    return kMaxRecordsPerPlot;
+  }
+  return static_cast<int>(n);
+}
+
+// Why the file open in f cannot be shown, or "" when its first record can
+// describe a recording: a known rate code, at least one enabled channel, and
+// the whole first record present.
+std::string WhyNotRecording(std::FILE* f, const std::string& title, int& err) {
+  uint8_t raw[kHeaderBytes];
+  RecorderHeader h{};
+  const uint64_t bytes = FileBytesOf(f);
+  RecordReadResult r = ReadHeader(f, raw, h);
+  std::rewind(f);
+  err = r.status == ReadStatus::Error ? r.err : 0;
+  if (err) return "Cannot read " + title + ": " + std::strerror(r.err);
+  if (r.status == ReadStatus::End) return title + " is not a recorder file (it is empty)";
+  if (r.status == ReadStatus::Truncated)
+    return title + " is not a recorder file (" + std::to_string(r.bytesRead) + " bytes, less than one record header)";
+  if (!KnownRateCode(h.SampleRate))
+    return title + " is not a recorder file (unknown sample rate code " + std::to_string(h.SampleRate) + ")";
+  if (CountEnabled(h) == 0) return title + " is not a recorder file (no channel is enabled in its first record)";
+  if (bytes < kHeaderBytes + BlockBytes(h))
+    return title + " holds no complete record (the file ends inside its first record)";
+  return {};
 }
 
 }  // namespace
@@ -74,8 +115,20 @@ int OpenRecorderFile(AppState& s) {
   request.recordsPerPlotText = std::to_string(s.RecordsPerPlot);
   std::optional<OpenFileAnswer> answer = s.host->OpenFileDialog(request);
   if (!answer) return 0;
-  s.RecordsPerPlot = RecordsPerPlotFromText(answer->recordsPerPlotText);
-  return LoadRecorderFile(s, answer->path);
+  bool clamped = false;
+  const int previous = s.RecordsPerPlot;
+  s.RecordsPerPlot = RecordsPerPlotFromText(answer->recordsPerPlotText, clamped);
+  // A file that cannot be opened leaves "Records/Plot" as it was, with the open file.
+  if (!LoadRecorderFile(s, answer->path)) {
+    s.RecordsPerPlot = previous;
+    return 0;
+  }
+  if (clamped)
+    ShowMessage(*s.host,
+                "Records/Plot " + answer->recordsPerPlotText + " is more than a page can hold; " +
+                    std::to_string(kMaxRecordsPerPlot) + " records are shown per page.",
+                MsgIcon::Warning);
+  return 1;
 }
 
 int LoadRecorderFile(AppState& s, const std::string& path) {
@@ -83,6 +136,14 @@ int LoadRecorderFile(AppState& s, const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) {
     ShowMessage(host, "Cannot open " + path + ": " + std::strerror(errno), MsgIcon::Error);
+    return 0;
+  }
+  // Checked before anything changes: a file that is not a recording leaves the open one shown.
+  int err = 0;
+  if (std::string why = WhyNotRecording(f, FileTitleOf(path), err); !why.empty()) {
+    std::fclose(f);
+    if (err) ReportErrorAndExit(host, s.ProgramName, err);
+    else ShowMessage(host, why, MsgIcon::Error);
     return 0;
   }
   if (s.DataFile) std::fclose(s.DataFile);
@@ -136,6 +197,10 @@ int LoadRecorderFile(AppState& s, const std::string& path) {
                     MsgIcon::Warning);
         break;
       }
+    } else if (CountEnabled(h) == 0) {
+      s.EndOfFile = 1;
+      TellNoChannel(s, r + 1);
+      break;
     } else if (BlockBytes(h) != s.BlockBytes || CountEnabled(h) != s.NumEnabledChans) {
       // Reading it with the first record's layout would misalign every later sample.
       ShowMessage(host, "Record " + std::to_string(r + 1) + " of " + s.CurrentFileTitle +
@@ -185,8 +250,12 @@ int LoadRecorderFile(AppState& s, const std::string& path) {
     else std::ungetc(c, f);
   }
   s.NumPlotPoints = p;
+  s.PlotTimeKnown = s.Header.StartTimeKnown;
   RememberDirectories(s);
   host.SetCursor(CursorShape::Arrow);
+  if (!s.PlotTimeKnown)
+    ShowMessage(host, "The GPS time of " + s.CurrentFileTitle + " cannot be read; dates and times are not shown.",
+                MsgIcon::Warning);
   return 1;
 }
 
@@ -201,6 +270,13 @@ int ReadRecord(AppState& s) {
     if (hr.status == ReadStatus::Error) ReportErrorAndExit(host, s.ProgramName, hr.err);
     if (hr.status == ReadStatus::Truncated) TellIncomplete(s);
     if (start >= 0) std::fseek(s.DataFile, start, SEEK_SET);
+    s.EndOfFile = 1;
+    return 0;
+  }
+  if (CountEnabled(h) == 0) {
+    if (start >= 0) std::fseek(s.DataFile, start, SEEK_SET);
+    const bool indexed = s.PageIndexValid && s.PageIndex.noChannel;
+    TellNoChannel(s, indexed ? static_cast<int>(s.PageIndex.offsets.size()) + 1 : 0);
     s.EndOfFile = 1;
     return 0;
   }
@@ -235,7 +311,10 @@ int LoadPageAt(AppState& s, int firstRecord) {
     s.PageIndexValid = 1;
   }
   const RecordIndex& index = s.PageIndex;
-  if (static_cast<size_t>(firstRecord) >= index.offsets.size()) return 0;
+  if (static_cast<size_t>(firstRecord) >= index.offsets.size()) {
+    if (index.noChannel) TellNoChannel(s, static_cast<int>(index.offsets.size()) + 1);
+    return 0;
+  }
   if (std::fseek(s.DataFile, static_cast<long>(index.offsets[static_cast<size_t>(firstRecord)]), SEEK_SET) != 0)
     return 0;
   s.EndOfFile = 0;
@@ -273,7 +352,7 @@ int LoadPageAt(AppState& s, int firstRecord) {
   s.FitValid = 0;
   s.RecordTimeShown = ShownTime(s, s.PlotStartTime);
   s.host->SetStatusText(1, s.EndOfFile ? "EOF" : "Rec " + std::to_string(s.CurrentRecord + 1));
-  s.host->SetStatusText(2, FormatDate(s.RecordTimeShown));
-  s.host->SetStatusText(3, FormatTime(s.RecordTimeShown));
+  s.host->SetStatusText(2, s.PlotTimeKnown ? FormatDate(s.RecordTimeShown) : "");
+  s.host->SetStatusText(3, s.PlotTimeKnown ? FormatTime(s.RecordTimeShown) : "");
   return read;
 }

@@ -82,13 +82,17 @@ RecordIndex ScanRecords(std::FILE* f) {
       index.truncated = true;
       break;
     }
+    if (CountEnabled(h) == 0) {
+      index.noChannel = true;
+      break;
+    }
     uint64_t end = offset + kHeaderBytes + BlockBytes(h);
     if (end > index.fileBytes) {
       index.truncated = true;
       break;
     }
     index.offsets.push_back(offset);
-    if (CountEnabled(h) > 0) index.totalSamples += static_cast<uint64_t>(SampsPerBlockOf(h));
+    index.totalSamples += static_cast<uint64_t>(SampsPerBlockOf(h));
     offset = end;
     if (std::fseek(f, static_cast<long>(offset), SEEK_SET) != 0) {
       index.err = errno ? errno : EIO;

@@ -330,7 +330,8 @@ void DrawPlotFrame(AppState& s, Surface& sf, const FrameSpec& f) {
   const int Ly = static_cast<int>(std::ceil(static_cast<int>(0.02 * W) * static_cast<double>(H) / W));
   const int F = static_cast<int>(std::min(26.0, 0.16 * H));
   const int EF = static_cast<int>(std::min(18.0, 0.12 * H));
-  const bool timeAxis = !s.FourierOn && !s.AppResOn;
+  // Without a readable GPS time the axis counts seconds rather than show a made-up clock.
+  const bool timeAxis = !s.FourierOn && !s.AppResOn && s.PlotTimeKnown;
   const int NX = timeAxis ? MinorDivisionsTime(f.xstep) : MinorDivisionsLinear(f.xstep, true);
   const int NY = MinorDivisionsLinear(f.ystep, false);
   const bool xStepOk = f.xstep > 0 && std::isfinite(f.xstep);
