@@ -27,7 +27,9 @@ if command -v clang++ >/dev/null && compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/
       -DCMAKE_CXX_FLAGS_DEBUG="-O1 -gline-tables-only" -DZORVAN_FUZZ=ON -DZORVAN_WITH_QT=OFF \
       -DZORVAN_BUILD_TESTS=OFF -DZORVAN_BUILD_BENCH=OFF
   fi
-  cmake --build build-fuzz -j"$(nproc)"
+  fuzz_targets=()
+  for f in tests/fuzz/fuzz_*.cpp; do fuzz_targets+=("$(basename "$f" .cpp)"); done
+  cmake --build build-fuzz -j"$(nproc)" --target "${fuzz_targets[@]}"
   bash scripts/fuzz.sh 15
 else
   echo "clang or libFuzzer is missing: fuzz targets skipped"

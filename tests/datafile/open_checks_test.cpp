@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstring>
 #include <fstream>
 
@@ -15,6 +16,8 @@
 #include "datafile/loader.h"
 #include "datafile/record_io.h"
 #include "platform/headless/headless_platform.h"
+#include "platform/headless/recording_surface.h"
+#include "plot/paint.h"
 #include "tests/support/recordings.h"
 #include "tests/support/started_state.h"
 
@@ -132,6 +135,19 @@ TEST_F(OpenChecksTest, RecordsPerPlotNearTwoToTheThirtyFirstIsClamped) {
     CmdStepForward(s);  // CurrentRecord + RecordsPerPlot stays far from overflow
     CmdStepBack(s);
     EXPECT_EQ(s.CurrentRecord, 0);
+  }
+}
+
+TEST_F(OpenChecksTest, AnEmptyPageIsDrawnAsAnEmptyFrameAtOnce) {
+  ASSERT_EQ(Open(WriteRecording(dir, "site.bin", SmallRecording(1))), 1);
+  s.NumPlotPoints = 0;  // what an empty or header-only file left before it was refused
+  for (int fourier = 0; fourier < 2; ++fourier) {
+    s.FourierOn = s.LogY = fourier;
+    s.RedrawAll = s.RecomputeSpectra = 1;
+    RecordingSurface surface(800, 600);
+    PaintPlotWindow(s, surface);
+    EXPECT_TRUE(std::isfinite(s.XMin) && std::isfinite(s.XMax) && s.XMin < s.XMax) << s.XMin << " " << s.XMax;
+    EXPECT_LT(s.XMax - s.XMin, 1e6);
   }
 }
 
