@@ -33,7 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ConcatenateInto(s, {first, second}, fuzz::Folder() + "rec_CONCAT.bin");
   ConcatenateInto(s, {first, second}, second);  // refused
   started.Reset();
-  SynchronizeInto(s, {first, second});
+  // ZORVAN_FUZZ_SKIP_SYNC leaves synchronization out, to go on fuzzing the other
+  // writers while a synchronization finding waits for its fix.
+  static const bool sync = std::getenv("ZORVAN_FUZZ_SKIP_SYNC") == nullptr;
+  if (sync) SynchronizeInto(s, {first, second});
   fuzz::CheckUnchanged(first, data, size);
   fuzz::CheckUnchanged(second, data, size);
   return 0;
