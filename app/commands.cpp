@@ -58,14 +58,15 @@ bool ShowPage(AppState& s, int first) {
 }
 
 int FinishOpen(AppState& s, const std::function<int()>& open) {
-  s.Zoomed = 0;
-  s.PanMode = s.PanDragging = s.PanDone = 0;
   int previousEnd = s.EndOfFile;
   s.EndOfFile = 0;
+  // A failed open changes nothing: the open file keeps its page, zoom, cursor and markers.
   if (!open()) {
     s.EndOfFile = previousEnd;
     return 0;
   }
+  s.Zoomed = 0;
+  s.PanMode = s.PanDragging = s.PanDone = 0;
   s.FileLoaded = 1;
   s.RedrawAll = 1;
   KeepXLimitsWithThePage(s, s.PlotStartTime, 0.0);
@@ -81,8 +82,8 @@ int FinishOpen(AppState& s, const std::function<int()>& open) {
   ShowRecordStatus(s);
   // The date and time of the page's first point, as paging shows them.
   s.RecordTimeShown = ShownTime(s, 0.0);
-  s.host->SetStatusText(2, FormatDate(s.RecordTimeShown));
-  s.host->SetStatusText(3, FormatTime(s.RecordTimeShown));
+  s.host->SetStatusText(2, s.PlotTimeKnown ? FormatDate(s.RecordTimeShown) : "");
+  s.host->SetStatusText(3, s.PlotTimeKnown ? FormatTime(s.RecordTimeShown) : "");
   s.host->InvalidatePlot(true);
   return 1;
 }

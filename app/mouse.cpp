@@ -205,8 +205,8 @@ void CursorReadout(AppState& s, Surface& window, int x, int y, ReadoutKind kind,
     s.host->SetStatusText(5, Format("Y  %.5g", Y));
   } else {
     const RecordTime t = ShownTime(s, Xs);
-    s.host->SetStatusText(2, FormatDate(t));
-    s.host->SetStatusText(3, FormatTime(t));
+    s.host->SetStatusText(2, s.PlotTimeKnown ? FormatDate(t) : "");
+    s.host->SetStatusText(3, s.PlotTimeKnown ? FormatTime(t) : "");
     s.host->SetStatusText(4, Format("%8.3f secs", Xs));
     s.host->SetStatusText(5, Format("Y  %8.3f", Y));
   }

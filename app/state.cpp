@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <new>
 
@@ -87,20 +88,32 @@ void ShutdownAppState(AppState& s) {
 }
 
 int EnsurePagePoints(AppState& s, int n) {
-  size_t need = static_cast<size_t>(n);
-  if (s.xplotdata.size() >= need) return 1;
+  if (n < 0 || n > MaxPlotPoints) return 0;
+  const size_t need = static_cast<size_t>(n);
+  auto rows = [&s](auto&& f) {
+    f(s.xplotdata, "xplotdata");
+    for (int ch = 0; ch < kChannels; ++ch) {
+      f(s.yplotdata[ch], "yplotdata");
+      f(s.yplotdata_orig[ch], "yplotdata_orig");
+    }
+  };
+  size_t have = s.xplotdata.size();
+  rows([&have](std::vector<double>& v, const char*) { have = std::min(have, v.size()); });
+  if (have >= need) return 1;
   // Grow geometrically so paging through a file does not reallocate per record.
-  size_t size = std::max(need, std::min<size_t>(s.xplotdata.size() * 2, MaxPlotPoints));
+  const size_t size = std::max(need, std::min<size_t>(have * 2, MaxPlotPoints));
   const char* array = "xplotdata";
   try {
-    s.xplotdata.resize(size);
-    for (int ch = 0; ch < kChannels; ++ch) {
-      array = "yplotdata";
-      s.yplotdata[ch].resize(size);
-      array = "yplotdata_orig";
-      s.yplotdata_orig[ch].resize(size);
-    }
+    rows([&](std::vector<double>& v, const char* name) {
+      array = name;
+      if (v.size() < size) v.resize(size);
+    });
   } catch (const std::bad_alloc&) {
+    // Every array keeps one length, the one they all reached, so no later step
+    // writes past a short one.
+    size_t common = SIZE_MAX;
+    rows([&common](std::vector<double>& v, const char*) { common = std::min(common, v.size()); });
+    rows([common](std::vector<double>& v, const char*) { v.resize(common); });
     ShowMessage(*s.host, std::string("Unable to allocate memory for ") + array, MsgIcon::Error);
     return 0;
   }

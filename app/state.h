@@ -16,6 +16,8 @@
 class Platform;
 
 constexpr int MaxPlotPoints = 10'000'000;  // points per channel in one page
+/// The most records a page can hold (records have at least 2560 samples): "Records/Plot" is clamped to it.
+constexpr int kMaxRecordsPerPlot = MaxPlotPoints / 2560;
 constexpr int kHistoryPoints = 200;        // filter priming points per channel
 constexpr int kToolbarButtons = 14;
 constexpr int kToolbarHeight = 24;
@@ -64,6 +66,7 @@ struct AppState {
   int NumPlotPoints = 0;
   int NumEnabledChans = 0;
   RecordTime PlotFirstRecordTime{};
+  int PlotTimeKnown = 1;  // the first record's GPS time is readable; else dates and times stay empty
   RecordTime RecordTimeShown{};
   int TimeFormatHST = 0;
   std::string CurrentFilePath;

@@ -1,12 +1,14 @@
 #include "cli/cli.h"
 
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <iostream>
 #include <vector>
 
 #include "cli/commands.h"
 #include "cli/gui_start.h"
+#include "cli/session.h"
 
 namespace {
 
@@ -30,10 +32,26 @@ void PrintUsage(std::ostream& out) {
 
 }  // namespace
 
+namespace {
+bool failed = false;
+}
+
 int Fail(const std::string& message) {
-  std::cerr << "zorvan: " << message << "\n";
+  failed = true;
+  std::string line = message;
+  // What the session's host was told is not printed on a failure; its last
+  // problem joins the one line when it says more.
+  if (const Session* session = Session::Current()) {
+    std::string problem = session->LastProblem();
+    if (!problem.empty() && line.find(problem) == std::string::npos) line += ": " + problem;
+  }
+  for (char& c : line)
+    if (c == '\n' || c == '\r') c = ' ';
+  std::cerr << "zorvan: " << line << "\n";
   return 1;
 }
+
+bool CommandFailed() { return failed; }
 
 int RunZorvan(int argc, char** argv) {
   if (argc < 2) return StartDesktop("");
@@ -54,7 +72,11 @@ int RunZorvan(int argc, char** argv) {
     if (!args.Parse(argc, argv, 2, c->flags)) return Fail(std::string(c->name) + ": " + args.error());
     for (const std::string& unknown : args.Unknown(c->options))
       return Fail(std::string(c->name) + ": unknown option --" + unknown + " (see zorvan " + c->name + " --help)");
-    return c->run(args);
+    try {
+      return c->run(args);
+    } catch (const std::exception& e) {
+      return Fail(std::string(c->name) + ": " + e.what());
+    }
   }
   // zorvan FILE: the desktop program with FILE opened.
   std::error_code ec;

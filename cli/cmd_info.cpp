@@ -36,7 +36,7 @@ int RunInfo(const Args& args) {
   const std::string path = args.positional()[0];
 
   Session session;
-  if (!session.Open(path, page)) return Fail("info: cannot open " + path);
+  if (!session.Open(path, page)) return Fail("info: " + session.OpenFailure(path));
   AppState& s = session.state;
   RecordIndex index = ScanRecords(s.DataFile);
   if (index.err) return Fail("info: reading " + path + " failed: " + std::strerror(index.err));
@@ -76,6 +76,8 @@ int RunInfo(const Args& args) {
   std::cout << "  Last record starts: " << FormatDate(last.StartTime) << " " << FormatTime(last.StartTime) << "\n";
   std::cout << "  Duration: " << Format("%.3f", rate > 0 ? index.totalSamples / rate : 0.0) << " s\n";
   if (index.truncated) std::cout << "  The file ends inside a record after the last complete one.\n";
+  if (index.noChannel)
+    std::cout << "  Record " << records + 1 << " has no enabled channel; the recording ends there.\n";
   return 0;
 }
 

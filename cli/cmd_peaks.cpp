@@ -49,7 +49,7 @@ int RunPeaks(const Args& args) {
   AppState& s = session.state;
   if (std::string e = ApplyPeakOptions(args, s); !e.empty()) return Fail("peaks: " + e);
   const std::string path = args.positional()[0];
-  if (!session.Open(path, page)) return Fail("peaks: cannot open " + path);
+  if (!session.Open(path, page)) return Fail("peaks: " + session.OpenFailure(path));
   if (page.record > 1 && !LoadPageAt(s, page.record - 1))
     return Fail("peaks: " + path + " has no record " + std::to_string(page.record));
   if (s.NumPlotPoints == 0) return Fail("peaks: " + path + " has no samples on that page");
@@ -76,7 +76,7 @@ int RunPeaks(const Args& args) {
       std::cout << Format("  %14.6f  %14.6g\n", s.PeakX[ch][static_cast<size_t>(k)],
                           s.PeakY[ch][static_cast<size_t>(k)]);
   }
-  if (result.err) return Fail("peaks: could not write " + result.path + ": " + std::strerror(result.err));
+  if (result.err) return Fail("peaks: " + result.why);
   std::cout << "\nWrote " << result.path << ": " << result.lines << (result.lines == 1 ? " line" : " lines")
             << " (direction and magnitude of the channel 3 peaks beyond channel 2, with channel 4)\n";
   return 0;

@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "cli/session.h"
+#include "datafile/file_io.h"
 #include "datafile/loader.h"
 #include "plot/paint.h"
 #include "spectral/lowpass.h"
@@ -72,13 +73,16 @@ int RunRender(const Args& args) {
   int width = 1600, height = 900;
   if (std::string e = ApplyRenderOptions(args, s, width, height); !e.empty()) return Fail("render: " + e);
   const std::string path = args.positional()[0];
-  if (!session.Open(path, page)) return Fail("render: cannot open " + path);
+  if (!session.Open(path, page)) return Fail("render: " + session.OpenFailure(path));
   if (page.record > 1 && !LoadPageAt(s, page.record - 1))
     return Fail("render: " + path + " has no record " + std::to_string(page.record));
   if (s.NumPlotPoints == 0) return Fail("render: " + path + " has no samples to draw on that page");
   QImageSurface image(width, height);
   PaintPlotWindow(s, image);
-  if (!image.SavePng(*out)) return Fail("render: cannot write " + *out);
+  const std::vector<uint8_t> png = image.PngBytes();
+  if (png.empty()) return Fail("render: the page could not be encoded as PNG");
+  if (std::string why = WriteCheckedFile(s, *out, png.data(), png.size()); !why.empty())
+    return Fail("render: " + why);
   std::cout << "Wrote " << *out << ": " << width << "x" << height << ", records " << s.CurrentRecord + 1 << " to "
             << s.CurrentRecord + s.NumPlotPoints / std::max(1, s.SampsPerBlock) << " of " << path << "\n";
   return 0;

@@ -59,7 +59,7 @@ int RunSave(const Args& args) {
   if (args.positional().size() != 1) return Fail("save: give one recorder file (see zorvan save --help)");
   const std::string path = args.positional()[0];
   Session session;
-  if (!session.Open(path, PageOptions{})) return Fail("save: cannot open " + path);
+  if (!session.Open(path, PageOptions{})) return Fail("save: " + session.OpenFailure(path));
   AppState& s = session.state;
   s.DecimationFactor = 1;
   if (auto t = args.Get("filter")) {
@@ -88,7 +88,7 @@ int RunDecimate(const Args& args) {
   if (auto t = args.Get("corner"))
     if (!(corner = CornerIndex(*t))) return Fail("decimate: --corner takes 5, 10, 20, 50, 100 or 200 samples");
   Session session;
-  if (!session.Open(path, PageOptions{})) return Fail("decimate: cannot open " + path);
+  if (!session.Open(path, PageOptions{})) return Fail("decimate: " + session.OpenFailure(path));
   // A rate the output header cannot state is refused before anything is written.
   RecorderHeader first{};
   if (NoRecordReason(path, 1, &first).empty())

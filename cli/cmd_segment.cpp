@@ -25,7 +25,7 @@ int RunSegment(const Args& args) {
   if (!b || !ParseInt(*b, blocks) || blocks < 1 || blocks > 1000000000)
     return Fail("segment: --blocks takes the records per output file, a whole number from 1");
   Session session;
-  if (!session.Open(path, PageOptions{})) return Fail("segment: cannot open " + path);
+  if (!session.Open(path, PageOptions{})) return Fail("segment: " + session.OpenFailure(path));
   WriteReport report;
   const int ok = SplitFile(session.state, path, static_cast<unsigned>(blocks), &report);
   for (size_t i = 0; i < report.outputs.size(); ++i)

@@ -46,5 +46,8 @@ extern const CliCommand kMtCommand;
 /// for the spectra computed into s.
 void WriteSpectraRows(const AppState& s, std::ostream& out);
 
-/// Prints "zorvan: <message>" on stderr and returns 1.
+/// Prints "zorvan: <message>" on stderr and returns 1. A failed command prints
+/// this one line on stderr and nothing else.
 int Fail(const std::string& message);
+/// A command of this process has called Fail.
+bool CommandFailed();

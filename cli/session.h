@@ -4,6 +4,7 @@
 
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "app/state.h"
@@ -13,6 +14,9 @@
 struct Session {
   HeadlessPlatform host;
   AppState state;
+  /// What the host says (warnings, notices) is held here and printed on stderr
+  /// when the session ends, unless the command failed: a failure prints its one line only.
+  std::ostringstream pending;
 
   Session();
   ~Session();
@@ -22,4 +26,10 @@ struct Session {
   /// Opens path as the open dialog would with "Records/Plot" R. Returns false
   /// (after the host has printed why) when it could not be opened.
   bool Open(const std::string& path, const PageOptions& page);
+  /// Why the last Open failed, in one line: the message the host was given, else "cannot open PATH".
+  std::string OpenFailure(const std::string& path) const;
+  /// The last error or warning the host was given, "" when none.
+  std::string LastProblem() const;
+  /// The session of the command running now, or nullptr.
+  static const Session* Current();
 };

@@ -31,7 +31,7 @@ inline std::string ReadSpectralOptions(const Args& args, AppState& s) {
 /// Opens path and loads the page of the page options; returns an error message or "".
 inline std::string LoadPage(Session& session, const std::string& path, const PageOptions& page) {
   AppState& s = session.state;
-  if (!session.Open(path, page)) return "cannot open " + path;
+  if (!session.Open(path, page)) return session.OpenFailure(path);
   if (page.record > 1 && !LoadPageAt(s, page.record - 1)) return path + " has no record " + std::to_string(page.record);
   if (s.NumPlotPoints == 0) return path + " has no samples on that page";
   return {};

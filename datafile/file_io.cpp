@@ -167,3 +167,38 @@ FileWriteSystem& RealFileSystem() {
 FileWriteSystem& WriteSystemOf(AppState& s) {
   return s.WriteSystem ? *s.WriteSystem : RealFileSystem();
 }
+
+std::vector<FileId> OpenInputsOf(const AppState& s) {
+  std::vector<FileId> ids;
+  if (s.DataFile) ids.push_back(IdOfFile(s.DataFile));
+  if (!s.CurrentFilePath.empty()) {
+    FileId byPath = IdOfPath(s.CurrentFilePath);
+    if (byPath.known) ids.push_back(byPath);
+  }
+  return ids;
+}
+
+std::unique_ptr<OutputFile> CreateCheckedOutput(AppState& s, const std::string& path,
+                                                const std::vector<FileId>& moreInputs, std::string& why) {
+  std::vector<FileId> inputs = OpenInputsOf(s);
+  inputs.insert(inputs.end(), moreInputs.begin(), moreInputs.end());
+  CreateResult created = WriteSystemOf(s).Create(path, inputs);
+  why.clear();
+  if (created.status == CreateStatus::Ok) return std::move(created.file);
+  if (created.status == CreateStatus::IsInput)
+    why = path + " is the open recording or one of the files read; nothing was written.";
+  else
+    why = "Cannot create " + path + ": " + std::strerror(created.err);
+  return nullptr;
+}
+
+std::string WriteCheckedFile(AppState& s, const std::string& path, const void* data, size_t n,
+                             const std::vector<FileId>& moreInputs) {
+  std::string why;
+  std::unique_ptr<OutputFile> out = CreateCheckedOutput(s, path, moreInputs, why);
+  if (!out) return why;
+  bool ok = out->Write(data, n);
+  ok = out->Close() && ok;
+  if (!ok) return "Cannot write " + path + ": " + std::strerror(out->error() ? out->error() : EIO);
+  return {};
+}

@@ -72,3 +72,18 @@ class FileWriteSystem {
 FileWriteSystem& RealFileSystem();
 /// The writers' file system: s.WriteSystem when set, else the real one.
 FileWriteSystem& WriteSystemOf(AppState& s);
+
+/// The files a state reads: the open recording, by its stream and by its path.
+std::vector<FileId> OpenInputsOf(const AppState& s);
+
+/// The check every output goes through, recorder files or not: creates path
+/// unless it is the open recording or one of moreInputs (same name, a link,
+/// another spelling of the path). On refusal or failure returns nullptr with
+/// why holding a one-line reason; nothing was written then.
+std::unique_ptr<OutputFile> CreateCheckedOutput(AppState& s, const std::string& path,
+                                                const std::vector<FileId>& moreInputs, std::string& why);
+
+/// Writes data as the whole of path through CreateCheckedOutput. Returns "" when
+/// written, else the reason (refused, or the create, write or close that failed).
+std::string WriteCheckedFile(AppState& s, const std::string& path, const void* data, size_t n,
+                             const std::vector<FileId>& moreInputs = {});

@@ -61,6 +61,24 @@ uint32_t Code16(double v) {
   return static_cast<uint32_t>(static_cast<int64_t>(std::llround(v))) & 0xFFFFu;
 }
 
+bool DigitsAt(const char* text, int from, int count) {
+  for (int i = from; i < from + count; ++i)
+    if (text[i] < '0' || text[i] > '9') return false;
+  return true;
+}
+
+// The GPS time text holds a real date and time: digits where the fields are,
+// each within its range. A recorder that never saw a GPS fix leaves garbage.
+bool GpsTimeReadable(const char* text, const RecordTime& t) {
+  if (!DigitsAt(text, 3, 4) || !DigitsAt(text, 7, 2) || !DigitsAt(text, 14, 2) || !DigitsAt(text, 17, 2) ||
+      !DigitsAt(text, 20, 4))
+    return false;
+  for (int i = 9; i < 13; ++i)
+    if (text[i] != '.' && (text[i] < '0' || text[i] > '9')) return false;
+  return t.hour <= 23 && t.minute <= 59 && t.second >= 0 && t.second < 61 && t.day >= 1 && t.day <= 31 &&
+         t.month >= 1 && t.month <= 12 && t.year >= 1900;
+}
+
 void ComputeStartTime(RecorderHeader& h) {
   RecordTime t;
   t.hour = ParseIntAt(h.GpsTime, 3, 2);
@@ -71,18 +89,21 @@ void ComputeStartTime(RecorderHeader& h) {
   t.day = ParseIntAt(h.GpsTime, 14, 2);
   t.month = ParseIntAt(h.GpsTime, 17, 2);
   t.year = ParseIntAt(h.GpsTime, 20, 4);
+  bool known = GpsTimeReadable(h.GpsTime, t);
 
   const int32_t f = DecoderClockHz(h);
 
-  AddSeconds(t, 1.0);
+  known = AddSeconds(t, 1.0) && known;
   // Without a usable sync clock the tick term is left out.
   double micros = f > 0 ? static_cast<double>(h.FirstSampleTicks) * 1000000.0 / f : 0.0;
   const double delay = FilterDelaySeconds(h.SampleRate);
   micros -= delay * 1000000.0;
-  AddSeconds(t, micros / 1000000.0);
+  // A tick count that puts the first sample centuries away is refused, not walked to.
+  known = AddSeconds(t, micros / 1000000.0) && known;
   double within = micros - 1000000.0 * std::floor(micros / 1000000.0);
-  h.FirstSampleMicros = static_cast<uint32_t>(within);
+  h.FirstSampleMicros = within >= 0 && within < 1000000.0 ? static_cast<uint32_t>(within) : 0;
   h.StartTime = t;
+  h.StartTimeKnown = known ? 1 : 0;
 }
 
 }  // namespace
@@ -98,6 +119,18 @@ double ParseDecimal(const char* text) {
 }
 
 double RateHz(uint32_t code) { return code == 62 ? 62.5 : static_cast<double>(code); }
+
+bool KnownRateCode(uint32_t code) {
+  static const uint32_t kRecorderRates[] = {62, 125, 250, 500, 1000, 2000, 4000, 8000, 16000};
+  if (code == 0) return false;
+  if (code == 1) return true;
+  for (uint32_t rate : kRecorderRates) {
+    if (code == rate) return true;
+    for (uint32_t factor : {40u, 80u, 200u})
+      if (code == rate / factor) return true;
+  }
+  return false;
+}
 
 int32_t DecoderClockHz(const RecorderHeader& h) {
   const double hz = ParseDecimal(h.GpsSyncClock) * 1000000.0;

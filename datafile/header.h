@@ -34,6 +34,7 @@ struct RecorderHeader {
   uint64_t FirstSampleTicks = 0;
   uint32_t FirstSampleMicros = 0;  // derived
   RecordTime StartTime;            // derived: time of the record's first sample
+  uint8_t StartTimeKnown = 0;      // derived: the GPS time text and tick count give a real time
   double MainTemperature = 0;      // °C
   double SystemCurrent = 0;        // mA
   double MinusFiveVolts = 0;       // V
@@ -91,6 +92,9 @@ uint64_t BlockBytes(const RecorderHeader& h);
 
 /// Samples per second of a rate code: 62 is 62.5 Hz, every other code is itself.
 double RateHz(uint32_t code);
+/// A rate the recorder samples at (62 … 16000 Hz), or one a decimation by 40,
+/// 80 or 200 makes of it (1 stands for a rate that divided to 0).
+bool KnownRateCode(uint32_t code);
 
 /// The clock that counts FirstSampleTicks, in Hz: the GPS sync clock, a
 /// quarter of it at rate codes 250 and 62; 0 when the clock text is unusable.

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "datafile/file_io.h"
 #include "datafile/record_io.h"
 #include "platform/platform.h"
 #include "spectral/response.h"
@@ -35,15 +36,55 @@ void TellLayoutChange(AppState& s, int record) {
               MsgIcon::Warning);
 }
 
+// A record without an enabled channel ends the recording; said once per file.
+void TellNoChannel(AppState& s, int record) {
+  if (s.IncompleteTold) return;
+  s.IncompleteTold = 1;
+  const std::string which = record > 0 ? "Record " + std::to_string(record) + " of " + s.CurrentFileTitle
+                                       : "A record of " + s.CurrentFileTitle;
+  ShowMessage(*s.host, which + " has no enabled channel; the recording ends there.", MsgIcon::Warning);
+}
+
 void TellTruncatedPage(AppState& s) {
   char text[128];
   std::snprintf(text, sizeof text, kTruncatedPlotMessage, MaxPlotPoints);
   ShowMessage(*s.host, text, MsgIcon::Warning);
 }
 
-int RecordsPerPlotFromText(const std::string& text) {
-  int n = std::atoi(text.c_str());
-  return n > 0 ? n : 1;
+// "Records/Plot" as typed: 0 and text become 1; values beyond what a page can
+// hold are clamped (clamped is set), so no page size computation can overflow.
+int RecordsPerPlotFromText(const std::string& text, bool& clamped) {
+  clamped = false;
+  errno = 0;
+  long long n = std::strtoll(text.c_str(), nullptr, 10);
+  if (n <= 0) return 1;
+  if (n > kMaxRecordsPerPlot || errno == ERANGE) {
+    clamped = true;
+    return kMaxRecordsPerPlot;
+  }
+  return static_cast<int>(n);
+}
+
+// Why the file open in f cannot be shown, or "" when its first record can
+// describe a recording: a known rate code, at least one enabled channel, and
+// the whole first record present.
+std::string WhyNotRecording(std::FILE* f, const std::string& title, int& err) {
+  uint8_t raw[kHeaderBytes];
+  RecorderHeader h{};
+  const uint64_t bytes = FileBytesOf(f);
+  RecordReadResult r = ReadHeader(f, raw, h);
+  std::rewind(f);
+  err = r.status == ReadStatus::Error ? r.err : 0;
+  if (err) return "Cannot read " + title + ": " + std::strerror(r.err);
+  if (r.status == ReadStatus::End) return title + " is not a recorder file (it is empty)";
+  if (r.status == ReadStatus::Truncated)
+    return title + " is not a recorder file (" + std::to_string(r.bytesRead) + " bytes, less than one record header)";
+  if (!KnownRateCode(h.SampleRate))
+    return title + " is not a recorder file (unknown sample rate code " + std::to_string(h.SampleRate) + ")";
+  if (CountEnabled(h) == 0) return title + " is not a recorder file (no channel is enabled in its first record)";
+  if (bytes < kHeaderBytes + BlockBytes(h))
+    return title + " holds no complete record (the file ends inside its first record)";
+  return {};
 }
 
 }  // namespace
@@ -89,8 +130,20 @@ int OpenRecorderFile(AppState& s) {
   request.recordsPerPlotText = std::to_string(s.RecordsPerPlot);
   std::optional<OpenFileAnswer> answer = s.host->OpenFileDialog(request);
   if (!answer) return 0;
-  s.RecordsPerPlot = RecordsPerPlotFromText(answer->recordsPerPlotText);
-  return LoadRecorderFile(s, answer->path);
+  bool clamped = false;
+  const int previous = s.RecordsPerPlot;
+  s.RecordsPerPlot = RecordsPerPlotFromText(answer->recordsPerPlotText, clamped);
+  // A file that cannot be opened leaves "Records/Plot" as it was, with the open file.
+  if (!LoadRecorderFile(s, answer->path)) {
+    s.RecordsPerPlot = previous;
+    return 0;
+  }
+  if (clamped)
+    ShowMessage(*s.host,
+                "Records/Plot " + answer->recordsPerPlotText + " is more than a page can hold; " +
+                    std::to_string(kMaxRecordsPerPlot) + " records are shown per page.",
+                MsgIcon::Warning);
+  return 1;
 }
 
 int LoadRecorderFile(AppState& s, const std::string& path) {
@@ -98,6 +151,14 @@ int LoadRecorderFile(AppState& s, const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) {
     ShowMessage(host, "Cannot open " + path + ": " + std::strerror(errno), MsgIcon::Error);
+    return 0;
+  }
+  // Checked before anything changes: a file that is not a recording leaves the open one shown.
+  int err = 0;
+  if (std::string why = WhyNotRecording(f, FileTitleOf(path), err); !why.empty()) {
+    std::fclose(f);
+    if (err) ReportErrorAndExit(host, s.ProgramName, err);
+    else ShowMessage(host, why, MsgIcon::Error);
     return 0;
   }
   if (s.DataFile) std::fclose(s.DataFile);
@@ -155,6 +216,10 @@ int LoadRecorderFile(AppState& s, const std::string& path) {
         break;
       }
       shape = ShapeOf(h, s.PlotFirstRecordTime);
+    } else if (CountEnabled(h) == 0) {
+      s.EndOfFile = 1;
+      TellNoChannel(s, r + 1);
+      break;
     } else {
       const RecordShape prev = shape;
       shape = ShapeOf(h, s.PlotFirstRecordTime);
@@ -213,8 +278,12 @@ int LoadRecorderFile(AppState& s, const std::string& path) {
     else std::ungetc(c, f);
   }
   s.NumPlotPoints = p;
+  s.PlotTimeKnown = s.Header.StartTimeKnown;
   RememberDirectories(s);
   host.SetCursor(CursorShape::Arrow);
+  if (!s.PlotTimeKnown)
+    ShowMessage(host, "The GPS time of " + s.CurrentFileTitle + " cannot be read; dates and times are not shown.",
+                MsgIcon::Warning);
   return 1;
 }
 
@@ -229,6 +298,13 @@ int ReadRecord(AppState& s) {
     if (hr.status == ReadStatus::Error) ReportErrorAndExit(host, s.ProgramName, hr.err);
     if (hr.status == ReadStatus::Truncated) TellIncomplete(s);
     if (start >= 0) std::fseek(s.DataFile, start, SEEK_SET);
+    s.EndOfFile = 1;
+    return 0;
+  }
+  if (CountEnabled(h) == 0) {
+    if (start >= 0) std::fseek(s.DataFile, start, SEEK_SET);
+    const bool indexed = s.PageIndexValid && s.PageIndex.noChannel;
+    TellNoChannel(s, indexed ? static_cast<int>(s.PageIndex.offsets.size()) + 1 : 0);
     s.EndOfFile = 1;
     return 0;
   }
@@ -345,7 +421,10 @@ const RecordIndex& OpenFileIndex(AppState& s) {
 int LoadPageAt(AppState& s, int firstRecord) {
   if (!s.DataFile || firstRecord < 0) return 0;
   const RecordIndex& index = OpenFileIndex(s);
-  if (static_cast<size_t>(firstRecord) >= index.offsets.size()) return 0;
+  if (static_cast<size_t>(firstRecord) >= index.offsets.size()) {
+    if (index.noChannel) TellNoChannel(s, static_cast<int>(index.offsets.size()) + 1);
+    return 0;
+  }
   PageEnd end;
   const int want = PageLength(index, firstRecord, s.RecordsPerPlot, &end);
   if (want <= 0) return 0;
@@ -397,7 +476,7 @@ int LoadPageAt(AppState& s, int firstRecord) {
   }
   s.host->SetStatusText(0, part0);
   s.host->SetStatusText(1, "Rec " + std::to_string(s.CurrentRecord + 1));
-  s.host->SetStatusText(2, FormatDate(s.RecordTimeShown));
-  s.host->SetStatusText(3, FormatTime(s.RecordTimeShown));
+  s.host->SetStatusText(2, s.PlotTimeKnown ? FormatDate(s.RecordTimeShown) : "");
+  s.host->SetStatusText(3, s.PlotTimeKnown ? FormatTime(s.RecordTimeShown) : "");
   return read;
 }

@@ -96,6 +96,10 @@ RecordIndex ScanRecords(std::FILE* f) {
       index.truncated = true;
       break;
     }
+    if (CountEnabled(h) == 0) {
+      index.noChannel = true;
+      break;
+    }
     uint64_t end = offset + kHeaderBytes + BlockBytes(h);
     if (end > index.fileBytes) {
       index.truncated = true;

@@ -47,10 +47,13 @@ struct RecordShape {
 RecordShape ShapeOf(const RecorderHeader& h, const RecordTime& fileStart);
 
 /// Byte offsets of every complete record, each record sized by its own header.
+/// A record with no enabled channel ends the recording, as a cut record does:
+/// zero-filled or sparse space after the data is not counted as records.
 struct RecordIndex {
   std::vector<uint64_t> offsets;
   std::vector<RecordShape> shapes;  // one per offset
   bool truncated = false;  // the file ends inside a record
+  bool noChannel = false;  // the record after the last one has no enabled channel, which ends the recording
   int err = 0;             // a read error stopped the scan
   uint64_t fileBytes = 0;
   uint64_t totalSamples = 0;  // samples per channel in the complete records

@@ -12,9 +12,14 @@ struct RecordTime {
   double second = 0.0;  // with fraction
 };
 
+/// Offsets beyond this many seconds (about 500 years) are refused by AddSeconds.
+constexpr double kMaxAddSeconds = 500.0 * 366 * 86400;
+
 /// Adds s seconds (negative ones borrow) with carry across minutes, hours,
-/// days, months and years. February has 29 days in years divisible by 4.
-void AddSeconds(RecordTime& t, double s);
+/// days, months and years, in constant time. February has 29 days in years
+/// divisible by 4. A non-finite or absurd offset (beyond kMaxAddSeconds) is
+/// refused: false, and t is left as it was.
+bool AddSeconds(RecordTime& t, double s);
 
 /// The time with its seconds rounded to the given decimals, carrying into
 /// the minute, hour and date: 59.9996 s at three decimals is the next minute.

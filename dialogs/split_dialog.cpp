@@ -49,7 +49,7 @@ DialogTemplate SplitDialogTemplate() {
   t.id = kSplitDialogId;
   t.title = "Split File into Segments";
   t.controls = {
-      {kSplitInputFile, ControlKind::ReadOnly, "Input File", "", 0, 0, true},
+      {kSplitInputFile, ControlKind::ReadOnly, "Input File", "", 0, 0, 0, 0, true},
       {kSplitSampleRate, ControlKind::ReadOnly, "Sample Rate, Samples/s", "", 1, 0},
       {kSplitBlockLength, ControlKind::ReadOnly, "Block Length, secs", "", 2, 0},
       {kSplitBlocks, ControlKind::Edit, "Size of output files, blocks", "", 3, 0},

@@ -84,16 +84,21 @@ class Tables {
  public:
   Tables(AppState& s) : s_(s) {
     if (s.CurrentFilePath.empty()) return;
-    std::vector<FileId> inputs;
-    if (s.DataFile) inputs.push_back(IdOfFile(s.DataFile));
+    // One table that is the recording (a link to it, say) stops all four, before any is written.
+    std::vector<FileId> inputs = OpenInputsOf(s);
     AddRemoteInput(s, inputs);
     for (int p = 0; p < 4; ++p) {
       path_[p] = ImpedanceTablePath(s.CurrentFilePath, p);
-      CreateResult r = WriteSystemOf(s).Create(path_[p], inputs);
-      if (r.status == CreateStatus::Ok)
-        file_[p] = std::move(r.file);
-      else
-        Failed(p);
+      if (IsOneOf(IdOfPath(path_[p]), inputs)) {
+        why_ = path_[p] + " is the open recording or one of the files read; nothing was written.";
+        failed_ = p;
+        return;
+      }
+    }
+    for (int p = 0; p < 4; ++p) {
+      std::string why;
+      file_[p] = CreateCheckedOutput(s, path_[p], {}, why);
+      if (!file_[p]) Failed(p);
     }
   }
 
@@ -116,7 +121,7 @@ class Tables {
     for (int p = 0; p < 4; ++p)
       if (file_[p] && !file_[p]->Close()) Failed(p);
     if (failed_ >= 0) {
-      s_.host->SetStatusText(0, "Cannot write " + FileTitleOf(path_[failed_]));
+      s_.host->SetStatusText(0, !why_.empty() ? why_ : "Cannot write " + FileTitleOf(path_[failed_]));
       s_.TableWriteFailed = 1;
     } else if (s_.TableWriteFailed) {
       s_.host->SetStatusText(0, FileStatusText(s_));
@@ -133,6 +138,7 @@ class Tables {
   std::string path_[4];
   std::unique_ptr<OutputFile> file_[4];
   int failed_ = -1;
+  std::string why_;  // why the first table that could not be created was not
 };
 
 // The mean frequency of the bins band b averaged: the band's mean frequency,

@@ -312,7 +312,7 @@ void ComputeRemoteSpectra(AppState& s) {
   for (long long j = 0; j < bands; ++j) {
     Complex sum[6][2];
     int kept = 0;
-    for (long long b = j * M; b < (j + 1) * M; ++b) {
+    for (long long b = BandFirstBin(j, M); b < (j + 1) * M; ++b) {
       if (skipNotched && s.NotchedBins[static_cast<size_t>(b)]) continue;
       ++kept;
       const Complex rc[2] = {std::conj(Complex(A[4][2 * b + 1], A[4][2 * b + 2])),

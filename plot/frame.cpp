@@ -788,7 +788,8 @@ void DrawPlotFrame(AppState& s, Surface& sf, const FrameSpec& f) {
   // Text scales with the panel but stays readable in small windows (cell heights in pixels).
   const int F = std::max(15, static_cast<int>(std::min(26.0, 0.16 * H)));
   const int EF = std::max(11, static_cast<int>(std::min(18.0, 0.12 * H)));
-  const bool timeAxis = !s.FourierOn && !s.AppResOn;
+  // Without a readable GPS time the axis counts seconds rather than show a made-up clock.
+  const bool timeAxis = !s.FourierOn && !s.AppResOn && s.PlotTimeKnown;
   const int NX = timeAxis ? MinorDivisionsTime(f.xstep) : MinorDivisionsLinear(f.xstep, true);
   const int NY = MinorDivisionsLinear(f.ystep, false);
   const bool yStepOk = f.ystep > 0 && std::isfinite(f.ystep);

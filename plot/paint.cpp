@@ -87,14 +87,20 @@ void FullRedraw(AppState& s, Surface& surface) {
       lo = std::min(lo, s.xplotdata[static_cast<size_t>(i)]);
       hi = std::max(hi, s.xplotdata[static_cast<size_t>(i)]);
     }
-    s.XMin = lo;
-    s.XMax = hi;
+    s.XMin = lo <= hi ? lo : 0;
+    s.XMax = lo <= hi ? hi : 1;
   }
   ComputePageData(s);
   // After the computations: the MT display's four panels fill the plot area.
   LayoutPanels(s);
   if (s.SubtractPolyOn && !s.FourierOn) SubtractTrends(s);
   SetupPlotAxes(s);
+  if (!(std::isfinite(s.XMin) && std::isfinite(s.XMax) && s.XMin < s.XMax)) {
+    // No point to scale the axis from (an empty page): an empty frame, never one
+    // spanning the search's start values.
+    s.XMin = 0;
+    s.XMax = 1;
+  }
   s.XTickStep = (s.AppResOn || s.FourierOn) ? NiceStep(s.XMax - s.XMin) : TimeStep(s.XMax - s.XMin);
 
   const int standard = s.StandardLineWidth;
@@ -290,6 +296,10 @@ void SetupPlotAxes(AppState& s) {
     }
     // A time axis that starts at 0 s keeps its first point.
     if (!s.FourierOn && !s.AppResOn && end > 0) lo = std::min(lo, s.PlotX[0]);
+    if (lo > hi) {  // no point: nothing to scale from
+      lo = s.LogX ? 1 : 0;
+      hi = s.LogX ? 10 : 1;
+    }
     s.XMax = hi;
     s.XMin = lo;
   }

@@ -4,8 +4,10 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
+#include "datafile/file_io.h"
 #include "platform/platform.h"
 #include "spectral/polyfit.h"
 
@@ -86,9 +88,6 @@ int DetectPeaks(const double x[], const double y[], int n, const double trend[],
 PeakSearchResult FindPeaks(AppState& s) {
   PeakSearchResult result;
   result.path = s.StartDir + kPeakFileName;
-  errno = 0;
-  std::FILE* f = std::fopen(result.path.c_str(), "w");
-  if (!f) result.err = errno ? errno : EIO;
 
   const int n = PagePoints(s);
   const bool fitValid = s.FitValid != 0;
@@ -109,20 +108,20 @@ PeakSearchResult FindPeaks(AppState& s) {
   }
   if (n > 0) s.FitValid = 1;
 
+  // The list is formed in memory, then written through the check that keeps it
+  // off the open recording (PeakData.txt may be a link to it).
+  char* text = nullptr;
+  size_t length = 0;
+  std::FILE* f = open_memstream(&text, &length);
   result.lines = WriteDirections(s, n, f);
-  if (f) {
-    // A full disk may show only when the buffer is flushed at the close.
-    errno = 0;
-    const bool failed = std::ferror(f) != 0;
-    int e = failed ? errno : 0;
-    if (std::fclose(f) != 0 && !e) e = errno ? errno : EIO;
-    if (failed || e) result.err = e ? e : EIO;
-  }
+  if (f) std::fclose(f);
+  result.why = WriteCheckedFile(s, result.path, text ? text : "", text ? length : 0);
+  std::free(text);
+  if (!result.why.empty()) result.err = EIO;
   if (result.err) {
     result.lines = 0;
     s.PeakFileFailed = 1;
-    if (s.host)
-      s.host->SetStatusText(0, std::string(kPeakFileName) + " could not be written: " + std::strerror(result.err));
+    if (s.host) s.host->SetStatusText(0, result.why);
   } else if (s.PeakFileFailed) {
     s.PeakFileFailed = 0;
     if (s.host) s.host->SetStatusText(0, "Ready");

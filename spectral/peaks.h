@@ -23,7 +23,8 @@ int DetectPeaks(const double x[], const double y[], int n, const double trend[],
 struct PeakSearchResult {
   std::string path;  // where PeakData.txt was written, or could not be
   int lines = 0;     // directions written
-  int err = 0;       // errno when the file could not be written, else 0
+  int err = 0;       // nonzero when the file was not written (an errno value where one applies)
+  std::string why;   // the one-line reason when it was not written
 };
 
 /// The whole search over the current page: PeakCount, PeakX and PeakY of every

@@ -1,5 +1,8 @@
 #include "platform/qt/qimage_surface.h"
 
+#include <QBuffer>
+#include <QByteArray>
+
 #include <clocale>
 
 #include <QFont>
@@ -115,6 +118,13 @@ Rgb QImageSurface::PixelAt(int x, int y) const {
 
 bool QImageSurface::SavePng(const std::string& path) const {
   return image_.save(QString::fromStdString(path), "PNG");
+}
+
+std::vector<uint8_t> QImageSurface::PngBytes() const {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  if (!buffer.open(QIODevice::WriteOnly) || !image_.save(&buffer, "PNG")) return {};
+  return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
 void QImageSurface::DrawLine(int x0, int y0, int x1, int y1) {

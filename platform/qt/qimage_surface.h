@@ -6,7 +6,9 @@
 // only Qt GUI; works with the offscreen platform.
 
 #include <QImage>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "plot/surface.h"
 
@@ -23,6 +25,8 @@ class QImageSurface : public Surface {
   const QImage& Image() const { return image_; }
   Rgb PixelAt(int x, int y) const;
   bool SavePng(const std::string& path) const;
+  /// The image encoded as PNG; empty when it cannot be encoded.
+  std::vector<uint8_t> PngBytes() const;
   /// Takes other's pixels (and size); shared until either is drawn on.
   void CopyFrom(const QImageSurface& other) { image_ = other.image_; }
 

@@ -42,8 +42,8 @@ TEST(Cli, BadInputGivesAOneLineMessageAndFailure) {
   } cases[] = {
       {"info", "give one recorder file"},
       {"info missing.bin", "missing.bin"},
-      {"info empty.bin", "holds no complete record"},
-      {"info short.bin", "holds no complete record (it ends inside the first)"},
+      {"info empty.bin", "empty.bin is not a recorder file (it is empty)"},
+      {"info short.bin", "short.bin is not a recorder file (700 bytes, less than one record header)"},
       {"info empty.bin --record x", "--record takes a whole number"},
       {"info empty.bin --colour red", "unknown option --colour"},
       {"synth out.bin --records", "needs a value"},

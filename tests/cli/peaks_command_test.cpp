@@ -54,7 +54,7 @@ TEST(PeaksCommand, BadOptionsAndAnUnwritableFileFail) {
   std::filesystem::create_directory(dir / "PeakData.txt");  // in the way of the file
   ToolRun run = Zorvan("peaks site.bin", dir);
   EXPECT_NE(run.status, 0);
-  EXPECT_TRUE(Has(run.err, "could not write " + dir.path() + "/PeakData.txt: Is a directory")) << run.err;
+  EXPECT_TRUE(Has(run.err, "Cannot create " + dir.path() + "/PeakData.txt: Is a directory")) << run.err;
   EXPECT_TRUE(Has(run.out, "Channel 1 (HX): ")) << run.out;  // the peaks are still listed
 }
 

@@ -155,7 +155,7 @@ TEST(SpectralCommands, BadInputGivesAOneLineMessageAndFailure) {
     const char* message;
   } cases[] = {
       {"spectra", "give one recorder file"},
-      {"spectra missing.bin", "cannot open missing.bin"},
+      {"spectra missing.bin", "Cannot open missing.bin"},
       {"spectra site.bin --window kaiser", "--window takes none, hanning, hamming or slepian"},
       {"spectra site.bin --fit-order 0", "--fit-order takes a whole number from 1 to 20"},
       {"spectra site.bin --record 9", "site.bin has no record 9"},
@@ -164,7 +164,7 @@ TEST(SpectralCommands, BadInputGivesAOneLineMessageAndFailure) {
       {"mt site.bin --estimate best", "--estimate takes ls, zxx, zxy, zyx or zyy"},
       {"mt site.bin --quantity phase", "--quantity takes resistivity, impedance or coherence"},
       {"mt hz.bin", "mt: Ex, Ey, Hx, Hy Labels not all present in header"},
-      {"mt junk.bin", "mt: junk.bin has no samples on that page"},
+      {"mt junk.bin", "mt: junk.bin is not a recorder file (unknown sample rate code "},
   };
   for (const Case& c : cases) {
     ToolRun run = Zorvan(c.args, dir);

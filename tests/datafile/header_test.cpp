@@ -145,6 +145,39 @@ TEST(StartTime, NonNumericGpsTextParsesAsZero) {
   RecorderHeader h;
   DecodeHeader(raw.data(), h);
   EXPECT_TRUE(std::isfinite(h.StartTime.second));
+  EXPECT_EQ(h.StartTimeKnown, 0);
+}
+
+TEST(StartTime, AbsurdTextsAndTickCountsAreMarkedUnknownQuickly) {
+  // Seconds texts that read as infinite, not a number or 1e300, and a tiny sync
+  // clock with a huge tick count (centuries of ticks): each decodes at once,
+  // with the start time marked unknown.
+  const struct {
+    const char* gps;
+    const char* clock;
+    uint64_t ticks;
+  } cases[] = {
+      {"$T,1345inf   ,07,12,2026", "32.76800", 0},
+      {"$T,1345nan   ,07,12,2026", "32.76800", 0},
+      {"$T,13451e300 ,07,12,2026", "32.76800", 0},
+      {"$T,134509.000,07,12,2026", "0.000001", 0xFFFFFFFFFFFFFFFFull},
+  };
+  for (const auto& c : cases) {
+    auto raw = RawWithTime(c.gps, c.clock, 1000, c.ticks);
+    RecorderHeader h;
+    DecodeHeader(raw.data(), h);
+    EXPECT_EQ(h.StartTimeKnown, 0) << c.gps << " " << c.clock;
+    EXPECT_LT(h.FirstSampleMicros, 1000000u);
+  }
+  auto raw = RawWithTime("$T,134509.000,07,12,2026", "32.76800", 1000, 16384000);
+  RecorderHeader h;
+  DecodeHeader(raw.data(), h);
+  EXPECT_EQ(h.StartTimeKnown, 1);
+}
+
+TEST(RateCodes, RecorderRatesAndTheirDecimationsAreKnown) {
+  for (uint32_t code : {62u, 250u, 1000u, 4000u, 25u, 12u, 5u, 100u, 50u, 20u, 1u}) EXPECT_TRUE(KnownRateCode(code)) << code;
+  for (uint32_t code : {0u, 213u, 999u, 1001u, 65536u, 0xFFFFFFFFu}) EXPECT_FALSE(KnownRateCode(code)) << code;
 }
 
 TEST(DaOffset, EveryCodeSurvivesDecodeAndEncode) {

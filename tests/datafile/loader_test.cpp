@@ -87,12 +87,12 @@ TEST_F(LoaderTest, MorePlotRecordsThanTheFileHasEndsAtEof) {
   EXPECT_TRUE(host.messages.empty());
 }
 
-TEST_F(LoaderTest, EmptyFileLoadsNothingAndReachesEof) {
+TEST_F(LoaderTest, EmptyFileIsRefused) {
   WriteBytes(dir / "empty.bin", {});
-  ASSERT_EQ(Open(dir / "empty.bin"), 1);
-  EXPECT_EQ(s.NumPlotPoints, 0);
-  EXPECT_EQ(s.EndOfFile, 1);
-  EXPECT_EQ(host.status[1], "EOF");
+  EXPECT_EQ(Open(dir / "empty.bin"), 0);
+  EXPECT_EQ(s.FileLoaded, 0);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].text, "empty.bin is not a recorder file (it is empty)");
 }
 
 TEST_F(LoaderTest, FpgaVersionDoublesTheRecord) {
@@ -150,16 +150,14 @@ TEST_F(LoaderTest, ShortBlockNeverShowsBytesOfAnEarlierBlock) {
   EXPECT_EQ(s.yplotdata_orig[1][100], before);
 }
 
-TEST_F(LoaderTest, HeaderWithoutEnabledChannels) {
+TEST_F(LoaderTest, HeaderWithoutEnabledChannelsIsRefused) {
   SynthOptions o = SmallRecording(2, "-");
-  ASSERT_EQ(Open(WriteRecording(dir, "none.bin", o)), 1);
-  EXPECT_EQ(s.NumEnabledChans, 0);
-  EXPECT_EQ(s.NumPlotPoints, 0);
+  EXPECT_EQ(Open(WriteRecording(dir, "none.bin", o)), 0);
   ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0].text, "No channel is enabled in the first record of none.bin: there is nothing to plot.");
+  EXPECT_EQ(host.messages[0].text, "none.bin is not a recorder file (no channel is enabled in its first record)");
 }
 
-TEST_F(LoaderTest, RandomBytesDoNotCrash) {
+TEST_F(LoaderTest, RandomBytesAreRefused) {
   std::vector<uint8_t> bytes(200000);
   uint32_t x = 12345;
   for (auto& b : bytes) {
@@ -167,17 +165,20 @@ TEST_F(LoaderTest, RandomBytesDoNotCrash) {
     b = static_cast<uint8_t>(x >> 24);
   }
   WriteBytes(dir / "noise.bin", bytes);
-  ASSERT_EQ(Open(dir / "noise.bin", "50"), 1);
-  EXPECT_LE(s.NumPlotPoints, MaxPlotPoints);
-  for (int i = 0; i < 5; ++i) ReadRecord(s);
+  EXPECT_EQ(Open(dir / "noise.bin", "50"), 0);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].text.rfind("noise.bin is not a recorder file (unknown sample rate code ", 0), 0u)
+      << host.messages[0].text;
+  EXPECT_EQ(ReadRecord(s), 0);
 }
 
 TEST_F(LoaderTest, ReadErrorIsReportedAndTheProgramGoesOn) {
-  ASSERT_EQ(Open(dir.path()), 1);  // a folder opens but cannot be read
+  ASSERT_EQ(Open(dir.path()), 0);  // a folder opens but cannot be read
   ASSERT_FALSE(host.messages.empty());
   EXPECT_EQ(host.messages[0].caption, "Error");
   EXPECT_EQ(host.messages[0].text.rfind("Zorvan failed with error 21: ", 0), 0u) << host.messages[0].text;
   EXPECT_EQ(s.NumPlotPoints, 0);
+  EXPECT_EQ(s.FileLoaded, 0);
 }
 
 TEST_F(LoaderTest, MissingFileLeavesThePreviousOneOpen) {

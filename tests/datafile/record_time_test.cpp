@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 namespace {
 
 RecordTime At(int y, int mo, int d, int h, int mi, double s) { return RecordTime{y, mo, d, h, mi, s}; }
@@ -47,6 +50,30 @@ TEST(AddSeconds, NegativeSecondsBorrow) {
   AddSeconds(t, 36000);
   AddSeconds(t, -36000);
   ExpectAt(t, 2026, 5, 10, 10, 30, 0);
+}
+
+TEST(AddSeconds, TakesTheSameTimeForAnyFiniteOffset) {
+  // Centuries away, in one step (the month-by-month walk took hours for 1e32).
+  RecordTime t = At(2026, 1, 1, 0, 0, 0);
+  EXPECT_TRUE(AddSeconds(t, 1461.0 * 86400 * 75));  // 300 years of four-year cycles
+  ExpectAt(t, 2326, 1, 1, 0, 0, 0);
+  EXPECT_TRUE(AddSeconds(t, -1461.0 * 86400 * 75 - 0.5));
+  ExpectAt(t, 2025, 12, 31, 23, 59, 59.5);
+  t = At(2026, 5, 10, 10, 30, 0);
+  EXPECT_TRUE(AddSeconds(t, 1e9));
+  EXPECT_TRUE(AddSeconds(t, -1e9));
+  ExpectAt(t, 2026, 5, 10, 10, 30, 0);
+}
+
+TEST(AddSeconds, RefusesNonFiniteAndAbsurdOffsets) {
+  for (double s : {1e32, -1e32, 1e300, kMaxAddSeconds * 1.01, std::numeric_limits<double>::infinity(),
+                   -std::numeric_limits<double>::infinity(), std::nan("")}) {
+    RecordTime t = At(2026, 7, 4, 12, 0, 1.5);
+    EXPECT_FALSE(AddSeconds(t, s)) << s;
+    ExpectAt(t, 2026, 7, 4, 12, 0, 1.5);
+  }
+  RecordTime t = At(2026, 7, 4, 12, 0, 1e300);  // seconds text that read as 1e300
+  EXPECT_FALSE(AddSeconds(t, 1.0));
 }
 
 TEST(TimeTexts, DateAndTimeFormats) {

@@ -38,7 +38,7 @@ TEST_F(GoToTest, ARecordNumberLoadsThePageThatHoldsIt) {
   EXPECT_TRUE(host.messages.empty());
   EXPECT_TRUE(GoTo(" 10 "));  // the last, shorter page
   EXPECT_EQ(s.CurrentRecord, 9);
-  EXPECT_EQ(host.status[1], "EOF");
+  EXPECT_EQ(host.status[1], "Rec 10");
 }
 
 TEST_F(GoToTest, ATimeLoadsThePageThatHoldsItInEveryForm) {
@@ -99,7 +99,7 @@ TEST_F(GoToTest, HomeAndEndLoadTheFirstAndTheLastPage) {
   RunCommand(s, kCmdLastPage, image);
   EXPECT_EQ(s.CurrentRecord, 8);  // pages 1-4, 5-8, 9-10
   EXPECT_EQ(s.NumPlotPoints, 2 * 2560);
-  EXPECT_EQ(host.status[1], "EOF");
+  EXPECT_EQ(host.status[1], "Rec 9");
   RunCommand(s, kCmdFirstPage, image);
   EXPECT_EQ(s.CurrentRecord, 0);
   EXPECT_EQ(host.status[1], "Rec 1");

@@ -424,7 +424,7 @@ TEST_F(MainWindowTest, ShortcutsShowInTheMenusAndPageThroughTheFile) {
   EXPECT_EQ(Status(1), "Rec 2");
   press(Qt::Key_End);
   EXPECT_EQ(s().CurrentRecord, 14);
-  EXPECT_EQ(Status(1), "EOF");
+  EXPECT_EQ(Status(1), "Rec 15");
   press(Qt::Key_Home);
   EXPECT_EQ(Status(1), "Rec 1");
   QGuiApplication::clipboard()->clear();

@@ -173,7 +173,7 @@ TEST_F(FindPeaksTest, AFileThatCannotBeWrittenKeepsTheMarksAndSaysSo) {
   PeakSearchResult r = FindPeaks(s);
   EXPECT_NE(r.err, 0);
   EXPECT_EQ(s.PeakCount[2], 1);
-  EXPECT_EQ(host.status[0], "PeakData.txt could not be written: No such file or directory");
+  EXPECT_EQ(host.status[0], "Cannot create " + s.StartDir + "PeakData.txt: No such file or directory");
   EXPECT_TRUE(host.messages.empty());
 
   s.StartDir = dir.path() + "/";
