@@ -188,11 +188,8 @@ TEST_F(OpenChecksTest, ARecordWithoutAChannelEndsTheRecording) {
 // page arrays fails part way; the child checks that every array kept one length
 // and pages on without writing past one.
 TEST_F(OpenChecksTest, FailedAllocationLeavesArraysOfOneLength) {
-  std::string one = WriteRecording(dir, "one.bin", SmallRecording(1, "Hx"));
-  auto record = ReadBytes(one);
-  std::vector<uint8_t> bytes;
-  for (int r = 0; r < 1200; ++r) bytes.insert(bytes.end(), record.begin(), record.end());
-  WriteBytes(dir / "long.bin", bytes);
+  // Consecutive records: copies of one record would all start at one time, and the page would end at that gap.
+  WriteRecording(dir, "long.bin", SmallRecording(1200, "Hx"));
   pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
