@@ -16,8 +16,9 @@
 
 namespace {
 
-// The display settings of the options, as the toolbar and dialogs would set them.
-std::string ApplyRenderOptions(const Args& args, AppState& s, int& width, int& height) {
+// The display settings of the options, as the toolbar and dialogs would set them
+// (unused in a build without Qt, which cannot draw the image).
+[[maybe_unused]] std::string ApplyRenderOptions(const Args& args, AppState& s, int& width, int& height) {
   if (auto t = args.Get("size")) {
     int w = 0, h = 0;
     char x = 0, rest = 0;
