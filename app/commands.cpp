@@ -57,6 +57,14 @@ bool ShowPage(AppState& s, int first) {
   return true;
 }
 
+// Ends a zoom and drops the cross and the markers: they point at the points shown.
+void ForgetPagePoints(AppState& s) {
+  s.Zoomed = 0;
+  s.CursorShown = 0;
+  s.CursorIndex = 0;
+  s.MarkerCount = 0;
+}
+
 int FinishOpen(AppState& s, const std::function<int()>& open) {
   int previousEnd = s.EndOfFile;
   s.EndOfFile = 0;
@@ -65,16 +73,13 @@ int FinishOpen(AppState& s, const std::function<int()>& open) {
     s.EndOfFile = previousEnd;
     return 0;
   }
-  s.Zoomed = 0;
+  // The zoom, the cross and the markers belong to the file that was open.
+  ForgetPagePoints(s);
   s.PanMode = s.PanDragging = s.PanDone = 0;
   s.FileLoaded = 1;
   s.RedrawAll = 1;
   KeepXLimitsWithThePage(s, s.PlotStartTime, 0.0);
   s.PlotStartTime = 0;
-  // The cross and the markers point at samples of the file that was open.
-  s.CursorShown = 0;
-  s.CursorIndex = 0;
-  s.MarkerCount = 0;
   s.CurrentRecord = 0;
   s.RecomputeSpectra = 1;
   s.FitValid = 0;
@@ -191,10 +196,7 @@ void CmdToggleFilter(AppState& s) {
 void EndZoomForNewMode(AppState& s) {
   s.ZoomMode = 0;
   s.ZoomDragging = 0;
-  s.Zoomed = 0;
-  s.CursorShown = 0;
-  s.CursorIndex = 0;
-  s.MarkerCount = 0;
+  ForgetPagePoints(s);
 }
 
 void CmdReset(AppState& s) {
