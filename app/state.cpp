@@ -41,11 +41,6 @@ std::string ReadDirLine(std::FILE* f) {
 
 }  // namespace
 
-std::string WithSeparator(std::string dir) {
-  if (dir.empty() || dir.back() != kPathSeparator) dir.push_back(kPathSeparator);
-  return dir;
-}
-
 int InitAppState(AppState& s, Platform& host, const StartupOptions& options) {
   s.host = &host;
   s.ProgramName = "Zorvan";

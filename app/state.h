@@ -12,6 +12,7 @@
 #include "datafile/header.h"
 #include "datafile/record_io.h"
 #include "datafile/record_time.h"
+#include "util/paths.h"
 
 class Platform;
 
@@ -245,8 +246,3 @@ int ReadDirFile(AppState& s, const std::string& path);
 int WriteDirFile(const std::string& path, const std::string& dataDir, const std::string& workDir);
 /// Writes lidar.dir in StartDir when the state uses it.
 void RememberDirectories(AppState& s);
-
-/// The path separator of this platform.
-constexpr char kPathSeparator = '/';
-/// dir with a trailing separator.
-std::string WithSeparator(std::string dir);

@@ -89,16 +89,6 @@ std::string WhyNotRecording(std::FILE* f, const std::string& title, int& err) {
 
 }  // namespace
 
-std::string FileTitleOf(const std::string& path) {
-  size_t slash = path.find_last_of(kPathSeparator);
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string DirectoryOf(const std::string& path) {
-  size_t slash = path.find_last_of(kPathSeparator);
-  return slash == std::string::npos ? std::string(".") + kPathSeparator : path.substr(0, slash + 1);
-}
-
 double SamplesPerSecond(const AppState& s) {
   double r = RateHz(static_cast<uint32_t>(s.SampleRate));
   return r > 0 ? r : 1.0;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/state.h"
+#include "util/paths.h"
 
 /// Shows the open dialog and loads the chosen file's first page.
 /// Returns 1 when a file was opened, 0 when cancelled or it could not be opened.
@@ -27,10 +28,6 @@ double ChannelFactor(const AppState& s, const RecorderHeader& h, int ch);
 
 /// Samples per second of the open file (62 is 62.5; a rate code of 0 counts as 1).
 double SamplesPerSecond(const AppState& s);
-
-/// The file name of a path, and the directory part ending in the separator.
-std::string FileTitleOf(const std::string& path);
-std::string DirectoryOf(const std::string& path);
 
 extern const char* const kTruncatedPlotMessage;  // "Plot points exceed %d, plot truncated"
 

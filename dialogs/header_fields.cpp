@@ -3,15 +3,6 @@
 #include <cstdarg>
 #include <cstdio>
 
-std::string Format(const char* format, ...) {
-  char buf[512];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(buf, sizeof buf, format, args);
-  va_end(args);
-  return buf;
-}
-
 namespace {
 
 const char* CodeText(const char* const* table, int size, int code) {

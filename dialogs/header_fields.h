@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "datafile/header.h"
+#include "util/text.h"
 
 struct HeaderFieldText {
   int controlId;
@@ -20,4 +21,3 @@ std::vector<HeaderFieldText> RecorderFieldTexts(const RecorderHeader& h);
 std::vector<HeaderFieldText> ChannelFieldTexts(const RecorderHeader& h, int k);
 
 /// printf into a std::string.
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));

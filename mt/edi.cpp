@@ -19,6 +19,7 @@
 #include "plot/paint.h"
 #include "spectral/response.h"
 #include "spectral/spectrum.h"
+#include "util/text.h"
 
 namespace {
 
@@ -28,16 +29,6 @@ constexpr char kProgramVersion[] = "2.37";  // as the About dialog shows it
 constexpr char kProgramDate[] = "11/06/13";
 constexpr int kValuesPerLine = 5;
 constexpr double kMetresPerDegree = 111195.0;  // on a sphere of the Earth's mean radius
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-  char text[512];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  return text;
-}
 
 std::string DateText(const RecordTime& t) {
   return Format("%02d/%02d/%02d", t.month, t.day, ((t.year % 100) + 100) % 100);
