@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <functional>
 
+#include "app/file_commands.h"
 #include "app/navigation.h"
 #include "datafile/loader.h"
-#include "datafile/split.h"
-#include "datafile/sync.h"
-#include "datafile/writers.h"
 #include "mt/edi.h"
 #include "dialogs/about_dialog.h"
 #include "dialogs/edit_header_dialog.h"

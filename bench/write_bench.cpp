@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "app/file_commands.h"
 #include "app/state.h"
 #include "bench/bench_support.h"
 #include "datafile/loader.h"
 #include "datafile/synth.h"
-#include "datafile/writers.h"
 #include "platform/headless/headless_platform.h"
 
 namespace {

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <iostream>
 
+#include "app/file_commands.h"
 #include "cli/commands.h"
 #include "cli/session.h"
-#include "datafile/file_io.h"
 #include "datafile/loader.h"
 #include "plot/paint.h"
 #include "spectral/lowpass.h"

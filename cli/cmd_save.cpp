@@ -3,9 +3,9 @@
 #include <cstring>
 #include <iostream>
 
+#include "app/file_commands.h"
 #include "cli/commands.h"
 #include "cli/session.h"
-#include "datafile/writers.h"
 #include "spectral/lowpass.h"
 
 namespace {

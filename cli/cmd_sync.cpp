@@ -3,10 +3,10 @@
 #include <cstring>
 #include <iostream>
 
+#include "app/file_commands.h"
 #include "cli/commands.h"
 #include "cli/session.h"
 #include "datafile/loader.h"
-#include "datafile/sync.h"
 
 int RunSync(const Args& args) {
   const std::vector<std::string>& paths = args.positional();

@@ -7,8 +7,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/state.h"
-
 namespace {
 
 constexpr size_t kOutputBuffer = 1 << 20;
@@ -164,25 +162,23 @@ FileWriteSystem& RealFileSystem() {
   return system;
 }
 
-FileWriteSystem& WriteSystemOf(AppState& s) {
-  return s.WriteSystem ? *s.WriteSystem : RealFileSystem();
+FileWriteSystem& WriteSystemOr(FileWriteSystem* chosen) {
+  return chosen ? *chosen : RealFileSystem();
 }
 
-std::vector<FileId> OpenInputsOf(const AppState& s) {
+std::vector<FileId> IdsOfOpenFile(std::FILE* open, const std::string& path) {
   std::vector<FileId> ids;
-  if (s.DataFile) ids.push_back(IdOfFile(s.DataFile));
-  if (!s.CurrentFilePath.empty()) {
-    FileId byPath = IdOfPath(s.CurrentFilePath);
+  if (open) ids.push_back(IdOfFile(open));
+  if (!path.empty()) {
+    FileId byPath = IdOfPath(path);
     if (byPath.known) ids.push_back(byPath);
   }
   return ids;
 }
 
-std::unique_ptr<OutputFile> CreateCheckedOutput(AppState& s, const std::string& path,
-                                                const std::vector<FileId>& moreInputs, std::string& why) {
-  std::vector<FileId> inputs = OpenInputsOf(s);
-  inputs.insert(inputs.end(), moreInputs.begin(), moreInputs.end());
-  CreateResult created = WriteSystemOf(s).Create(path, inputs);
+std::unique_ptr<OutputFile> CreateCheckedOutput(FileWriteSystem& system, const std::string& path,
+                                                const std::vector<FileId>& inputs, std::string& why) {
+  CreateResult created = system.Create(path, inputs);
   why.clear();
   if (created.status == CreateStatus::Ok) return std::move(created.file);
   if (created.status == CreateStatus::IsInput)
@@ -192,10 +188,10 @@ std::unique_ptr<OutputFile> CreateCheckedOutput(AppState& s, const std::string& 
   return nullptr;
 }
 
-std::string WriteCheckedFile(AppState& s, const std::string& path, const void* data, size_t n,
-                             const std::vector<FileId>& moreInputs) {
+std::string WriteCheckedFile(FileWriteSystem& system, const std::string& path, const void* data, size_t n,
+                             const std::vector<FileId>& inputs) {
   std::string why;
-  std::unique_ptr<OutputFile> out = CreateCheckedOutput(s, path, moreInputs, why);
+  std::unique_ptr<OutputFile> out = CreateCheckedOutput(system, path, inputs, why);
   if (!out) return why;
   bool ok = out->Write(data, n);
   ok = out->Close() && ok;

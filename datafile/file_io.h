@@ -1,16 +1,14 @@
 #pragma once
 // The system I/O of the file writers, in one place: identifying files by
 // device and inode, opening inputs, and creating outputs that are never one
-// of the operation's own inputs. Tests put a FileWriteSystem whose writes
-// fail into AppState::WriteSystem.
+// of the operation's own inputs. Tests hand the writers a FileWriteSystem
+// whose writes fail.
 
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
-
-struct AppState;
 
 /// A file's identity: the same for every name of it (links included).
 struct FileId {
@@ -70,20 +68,21 @@ class FileWriteSystem {
 
 /// The operating system's files.
 FileWriteSystem& RealFileSystem();
-/// The writers' file system: s.WriteSystem when set, else the real one.
-FileWriteSystem& WriteSystemOf(AppState& s);
+/// chosen when set, else the real one.
+FileWriteSystem& WriteSystemOr(FileWriteSystem* chosen);
 
-/// The files a state reads: the open recording, by its stream and by its path.
-std::vector<FileId> OpenInputsOf(const AppState& s);
+/// The ids of a recording open as the stream open and named path (either may
+/// be missing): outputs must never be either of them.
+std::vector<FileId> IdsOfOpenFile(std::FILE* open, const std::string& path);
 
 /// The check every output goes through, recorder files or not: creates path
-/// unless it is the open recording or one of moreInputs (same name, a link,
-/// another spelling of the path). On refusal or failure returns nullptr with
-/// why holding a one-line reason; nothing was written then.
-std::unique_ptr<OutputFile> CreateCheckedOutput(AppState& s, const std::string& path,
-                                                const std::vector<FileId>& moreInputs, std::string& why);
+/// in system unless it is one of inputs (same name, a link, another spelling
+/// of the path). On refusal or failure returns nullptr with why holding a
+/// one-line reason; nothing was written then.
+std::unique_ptr<OutputFile> CreateCheckedOutput(FileWriteSystem& system, const std::string& path,
+                                                const std::vector<FileId>& inputs, std::string& why);
 
 /// Writes data as the whole of path through CreateCheckedOutput. Returns "" when
 /// written, else the reason (refused, or the create, write or close that failed).
-std::string WriteCheckedFile(AppState& s, const std::string& path, const void* data, size_t n,
-                             const std::vector<FileId>& moreInputs = {});
+std::string WriteCheckedFile(FileWriteSystem& system, const std::string& path, const void* data, size_t n,
+                             const std::vector<FileId>& inputs);

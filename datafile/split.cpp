@@ -3,12 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <optional>
 
-#include "datafile/loader.h"
 #include "datafile/record_io.h"
-#include "dialogs/header_fields.h"
-#include "platform/platform.h"
+#include "util/paths.h"
+#include "util/text.h"
 
 std::string SegmentBase(const std::string& path) {
   const std::string title = FileTitleOf(path);
@@ -21,30 +19,26 @@ std::string SegmentName(const std::string& base, int number) {
   return base + Format("_%02d", number) + ".bin";
 }
 
-int SplitFile(AppState& s, const std::string& path, unsigned blocksPerFile, WriteReport* report) {
-  if (!s.FileLoaded || path.empty()) {
-    ShowMessage(*s.host, kNoDataMessage, MsgIcon::Warning);
-    return 0;
-  }
+int WriteSegments(SplitJob& job, WriterEvents& events, WriteReport& r) {
+  const std::string& path = job.inPath;
+  const unsigned blocksPerFile = job.recordsPerFile;
   if (blocksPerFile < 1) {
-    ShowMessage(*s.host, "The size of the output files must be at least 1 block; nothing was written.", MsgIcon::Error);
-    return 0;
+    events.Tell("The size of the output files must be at least 1 block; nothing was written.",
+                WriterEvents::Kind::Error);
+    return -1;
   }
   if (std::string why = NoRecordReason(path, 1); !why.empty()) {
-    ShowMessage(*s.host, why + "; nothing was written.", MsgIcon::Error);
-    return 0;
+    events.Tell(why + "; nothing was written.", WriterEvents::Kind::Error);
+    return -1;
   }
-  if (CountEnabled(s.OutHeader) == 0) {
-    ShowMessage(*s.host, "No channel is enabled in the output header; nothing was written.", MsgIcon::Error);
-    return 0;
+  if (CountEnabled(job.outHeader) == 0) {
+    events.Tell("No channel is enabled in the output header; nothing was written.", WriterEvents::Kind::Error);
+    return -1;
   }
-  WriteReport local;
-  WriteReport& r = report ? *report : local;
-  const int shown = s.CurrentRecord;
   WriterInput in;
-  if (!OpenWriterInput(s, path, in)) return 0;
+  if (!OpenWriterInput(events, path, in)) return -1;
   std::vector<FileId> inputs{in.id};
-  if (s.DataFile) inputs.push_back(IdOfFile(s.DataFile));
+  inputs.insert(inputs.end(), job.setup.keep.begin(), job.setup.keep.end());
 
   // Every segment name is checked before anything is written.
   const std::string base = SegmentBase(path);
@@ -57,14 +51,18 @@ int SplitFile(AppState& s, const std::string& path, unsigned blocksPerFile, Writ
   for (size_t n = 1; n <= segments; ++n) {
     const std::string name = SegmentName(base, static_cast<int>(n));
     if (IsOneOf(IdOfPath(name), inputs)) {
-      ShowMessage(*s.host, name + " is one of the files being read; nothing was written.", MsgIcon::Error);
+      events.Tell(name + " is one of the files being read; nothing was written.", WriterEvents::Kind::Error);
       CloseWriterInput(in);
-      return 0;
+      return -1;
     }
   }
 
-  s.host->SetCursor(CursorShape::Wait);
-  Progress progress(s, "Splitting " + in.title, in.bytes);
+  events.SetBusy(true);
+  OwnHistories own;
+  SampleFilter samples = job.samples;
+  samples.histories = HistoriesOr(job.samples.histories, own);
+  FileWriteSystem& system = WriteSystemOr(job.setup.system);
+  Progress progress(events, "Splitting " + in.title, in.bytes);
   PipelineWork work;
   InputRecord rec;
   int number = 0;
@@ -74,7 +72,7 @@ int SplitFile(AppState& s, const std::string& path, unsigned blocksPerFile, Writ
   int ok = 1;
   unsigned c = 0;
   for (;;) {
-    NextRecord next = ReadNextRecord(s, in, rec);
+    NextRecord next = ReadNextRecord(events, in, rec);
     if (next == NextRecord::End || next == NextRecord::Truncated) break;
     if (next == NextRecord::Error) {
       NoteReadError(in.path, in.err, &r);
@@ -82,19 +80,19 @@ int SplitFile(AppState& s, const std::string& path, unsigned blocksPerFile, Writ
       break;
     }
     if (CountEnabled(rec.h) == 0) {
-      TellNoChannels(s, in);
+      TellNoChannels(events, in);
       break;
     }
     if (!out) {
       name = SegmentName(base, ++number);
-      out = CreateOutput(s, name, inputs, &r);
+      out = CreateOutput(events, system, name, inputs, &r);
       if (!out) {
         ok = -1;  // told by CreateOutput
         break;
       }
       c = 0;
     }
-    if (WriteThroughPipeline(s, rec, s.OutHeader, s.FilterOn != 0, *out, work, &r) == PipelineResult::WriteError) {
+    if (WriteThroughPipeline(rec, job.outHeader, samples, *out, work, &r) == PipelineResult::WriteError) {
       ok = 0;
       break;
     }
@@ -123,20 +121,19 @@ int SplitFile(AppState& s, const std::string& path, unsigned blocksPerFile, Writ
       more = r.outputs.size() == 1 ? FileTitleOf(r.outputs.front()) + " is complete."
                                    : FileTitleOf(r.outputs.front()) + " to " + FileTitleOf(r.outputs.back()) +
                                          " are complete.";
-    if (out) AbandonOutput(s, *out, name, r, more);
-    else ShowMessage(*s.host, Format("%s failed with error %d: %s (reading %s)", s.ProgramName.c_str(), r.err,
-                                     std::strerror(r.err), in.path.c_str()) + (more.empty() ? "" : " " + more),
-                     MsgIcon::Error);
+    if (out) AbandonOutput(events, job.setup.programName, *out, name, r, more);
+    else events.Tell(Format("%s failed with error %d: %s (reading %s)", job.setup.programName.c_str(), r.err,
+                            std::strerror(r.err), in.path.c_str()) + (more.empty() ? "" : " " + more),
+                     WriterEvents::Kind::Error);
   }
   if (ok == 1 && r.outputs.empty()) {
-    ShowMessage(*s.host, in.title + " gave no record to write; nothing was written.", MsgIcon::Error);
+    events.Tell(in.title + " gave no record to write; nothing was written.", WriterEvents::Kind::Error);
     ok = 0;
   }
   if (ok == 1) progress.Finish();
   CloseWriterInput(in);
-  s.host->SetCursor(CursorShape::Arrow);
-  ReopenAtRecord(s, s.CurrentFilePath, shown, true);
-  return ok == 1;
+  events.SetBusy(false);
+  return ok == 1 ? 1 : 0;
 }
 
 std::string ConcatenationKey(const std::string& path) {
@@ -155,22 +152,18 @@ std::vector<std::string> SortForConcatenation(std::vector<std::string> paths) {
   return paths;
 }
 
-std::string ConcatenationName(const AppState& s, const std::string& firstPath) {
-  return OutputDirectory(s) + BaseOfTitle(FileTitleOf(firstPath)) + "_CONCAT.bin";
-}
-
-int ConcatenateInto(AppState& s, const std::vector<std::string>& paths, const std::string& outPath,
-                    WriteReport* report) {
-  WriteReport local;
-  WriteReport& r = report ? *report : local;
+int WriteConcatenation(ConcatJob& job, WriterEvents& events, WriteReport& r) {
+  const std::vector<std::string>& paths = job.inPaths;
+  const std::string& outPath = job.outPath;
   std::vector<FileId> inputs;
   for (const std::string& path : paths) inputs.push_back(IdOfPath(path));
+  inputs.insert(inputs.end(), job.setup.keep.begin(), job.setup.keep.end());
   // Inputs without a complete record add nothing: each is named with the reason.
   std::vector<std::string> joining;
   uint64_t total = 0;
   for (const std::string& path : paths) {
     if (std::string why = NoRecordReason(path, 1); !why.empty()) {
-      ShowMessage(*s.host, why + "; it is left out of the concatenation.", MsgIcon::Warning);
+      events.Tell(why + "; it is left out of the concatenation.", WriterEvents::Kind::Warning);
       r.leftOut.push_back(path);
       continue;
     }
@@ -181,23 +174,26 @@ int ConcatenateInto(AppState& s, const std::vector<std::string>& paths, const st
     }
   }
   if (joining.empty()) {
-    ShowMessage(*s.host, "None of the files holds a complete record; nothing was written.", MsgIcon::Error);
+    events.Tell("None of the files holds a complete record; nothing was written.", WriterEvents::Kind::Error);
     return -1;
   }
-  std::unique_ptr<OutputFile> out = CreateOutput(s, outPath, inputs, &r);
+  std::unique_ptr<OutputFile> out = CreateOutput(events, WriteSystemOr(job.setup.system), outPath, inputs, &r);
   if (!out) return -1;
 
-  s.host->SetCursor(CursorShape::Wait);
-  Progress progress(s, "Concatenating", total);
+  events.SetBusy(true);
+  OwnHistories own;
+  SampleFilter samples = job.samples;
+  samples.histories = HistoriesOr(job.samples.histories, own);
+  Progress progress(events, "Concatenating", total);
   int joined = 0, records = 0, ok = 1;
   for (const std::string& path : joining) {
     WriterInput in;
-    if (!OpenWriterInput(s, path, in)) {
+    if (!OpenWriterInput(events, path, in)) {
       r.leftOut.push_back(path);
       continue;
     }
     const int before = records;
-    ok = SaveData(s, in, *out, true, progress, records, &r);
+    ok = SaveData(events, in, *out, nullptr, samples, progress, records, &r);
     CloseWriterInput(in);
     if (!ok) break;
     if (records > before) ++joined;
@@ -205,36 +201,16 @@ int ConcatenateInto(AppState& s, const std::vector<std::string>& paths, const st
   }
   if (ok && records == 0) {
     out->Discard();
-    ShowMessage(*s.host, "None of the files gave a record to join; nothing was written.", MsgIcon::Error);
+    events.Tell("None of the files gave a record to join; nothing was written.", WriterEvents::Kind::Error);
     ok = 0;
   } else if (!ok || !CloseOutput(*out, &r)) {
     ok = 0;
-    AbandonOutput(s, *out, outPath, r);
+    AbandonOutput(events, job.setup.programName, *out, outPath, r);
   }
-  s.host->SetCursor(CursorShape::Arrow);
+  events.SetBusy(false);
   if (!ok) return -1;
   progress.Finish();
   r.outputs.push_back(outPath);
   r.records.push_back(records);
   return joined;
-}
-
-void ConcatenateFiles(AppState& s) {
-  const int shown = s.CurrentRecord;
-  std::vector<std::string> paths =
-      s.host->OpenFilesDialog(RecorderFileFilters(), s.DataDir, "Select recordings to concatenate");
-  if (paths.empty()) return;
-  s.DataDir = DirectoryOf(paths.front());
-  RememberDirectories(s);
-  int joined = 0;
-  if (paths.size() >= 2) {
-    const std::vector<std::string> sorted = SortForConcatenation(paths);
-    const std::string suggested = ConcatenationName(s, sorted.front());
-    std::optional<std::string> chosen =
-        s.host->SaveFileDialog(RecorderFileFilters(), DirectoryOf(suggested), suggested);
-    if (!chosen) return;
-    joined = ConcatenateInto(s, sorted, *chosen);
-  }
-  if (joined >= 0) ShowMessage(*s.host, Format("%d Files Concatenated", joined));
-  if (s.FileLoaded) ReopenAtRecord(s, s.CurrentFilePath, shown, true);
 }

@@ -6,10 +6,9 @@
 #include <cstring>
 #include <limits>
 
-#include "datafile/loader.h"
 #include "datafile/record_io.h"
-#include "dialogs/header_fields.h"
-#include "platform/platform.h"
+#include "util/paths.h"
+#include "util/text.h"
 
 namespace {
 
@@ -26,8 +25,8 @@ bool SameLayout(const RecorderHeader& a, const RecorderHeader& b) {
   return SampsPerBlockOf(a) == SampsPerBlockOf(b) && a.SampleRate == b.SampleRate;
 }
 
-void LeaveOut(AppState& s, const std::string& path, const std::string& why) {
-  ShowMessage(*s.host, FileTitleOf(path) + " " + why + "; it is left out of the synchronization.", MsgIcon::Warning);
+void LeaveOut(WriterEvents& events, const std::string& path, const std::string& why) {
+  events.Tell(FileTitleOf(path) + " " + why + "; it is left out of the synchronization.", WriterEvents::Kind::Warning);
 }
 
 // A start time that names a calendar instant: a GPS time whose fields are a
@@ -56,10 +55,10 @@ enum class Survey { Taken, LeftOut, Error };
 // Reads the first record's header and counts the complete records that share
 // its channel set, length and rate; notes whether every one of them can have
 // its first-sample count moved within a record.
-Survey SurveyFile(AppState& s, const std::string& path, SyncFile& file) {
+Survey SurveyFile(WriterEvents& events, const std::string& path, SyncFile& file) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) {
-    LeaveOut(s, path, std::string("cannot be opened (") + std::strerror(errno) + ")");
+    LeaveOut(events, path, std::string("cannot be opened (") + std::strerror(errno) + ")");
     return Survey::LeftOut;
   }
   const uint64_t fileBytes = FileBytesOf(f);
@@ -90,16 +89,14 @@ Survey SurveyFile(AppState& s, const std::string& path, SyncFile& file) {
       }
     } else if (CountEnabled(h) == 0) {
       // A record without channels ends the recording.
-      ShowMessage(*s.host,
-                  FileTitleOf(path) + " has no enabled channel in record " + std::to_string(records + 1) +
+      events.Tell(FileTitleOf(path) + " has no enabled channel in record " + std::to_string(records + 1) +
                       "; only the records before it are synchronized.",
-                  MsgIcon::Warning);
+                  WriterEvents::Kind::Warning);
       break;
     } else if (!SameLayout(h, file.first)) {
-      ShowMessage(*s.host,
-                  FileTitleOf(path) + " changes its channel set, record length or rate at record " +
+      events.Tell(FileTitleOf(path) + " changes its channel set, record length or rate at record " +
                       std::to_string(records + 1) + "; only the records before it are synchronized.",
-                  MsgIcon::Warning);
+                  WriterEvents::Kind::Warning);
       break;
     }
     const uint64_t end = offset + kHeaderBytes + BlockBytes(h);
@@ -110,11 +107,10 @@ Survey SurveyFile(AppState& s, const std::string& path, SyncFile& file) {
       const double off = SecondsBetween(previous, h.StartTime) - SampsPerBlockOf(h) / fs;
       // Half a sample, but no finer than the start times' own precision.
       if (fs > 0 && std::isfinite(off) && std::fabs(off) > std::max(0.5 / fs, 1e-4)) {
-        ShowMessage(*s.host,
-                    FileTitleOf(path) + ": record " + std::to_string(records + 1) + " does not start where record " +
+        events.Tell(FileTitleOf(path) + ": record " + std::to_string(records + 1) + " does not start where record " +
                         std::to_string(records) + " ends (" + Format("%+.6g", off) +
                         " s); only the records before it are synchronized.",
-                    MsgIcon::Warning);
+                    WriterEvents::Kind::Warning);
         break;
       }
     }
@@ -136,7 +132,7 @@ Survey SurveyFile(AppState& s, const std::string& path, SyncFile& file) {
       why = "holds only one complete record";
   }
   if (!why.empty()) {
-    LeaveOut(s, path, why);
+    LeaveOut(events, path, why);
     return Survey::LeftOut;
   }
   file.path = path;
@@ -277,13 +273,13 @@ int64_t PosixSeconds(int year, int month, int day, int hour, int minute, int sec
   return days * 86400 + static_cast<int64_t>(hour) * 3600 + static_cast<int64_t>(minute) * 60 + second;
 }
 
-int PlanSynchronization(AppState& s, const std::vector<std::string>& paths, SyncPlan& plan) {
+int PlanSynchronization(const SyncJob& job, WriterEvents& events, SyncPlan& plan) {
   plan = SyncPlan{};
   std::vector<FileId> inputs;
-  for (const std::string& path : paths) {
+  for (const std::string& path : job.inPaths) {
     inputs.push_back(IdOfPath(path));
     SyncFile file;
-    Survey survey = SurveyFile(s, path, file);
+    Survey survey = SurveyFile(events, path, file);
     if (survey == Survey::Error) return -1;
     if (survey == Survey::LeftOut) continue;
     plan.files.push_back(file);
@@ -294,7 +290,7 @@ int PlanSynchronization(AppState& s, const std::vector<std::string>& paths, Sync
   const double fs0 = RateHz(f0.first.SampleRate);
   for (const SyncFile& f : plan.files)
     if (std::fabs(fs0 - RateHz(f.first.SampleRate)) > 1e-6) {
-      ShowMessage(*s.host, RateMismatch(plan.files), MsgIcon::Warning);
+      events.Tell(RateMismatch(plan.files), WriterEvents::Kind::Warning);
       return -1;
     }
   plan.clockRate = DecoderClockHz(f0.first);
@@ -308,10 +304,9 @@ int PlanSynchronization(AppState& s, const std::vector<std::string>& paths, Sync
     f.secs = SecondsAfter(latest, f);
     const double samples = std::floor(f.secs * fs0 + kSampleTolerance);
     if (!(samples >= 0 && samples < kLargestCount)) {
-      ShowMessage(*s.host,
-                  FileTitleOf(f.path) + " starts " + Format("%.6g", f.secs) + " s before " +
+      events.Tell(FileTitleOf(f.path) + " starts " + Format("%.6g", f.secs) + " s before " +
                       FileTitleOf(latest.path) + ", too far to count in samples; nothing was synchronized.",
-                  MsgIcon::Error);
+                  WriterEvents::Kind::Error);
       return -1;
     }
     f.SamplesToStart = static_cast<long long>(samples);
@@ -331,10 +326,9 @@ int PlanSynchronization(AppState& s, const std::vector<std::string>& paths, Sync
   }
   plan.MinSamples = MinSamples;
   if (MinSamples <= 0) {
-    ShowMessage(*s.host,
-                "The recordings overlap by less than " + std::to_string(kSyncSampleMultiple) +
+    events.Tell("The recordings overlap by less than " + std::to_string(kSyncSampleMultiple) +
                     " samples; nothing was synchronized.",
-                MsgIcon::Error);
+                WriterEvents::Kind::Error);
     return -1;
   }
 
@@ -345,45 +339,42 @@ int PlanSynchronization(AppState& s, const std::vector<std::string>& paths, Sync
     if (o == 0) continue;
     const double move = static_cast<double>(o) * static_cast<double>(f.largestClock) / fs0 + 1;
     if (!f.clocksUsable || static_cast<double>(f.largestTicks) + move >= 18446744073709549568.0) {
-      ShowMessage(*s.host,
-                  FileTitleOf(f.path) + " has a record whose GPS sync clock or first-sample count cannot state the "
+      events.Tell(FileTitleOf(f.path) + " has a record whose GPS sync clock or first-sample count cannot state the "
                                         "start of its synchronized copy; nothing was synchronized.",
-                  MsgIcon::Error);
+                  WriterEvents::Kind::Error);
       return -1;
     }
   }
 
   for (SyncFile& f : plan.files) {
-    const std::string dir = s.SaveInDataDir ? DirectoryOf(f.path) : WithSeparator(s.WorkDir);
+    const std::string dir = job.besideInputs ? DirectoryOf(f.path) : WithSeparator(job.outDir);
     f.outPath = dir + BaseOfTitle(FileTitleOf(f.path)) + "_SYNC.bin";
     if (IsOneOf(IdOfPath(f.outPath), inputs)) {
-      ShowMessage(*s.host, f.outPath + " is one of the files being read; nothing was written.", MsgIcon::Error);
+      events.Tell(f.outPath + " is one of the files being read; nothing was written.", WriterEvents::Kind::Error);
       return -1;
     }
   }
   return 1;
 }
 
-int SynchronizeInto(AppState& s, const std::vector<std::string>& paths, WriteReport* report, SyncPlan* planOut) {
-  WriteReport local;
-  WriteReport& r = report ? *report : local;
+int WriteSynchronizedCopies(const SyncJob& job, WriterEvents& events, WriteReport& r, SyncPlan* planOut) {
   SyncPlan plan;
-  const int planned = PlanSynchronization(s, paths, plan);
+  const int planned = PlanSynchronization(job, events, plan);
   if (planOut) *planOut = plan;
   if (planned <= 0) return planned;
 
   std::vector<FileId> inputs;
-  for (const std::string& path : paths) inputs.push_back(IdOfPath(path));
+  for (const std::string& path : job.inPaths) inputs.push_back(IdOfPath(path));
+  inputs.insert(inputs.end(), job.setup.keep.begin(), job.setup.keep.end());
   uint64_t total = 0;
   for (const SyncFile& f : plan.files) total += static_cast<uint64_t>(f.recnum) * (kHeaderBytes + f.blockBytes);
 
-  s.host->SetCursor(CursorShape::Wait);
-  Progress progress(s, "Synchronizing", total);
+  events.SetBusy(true);
+  Progress progress(events, "Synchronizing", total);
   int written = 0;
   for (size_t i = 0; i < plan.files.size(); ++i) {
     const SyncFile& f = plan.files[i];
-    s.host->SetStatusText(0, "processing " + FileTitleOf(f.path));
-    s.host->InvalidatePlot(false);
+    events.Copying(f.path);
     // What became of the copies besides the failed one.
     std::vector<std::string> rest;
     for (size_t j = i + 1; j < plan.files.size(); ++j) rest.push_back(plan.files[j].outPath);
@@ -393,19 +384,18 @@ int SynchronizeInto(AppState& s, const std::vector<std::string>& paths, WriteRep
 
     std::FILE* in = OpenInputFile(f.path);
     if (!in) {
-      ShowMessage(*s.host, "Cannot open " + f.path + ": " + std::strerror(errno) + ". " + more, MsgIcon::Error);
+      events.Tell("Cannot open " + f.path + ": " + std::strerror(errno) + ". " + more, WriterEvents::Kind::Error);
       r.failedPath = f.path;
       written = -1;
       break;
     }
-    CreateResult created = WriteSystemOf(s).Create(f.outPath, inputs);
+    CreateResult created = WriteSystemOr(job.setup.system).Create(f.outPath, inputs);
     if (created.status != CreateStatus::Ok) {
-      ShowMessage(*s.host,
-                  (created.status == CreateStatus::IsInput
+      events.Tell((created.status == CreateStatus::IsInput
                        ? f.outPath + " is one of the files being read; it was not written."
                        : "Output file open failed: " + f.outPath + " (" + std::strerror(created.err) + ").") +
                       (more.empty() ? "" : " " + more),
-                  MsgIcon::Error);
+                  WriterEvents::Kind::Error);
       r.err = created.err;
       r.failedPath = f.outPath;
       std::fclose(in);
@@ -416,7 +406,7 @@ int SynchronizeInto(AppState& s, const std::vector<std::string>& paths, WriteRep
     std::fclose(in);
     if (ok) ok = CloseOutput(*created.file, &r);
     if (!ok) {
-      AbandonOutput(s, *created.file, f.outPath, r, more);
+      AbandonOutput(events, job.setup.programName, *created.file, f.outPath, r, more);
       written = -1;
       break;
     }
@@ -425,23 +415,6 @@ int SynchronizeInto(AppState& s, const std::vector<std::string>& paths, WriteRep
     ++written;
   }
   if (written >= 0) progress.Finish();
-  s.host->SetCursor(CursorShape::Arrow);
+  events.SetBusy(false);
   return written;
-}
-
-void SynchronizeFiles(AppState& s) {
-  const bool wasOpen = s.FileLoaded && !s.CurrentFilePath.empty();
-  const std::string openPath = s.CurrentFilePath;
-  const int shown = s.CurrentRecord;
-  std::vector<std::string> paths =
-      s.host->OpenFilesDialog(RecorderFileFilters(), s.DataDir, "Select recordings to synchronize");
-  if (!paths.empty()) {
-    s.DataDir = DirectoryOf(paths.front());
-    RememberDirectories(s);
-    // One file has nothing to be synchronized with.
-    const int written = paths.size() >= 2 ? SynchronizeInto(s, paths) : 0;
-    if (written >= 0) ShowMessage(*s.host, Format("%d Files Synchronized", written));
-  }
-  if (wasOpen) ReopenAtRecord(s, openPath, shown, true);
-  if (!paths.empty()) s.host->SetStatusText(0, "Ready");
 }

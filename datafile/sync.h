@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
 #include "datafile/writers.h"
 
 constexpr int kSyncSampleMultiple = 5120;
@@ -42,25 +41,30 @@ struct SyncPlan {
   long long MinSamples = 0;     // common length in samples per channel
 };
 
-/// Reads the recordings' first records and lengths and plans the copies.
-/// A file that cannot be opened or read, is empty, holds fewer than two
-/// complete records, has no enabled channel or no usable start time is left
-/// out with a message naming it and the reason. Returns 1 with the plan; 0
-/// when fewer than two recordings remain (nothing to do); -1 after an error
-/// was shown (differing sampling frequencies, naming the files; starts too far
-/// apart to count in samples; too short an overlap; a header that cannot state
-/// its moved start; an output that would be one of the inputs).
-int PlanSynchronization(AppState& s, const std::vector<std::string>& paths, SyncPlan& plan);
+/// A synchronization of recordings.
+struct SyncJob {
+  std::vector<std::string> inPaths;
+  bool besideInputs = true;  // each copy goes beside its input, else into outDir
+  std::string outDir;
+  WriterSetup setup;
+};
+
+/// Reads the recordings' first records and lengths and plans the copies
+/// (each named <base>_SYNC.bin). A file that cannot be opened or read, is
+/// empty, holds fewer than two complete records, has no enabled channel or no
+/// usable start time is left out with a message naming it and the reason.
+/// Returns 1 with the plan; 0 when fewer than two recordings remain (nothing
+/// to do); -1 after an error was told (differing sampling frequencies, naming
+/// the files; starts too far apart to count in samples; too short an overlap;
+/// a header that cannot state its moved start; an output that would be one of
+/// the inputs).
+int PlanSynchronization(const SyncJob& job, WriterEvents& events, SyncPlan& plan);
 
 /// Plans and writes the synchronized copies. Returns the number of files
-/// written, or -1 after an error (shown): the copy that failed is removed,
+/// written, or -1 after an error (told): the copy that failed is removed,
 /// earlier ones are complete and stay, and the message says which.
-int SynchronizeInto(AppState& s, const std::vector<std::string>& paths, WriteReport* report = nullptr,
-                    SyncPlan* planOut = nullptr);
-
-/// The Synchronize Files command: the multiple-selection dialog, the copies,
-/// "%d Files Synchronized", and the page that was shown before.
-void SynchronizeFiles(AppState& s);
+int WriteSynchronizedCopies(const SyncJob& job, WriterEvents& events, WriteReport& report,
+                            SyncPlan* planOut = nullptr);
 
 /// Seconds since 1970-01-01 00:00:00 of a calendar date and time (whole
 /// seconds; Gregorian leap years).

@@ -6,16 +6,11 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <optional>
 
-#include "app/commands.h"
-#include "datafile/loader.h"
 #include "datafile/record_io.h"
-#include "dialogs/header_fields.h"
-#include "platform/platform.h"
 #include "spectral/lowpass.h"
-
-const char* const kNoDataMessage = "No data to save - read some first";
+#include "util/paths.h"
+#include "util/text.h"
 
 namespace {
 
@@ -87,7 +82,7 @@ int OutputChannels(const RecorderHeader& o, int (&channels)[kChannels]) {
 
 }  // namespace
 
-// ---- Names and the page --------------------------------------------------
+// ---- Names ---------------------------------------------------------------
 
 std::string BaseOfTitle(const std::string& title) {
   const size_t n = title.size();
@@ -95,35 +90,6 @@ std::string BaseOfTitle(const std::string& title) {
   if (n >= 4 && title[n - 4] == '.' && lower(n - 3) == 'b' && lower(n - 2) == 'i' && lower(n - 1) == 'n')
     return title.substr(0, n - 4);
   return title;
-}
-
-std::string OutputDirectory(const AppState& s) {
-  return WithSeparator(s.SaveInDataDir ? s.DataDir : s.WorkDir);
-}
-
-std::string DefaultSaveName(const AppState& s) {
-  return OutputDirectory(s) + BaseOfTitle(s.CurrentFileTitle) + (s.DecimationFactor >= 2 ? "_DEC.bin" : "_MOD.bin");
-}
-
-int ReopenAtRecord(AppState& s, const std::string& path, int record, bool keepOutHeader) {
-  const RecorderHeader kept = s.OutHeader;
-  if (!LoadRecorderFile(s, path)) return 0;
-  if (keepOutHeader) s.OutHeader = kept;
-  s.FileLoaded = 1;
-  s.CurrentRecord = 0;
-  s.PlotStartTime = 0;
-  if (record > 0 && !LoadPageAt(s, record)) {
-    // The file has fewer records now: show its last page.
-    RecordIndex index = ScanRecords(s.DataFile);
-    const int count = static_cast<int>(index.offsets.size());
-    const int perPlot = s.RecordsPerPlot > 0 ? s.RecordsPerPlot : 1;
-    LoadPageAt(s, count > 0 ? (count - 1) / perPlot * perPlot : 0);
-  }
-  ShowRecordStatus(s);
-  s.RedrawAll = 1;
-  s.RecomputeSpectra = 1;
-  s.host->InvalidatePlot(true);
-  return 1;
 }
 
 // ---- Reading -------------------------------------------------------------
@@ -206,13 +172,13 @@ std::string DecimationRefusal(uint32_t code, int factor) {
          ", which a recorder header cannot state; " + which;
 }
 
-bool OpenWriterInput(AppState& s, const std::string& path, WriterInput& in) {
+bool OpenWriterInput(WriterEvents& events, const std::string& path, WriterInput& in) {
   in = WriterInput{};
   in.path = path;
   in.title = FileTitleOf(path);
   in.f = OpenInputFile(path);
   if (!in.f) {
-    ShowMessage(*s.host, "Cannot open " + path + ": " + std::strerror(errno), MsgIcon::Error);
+    events.Tell("Cannot open " + path + ": " + std::strerror(errno), WriterEvents::Kind::Error);
     return false;
   }
   in.id = IdOfFile(in.f);
@@ -225,7 +191,7 @@ void CloseWriterInput(WriterInput& in) {
   in.f = nullptr;
 }
 
-NextRecord ReadNextRecord(AppState& s, WriterInput& in, InputRecord& rec) {
+NextRecord ReadNextRecord(WriterEvents& events, WriterInput& in, InputRecord& rec) {
   RecordReadResult r = ReadHeader(in.f, rec.raw, rec.h);
   if (r.status == ReadStatus::Ok) {
     rec.blockBytes = BlockBytes(rec.h);
@@ -239,7 +205,7 @@ NextRecord ReadNextRecord(AppState& s, WriterInput& in, InputRecord& rec) {
     case ReadStatus::End:
       return NextRecord::End;
     case ReadStatus::Truncated:
-      ShowMessage(*s.host, "The last record of " + in.title + " is incomplete; it was not copied.", MsgIcon::Warning);
+      events.Tell("The last record of " + in.title + " is incomplete; it was not copied.", WriterEvents::Kind::Warning);
       return NextRecord::Truncated;
     case ReadStatus::Error:
       break;
@@ -248,15 +214,14 @@ NextRecord ReadNextRecord(AppState& s, WriterInput& in, InputRecord& rec) {
   return NextRecord::Error;
 }
 
-void TellNoChannels(AppState& s, const WriterInput& in) {
-  ShowMessage(
-      *s.host,
+void TellNoChannels(WriterEvents& events, const WriterInput& in) {
+  events.Tell(
       "Record " + std::to_string(in.records) + " of " + in.title + " has no enabled channel; the copy ends before it.",
-      MsgIcon::Warning);
+      WriterEvents::Kind::Warning);
 }
 
-Progress::Progress(AppState& s, std::string what, uint64_t totalBytes)
-    : s_(s), what_(std::move(what)), total_(totalBytes) {}
+Progress::Progress(WriterEvents& events, std::string what, uint64_t totalBytes)
+    : events_(events), what_(std::move(what)), total_(totalBytes) {}
 
 void Progress::Add(uint64_t bytes) {
   done_ += bytes;
@@ -264,25 +229,25 @@ void Progress::Add(uint64_t bytes) {
   int percent = static_cast<int>(std::min<uint64_t>(done_ * 100 / total_, 99));
   if (percent == shown_) return;
   shown_ = percent;
-  s_.host->ReportProgress(what_, percent / 100.0);
+  events_.ShowProgress(what_, percent / 100.0);
 }
 
 void Progress::Finish() {
   if (shown_ == 100) return;
   shown_ = 100;
-  s_.host->ReportProgress(what_, 1.0);
+  events_.ShowProgress(what_, 1.0);
 }
 
 // ---- Writing -------------------------------------------------------------
 
-std::unique_ptr<OutputFile> CreateOutput(AppState& s, const std::string& outPath, const std::vector<FileId>& inputs,
-                                         WriteReport* report) {
-  CreateResult created = WriteSystemOf(s).Create(outPath, inputs);
+std::unique_ptr<OutputFile> CreateOutput(WriterEvents& events, FileWriteSystem& system, const std::string& outPath,
+                                         const std::vector<FileId>& inputs, WriteReport* report) {
+  CreateResult created = system.Create(outPath, inputs);
   if (created.status == CreateStatus::Ok) return std::move(created.file);
   if (created.status == CreateStatus::IsInput)
-    ShowMessage(*s.host, outPath + " is one of the files being read; nothing was written.", MsgIcon::Error);
+    events.Tell(outPath + " is one of the files being read; nothing was written.", WriterEvents::Kind::Error);
   else
-    ShowMessage(*s.host, "Cannot create " + outPath + ": " + std::strerror(created.err), MsgIcon::Error);
+    events.Tell("Cannot create " + outPath + ": " + std::strerror(created.err), WriterEvents::Kind::Error);
   if (report) {
     report->err = created.status == CreateStatus::IsInput ? EEXIST : created.err;
     report->failedPath = outPath;
@@ -310,18 +275,18 @@ int CloseOutput(OutputFile& out, WriteReport* report) {
   return 0;
 }
 
-void AbandonOutput(AppState& s, OutputFile& out, const std::string& outPath, WriteReport& report,
-                   const std::string& more) {
+void AbandonOutput(WriterEvents& events, const std::string& programName, OutputFile& out, const std::string& outPath,
+                   WriteReport& report, const std::string& more) {
   const bool existed = IdOfPath(outPath).known;
   report.removed = out.Discard();
   std::string text;
-  const char* caption = "Zorvan";
+  WriterEvents::Kind kind = WriterEvents::Kind::Error;
   if (!report.failure.empty()) {
     text = report.failure;
   } else if (report.readFailed) {
-    text = s.ProgramName + " failed with error " + std::to_string(report.err) + ": " + std::strerror(report.err) +
+    text = programName + " failed with error " + std::to_string(report.err) + ": " + std::strerror(report.err) +
            " (reading " + report.failedPath + ")";
-    caption = "Error";
+    kind = WriterEvents::Kind::SystemError;
   } else {
     text = Format(report.headerWrite ? kHeaderWriteError : kBlockWriteError, report.err) + " (" +
            std::strerror(report.err) + ") writing " + outPath;
@@ -334,11 +299,21 @@ void AbandonOutput(AppState& s, OutputFile& out, const std::string& outPath, Wri
   else
     text += ".";
   if (!more.empty()) text += " " + more;
-  s.host->MessageBox(text, caption, MsgButtons::Ok, MsgIcon::Error);
+  events.Tell(text, kind);
 }
 
-PipelineResult WriteThroughPipeline(AppState& s, InputRecord& rec, RecorderHeader& o, bool filter, OutputFile& out,
-                                    PipelineWork& work, WriteReport* report) {
+LowPassHistories HistoriesOr(const LowPassHistories& given, OwnHistories& own) {
+  LowPassHistories h = given;
+  for (int k = 0; k < kChannels; ++k) {
+    if (!h.xv[k]) h.xv[k] = own.xv[k];
+    if (!h.yv[k]) h.yv[k] = own.yv[k];
+  }
+  return h;
+}
+
+PipelineResult WriteThroughPipeline(InputRecord& rec, RecorderHeader& o, const SampleFilter& sampleFilter,
+                                    OutputFile& out, PipelineWork& work, WriteReport* report) {
+  const bool filter = sampleFilter.on;
   const RecorderHeader& h = rec.h;
   if (CountEnabled(h) == 0) return PipelineResult::NoChannels;
   EncodeHeader(rec.raw, h, o);
@@ -365,7 +340,7 @@ PipelineResult WriteThroughPipeline(AppState& s, InputRecord& rec, RecorderHeade
   }
 
   UnpackBlock(rec.block.data(), h, S, work.counts);
-  const double span = s.AdcSpanMilliVolts;
+  const double span = sampleFilter.adcSpanMv;
   if (filter) {
     // Samples in mV at the recorder's input (no sensor scale), in file order per channel.
     for (int k = 0; k < kChannels; ++k) {
@@ -375,7 +350,8 @@ PipelineResult WriteThroughPipeline(AppState& s, InputRecord& rec, RecorderHeade
       const int gain = h.ChannelGain[k];
       const bool neg = o.ChannelInvert[k] != 0;
       for (int i = 0; i < S; ++i) y[static_cast<size_t>(i)] = CountsToMv(work.counts[static_cast<size_t>(i)][k], span, gain);
-      LowPassBlock(s, y.data(), y.data(), S, s.LowPassCorner, k);
+      LowPassChannelBlock(sampleFilter.histories.xv[k], sampleFilter.histories.yv[k], y.data(), y.data(), S,
+                          sampleFilter.corner);
       if (neg)
         for (int i = 0; i < S; ++i) y[static_cast<size_t>(i)] = -y[static_cast<size_t>(i)];
     }
@@ -406,28 +382,28 @@ PipelineResult WriteThroughPipeline(AppState& s, InputRecord& rec, RecorderHeade
   return PipelineResult::Written;
 }
 
-int SaveData(AppState& s, WriterInput& in, OutputFile& out, bool ownHeaders, Progress& progress, int& recordsWritten,
-             WriteReport* report) {
+int SaveData(WriterEvents& events, WriterInput& in, OutputFile& out, RecorderHeader* outHeader,
+             const SampleFilter& filter, Progress& progress, int& recordsWritten, WriteReport* report) {
   PipelineWork work;
   InputRecord rec;
   RecorderHeader own{};
   for (;;) {
-    NextRecord next = ReadNextRecord(s, in, rec);
+    NextRecord next = ReadNextRecord(events, in, rec);
     if (next == NextRecord::End || next == NextRecord::Truncated) return 1;
     if (next == NextRecord::Error) {
       NoteReadError(in.path, in.err, report);
       return 0;
     }
-    RecorderHeader* o = &s.OutHeader;
-    if (ownHeaders) {
+    RecorderHeader* o = outHeader;
+    if (!o) {
       own = rec.h;  // its invert flags are clear: nothing in the file sets them
       o = &own;
     }
-    switch (WriteThroughPipeline(s, rec, *o, s.FilterOn != 0, out, work, report)) {
+    switch (WriteThroughPipeline(rec, *o, filter, out, work, report)) {
       case PipelineResult::Written:
         break;
       case PipelineResult::NoChannels:
-        TellNoChannels(s, in);
+        TellNoChannels(events, in);
         return 1;
       case PipelineResult::WriteError:
         return 0;
@@ -452,19 +428,20 @@ bool DecimationFilter(int corner, double c[4], double& gain) {
   return true;
 }
 
-int DecimateToFile(AppState& s, WriterInput& in, OutputFile& out, Progress& progress, int& recordsWritten,
-                   WriteReport* report) {
-  const int F = s.DecimationFactor;
+int DecimateToFile(WriterEvents& events, WriterInput& in, OutputFile& out, const RecorderHeader& outHeader, int factor,
+                   int corner, double adcSpanMv, const LowPassHistories& histories, Progress& progress,
+                   int& recordsWritten, WriteReport* report) {
+  const int F = factor;
   double c[4], G = 1;
-  if (F < 2 || !DecimationFilter(s.SaveCorner, c, G)) {
-    ShowMessage(*s.host, "Decimation needs a factor of 2 or more and a corner of 5, 10, 20, 50, 100 or 200 samples.",
-                MsgIcon::Error);
+  if (F < 2 || !DecimationFilter(corner, c, G)) {
+    events.Tell("Decimation needs a factor of 2 or more and a corner of 5, 10, 20, 50, 100 or 200 samples.",
+                WriterEvents::Kind::Error);
     return 0;
   }
-  const RecorderHeader& oh = s.OutHeader;
+  const RecorderHeader& oh = outHeader;
   int outCh[kChannels];
   const int m = OutputChannels(oh, outCh);
-  const double span = s.AdcSpanMilliVolts;
+  const double span = adcSpanMv;
 
   InputRecord rec;
   std::vector<std::array<int32_t, kChannels>> counts;
@@ -475,7 +452,7 @@ int DecimateToFile(AppState& s, WriterInput& in, OutputFile& out, Progress& prog
   int S = 0;
   for (;;) {
     for (int k = 0; k < F; ++k) {
-      NextRecord next = ReadNextRecord(s, in, rec);
+      NextRecord next = ReadNextRecord(events, in, rec);
       if (next == NextRecord::Error) {
         NoteReadError(in.path, in.err, report);
         return 0;
@@ -490,17 +467,16 @@ int DecimateToFile(AppState& s, WriterInput& in, OutputFile& out, Progress& prog
         first = rec.h;
         S = SampsPerBlockOf(first);
         if (CountEnabled(first) == 0) {
-          TellNoChannels(s, in);
+          TellNoChannels(events, in);
           return 1;
         }
         for (auto& row : kept) row.assign(static_cast<size_t>(S), 0.0);
       } else if (!SameLayout(rec.h, first)) {
         if (report) report->recordsLeftOut += k;
-        ShowMessage(*s.host,
-                    "Record " + std::to_string(in.records) + " of " + in.title +
+        events.Tell("Record " + std::to_string(in.records) + " of " + in.title +
                         " has another channel set, block length or rate than the records before it; the decimated "
                         "copy ends before its group.",
-                    MsgIcon::Warning);
+                    WriterEvents::Kind::Warning);
         return 1;
       }
       UnpackBlock(rec.block.data(), rec.h, S, counts);
@@ -508,10 +484,10 @@ int DecimateToFile(AppState& s, WriterInput& in, OutputFile& out, Progress& prog
         if (!rec.h.ChannelEnabled[ch]) continue;
         const int gain = rec.h.ChannelGain[ch];
         const bool neg = oh.ChannelInvert[ch] != 0;
-        // The filter's histories live in the state (shared with the display);
+        // The filter's histories are the caller's (shared with the display);
         // held in locals over the record.
-        double* xv = s.LowPassXv[ch];
-        double* yv = s.LowPassYv[ch];
+        double* xv = histories.xv[ch];
+        double* yv = histories.yv[ch];
         double xOut = xv[0], x0 = xv[1], x1 = xv[2], x2 = xv[3], x3 = xv[4];
         double yOut = yv[0], y0 = yv[1], y1 = yv[2], y2 = yv[3], y3 = yv[4];
         double* keptRow = kept[static_cast<size_t>(ch)].data();
@@ -541,9 +517,9 @@ int DecimateToFile(AppState& s, WriterInput& in, OutputFile& out, Progress& prog
     if (o.SampleRate == 0) {
       // A header cannot state the output rate: the copy ends before this group.
       if (report) report->recordsLeftOut += F;
-      ShowMessage(*s.host, "Record " + std::to_string(in.records - F + 1) + " of " + in.title + ": " +
-                               DecimationRefusal(first.SampleRate, F) + "; the decimated copy ends before its group.",
-                  MsgIcon::Warning);
+      events.Tell("Record " + std::to_string(in.records - F + 1) + " of " + in.title + ": " +
+                      DecimationRefusal(first.SampleRate, F) + "; the decimated copy ends before its group.",
+                  WriterEvents::Kind::Warning);
       return 1;
     }
     first.FirstSampleTicks = TicksForRate(first, o.SampleRate);
@@ -568,116 +544,65 @@ int DecimateToFile(AppState& s, WriterInput& in, OutputFile& out, Progress& prog
       return 0;
     }
     ++recordsWritten;
-    s.host->SetStatusText(1, std::to_string(recordsWritten));
+    events.RecordsWritten(recordsWritten);
   }
 }
 
-int WriteProcessedFile(AppState& s, const std::string& outPath, WriteReport* report) {
-  if (!s.FileLoaded || s.CurrentFilePath.empty()) {
-    ShowMessage(*s.host, kNoDataMessage, MsgIcon::Warning);
-    return 0;
-  }
-  WriteReport local;
-  WriteReport& r = report ? *report : local;
-  const bool decimate = s.DecimationFactor >= 2;
-  const int F = decimate ? s.DecimationFactor : 1;
+int WriteProcessedCopy(SaveJob& job, WriterEvents& events, WriteReport& r) {
+  const bool decimate = job.decimation >= 2;
+  const int F = decimate ? job.decimation : 1;
   // An input that cannot give one output record writes no file.
   RecorderHeader first{};
-  if (std::string why = NoRecordReason(s.CurrentFilePath, F, &first); !why.empty()) {
-    ShowMessage(*s.host, why + "; nothing was written.", MsgIcon::Error);
+  if (std::string why = NoRecordReason(job.inPath, F, &first); !why.empty()) {
+    events.Tell(why + "; nothing was written.", WriterEvents::Kind::Error);
     return 0;
   }
   if (decimate)
     if (std::string why = DecimationRefusal(first.SampleRate, F); !why.empty()) {
-      ShowMessage(*s.host, why + "; nothing was written.", MsgIcon::Error);
+      events.Tell(why + "; nothing was written.", WriterEvents::Kind::Error);
       return 0;
     }
-  if (CountEnabled(s.OutHeader) == 0) {
-    ShowMessage(*s.host, "No channel is enabled in the output header; nothing was written.", MsgIcon::Error);
+  if (CountEnabled(job.outHeader) == 0) {
+    events.Tell("No channel is enabled in the output header; nothing was written.", WriterEvents::Kind::Error);
     return 0;
   }
   WriterInput in;
-  if (!OpenWriterInput(s, s.CurrentFilePath, in)) return 0;
+  if (!OpenWriterInput(events, job.inPath, in)) return 0;
   std::vector<FileId> inputs{in.id};
-  if (s.DataFile) inputs.push_back(IdOfFile(s.DataFile));
-  std::unique_ptr<OutputFile> out = CreateOutput(s, outPath, inputs, &r);
+  inputs.insert(inputs.end(), job.setup.keep.begin(), job.setup.keep.end());
+  std::unique_ptr<OutputFile> out =
+      CreateOutput(events, WriteSystemOr(job.setup.system), job.outPath, inputs, &r);
   if (!out) {
     CloseWriterInput(in);
     return 0;
   }
-  s.host->SetCursor(CursorShape::Wait);
-  Progress progress(s, decimate ? "Decimating " + in.title : "Saving " + in.title, in.bytes);
+  events.SetBusy(true);
+  OwnHistories own;
+  SampleFilter samples = job.samples;
+  samples.histories = HistoriesOr(job.samples.histories, own);
+  Progress progress(events, decimate ? "Decimating " + in.title : "Saving " + in.title, in.bytes);
   int records = 0;
-  int ok = decimate ? DecimateToFile(s, in, *out, progress, records, &r)
-                    : SaveData(s, in, *out, false, progress, records, &r);
+  int ok = decimate ? DecimateToFile(events, in, *out, job.outHeader, F, job.decimationCorner, samples.adcSpanMv,
+                                     samples.histories, progress, records, &r)
+                    : SaveData(events, in, *out, &job.outHeader, samples, progress, records, &r);
   if (ok && records == 0) {
     // The input changed since it was checked, or its first record ends the copy.
     out->Discard();
-    ShowMessage(*s.host, in.title + " gave no record to write; nothing was written.", MsgIcon::Error);
-    r.failedPath = outPath;
+    events.Tell(in.title + " gave no record to write; nothing was written.", WriterEvents::Kind::Error);
+    r.failedPath = job.outPath;
     ok = 0;
   } else if (ok && !CloseOutput(*out, &r)) {
     ok = 0;
-    AbandonOutput(s, *out, outPath, r);
+    AbandonOutput(events, job.setup.programName, *out, job.outPath, r);
   } else if (!ok) {
-    AbandonOutput(s, *out, outPath, r);
+    AbandonOutput(events, job.setup.programName, *out, job.outPath, r);
   }
   if (ok) {
     progress.Finish();
-    r.outputs.push_back(outPath);
+    r.outputs.push_back(job.outPath);
     r.records.push_back(records);
   }
   CloseWriterInput(in);
-  s.host->SetCursor(CursorShape::Arrow);
-  return ok;
-}
-
-std::string SavedMessage(const AppState& s, const WriteReport& report) {
-  const int records = report.records.empty() ? 0 : report.records.front();
-  std::string text = Format("%d Records Filtered & Saved", records);
-  if (report.recordsLeftOut > 0)
-    text += Format("; the last %d records were left out (fewer than a group of %d)", report.recordsLeftOut,
-                   s.DecimationFactor);
-  return text;
-}
-
-int SaveProcessedFile(AppState& s) {
-  if (!s.FileLoaded) {
-    ShowMessage(*s.host, kNoDataMessage, MsgIcon::Warning);
-    return 0;
-  }
-  if (s.DecimationFactor >= 2) {
-    // A rate the output header cannot state is refused before the user picks a name.
-    RecorderHeader first{};
-    if (NoRecordReason(s.CurrentFilePath, 1, &first).empty())
-      if (std::string why = DecimationRefusal(first.SampleRate, s.DecimationFactor); !why.empty()) {
-        ShowMessage(*s.host, why + "; nothing was written.", MsgIcon::Error);
-        return 0;
-      }
-  }
-  const int shown = s.CurrentRecord;
-  const std::string suggested = DefaultSaveName(s);
-  std::optional<std::string> chosen = s.host->SaveFileDialog(RecorderFileFilters(), DirectoryOf(suggested), suggested);
-  if (!chosen) return 0;
-  if (!s.SaveInDataDir) s.WorkDir = DirectoryOf(*chosen);
-  RememberDirectories(s);
-
-  WriteReport report;
-  const int ok = WriteProcessedFile(s, *chosen, &report);
-  std::string path = s.CurrentFilePath;
-  bool keepOutHeader = true;
-  if (ok && s.DecimationFactor >= 2) {
-    ShowMessage(*s.host, SavedMessage(s, report));
-  } else if (ok) {
-    MsgAnswer answer = s.host->MessageBox(SavedMessage(s, report) + "\n\nLoad Modified File?", "Zorvan",
-                                          MsgButtons::YesNo, MsgIcon::Question);
-    keepOutHeader = false;
-    if (answer == MsgAnswer::Yes) {
-      path = *chosen;
-      // The new file carries the inversions; showing it inverted again would undo them.
-      for (int& flag : s.OutHeader.ChannelInvert) flag = 0;
-    }
-  }
-  ReopenAtRecord(s, path, shown, keepOutHeader);
+  events.SetBusy(false);
   return ok;
 }

@@ -1,19 +1,21 @@
 #pragma once
-// Writing recorder files from the open recording: a processed copy (low-pass
-// filtered, channels inverted or dropped, header settings from OutHeader) or a
-// decimated one; and the record-by-record machinery that the split, the
-// concatenation and the synchronization share. Every writer streams one
-// record (or one group of records) at a time and never writes to one of its
-// own inputs.
+// Writing recorder files: a processed copy (low-pass filtered, channels
+// inverted or dropped, header settings from an output header) or a decimated
+// one; and the record-by-record machinery that the split, the concatenation
+// and the synchronization share. Every writer streams one record (or one
+// group of records) at a time and never writes to one of its own inputs.
+// Writers know only files: what they have to tell on the way goes to the
+// caller's WriterEvents, what they wrote into a WriteReport.
 
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "app/state.h"
 #include "datafile/file_io.h"
+#include "datafile/header.h"
 
 /// What a file operation wrote, for the command-line tool.
 struct WriteReport {
@@ -29,34 +31,76 @@ struct WriteReport {
   bool removed = false;              // the incomplete output was removed
 };
 
-// ---- The commands and their defaults -------------------------------------
+/// What a file operation tells while it runs; the caller shows it. The
+/// defaults drop it.
+class WriterEvents {
+ public:
+  enum class Kind {
+    Warning,      // the operation went on (or ended early but complete)
+    Error,        // the operation failed or was refused
+    SystemError,  // it failed reading an input: the system's error, told as the program's failure
+  };
+  virtual ~WriterEvents() = default;
+  virtual void Tell(const std::string& /*text*/, Kind /*kind*/) {}
+  /// fraction 0 … 1 of the operation `what` ("Saving site.bin") is done.
+  virtual void ShowProgress(const std::string& /*what*/, double /*fraction*/) {}
+  /// Records stream from now on (true) or no longer (false).
+  virtual void SetBusy(bool /*busy*/) {}
+  /// A decimation has written this many output records.
+  virtual void RecordsWritten(int /*records*/) {}
+  /// A synchronization starts the copy of the recording at path.
+  virtual void Copying(const std::string& /*path*/) {}
+};
 
-/// The Save File command: asks for the output (offering DefaultSaveName),
-/// writes it, offers to load it, and shows the page that was shown before.
-/// Returns 1 when the file was written.
-int SaveProcessedFile(AppState& s);
+/// The low-pass filter's histories per channel, 9 input and 9 output values
+/// each (order + 1 of the longer filter). A writer carries them on from where
+/// they are and leaves them where its last sample did, so that a copy is
+/// filtered as the display filtered the page. A null pointer: histories of
+/// the writer's own, from rest.
+struct LowPassHistories {
+  double* xv[kChannels] = {};
+  double* yv[kChannels] = {};
+};
 
-/// Writes the whole open recording to outPath: with DecimationFactor 2 or more
-/// a decimated copy (DecimateToFile), else a processed one (SaveData). Shows
-/// the messages of a failure and returns 0 then; 1 when written.
-int WriteProcessedFile(AppState& s, const std::string& outPath, WriteReport* report = nullptr);
+/// How the samples of a copy are treated.
+struct SampleFilter {
+  bool on = false;              // low-pass filtered, else copied as exact counts
+  int corner = 1;               // corner index 1 … 6 of the filter
+  double adcSpanMv = 10000.0;   // the recorder's input span: counts to millivolts and back
+  LowPassHistories histories;
+};
 
-/// "2 Records Filtered & Saved", with what a decimation left out ("; the last
-/// 20 records were left out (fewer than a group of 40)").
-std::string SavedMessage(const AppState& s, const WriteReport& report);
+/// Where a writer creates its outputs and what it tells.
+struct WriterSetup {
+  FileWriteSystem* system = nullptr;    // null: the real file system
+  std::vector<FileId> keep;             // files no output may be, besides the operation's inputs
+  std::string programName = "Zorvan";   // names the program in read-failure messages
+};
 
-/// (SaveInDataDir ? DataDir : WorkDir) + the title's base + "_MOD.bin", or
-/// "_DEC.bin" when DecimationFactor is 2 or more.
-std::string DefaultSaveName(const AppState& s);
-/// The directory outputs are offered in, ending in the separator.
-std::string OutputDirectory(const AppState& s);
+/// A processed or decimated copy of a recording.
+struct SaveJob {
+  std::string inPath;
+  std::string outPath;
+  /// Enabled and inverted channels and the header settings of the copy.
+  /// Encoding may settle a field (a rate code 0 is written as 1); the job
+  /// keeps what was written.
+  RecorderHeader outHeader{};
+  SampleFilter samples;
+  int decimation = 1;        // 2 or more: that many input records make one output record
+  int decimationCorner = 1;  // corner index of the decimating filter
+  WriterSetup setup;
+};
+
+/// Writes the whole recording at job.inPath to job.outPath: with a decimation
+/// of 2 or more a decimated copy (DecimateToFile), else a processed one
+/// (SaveData). Tells why and returns 0 when it fails or refuses (an input
+/// that cannot give one output record, a rate a header cannot state, an
+/// output header without channels, an output that is an input); 1 when
+/// written.
+int WriteProcessedCopy(SaveJob& job, WriterEvents& events, WriteReport& report);
+
 /// A file name without its ".bin" or ".BIN" ending.
 std::string BaseOfTitle(const std::string& title);
-
-/// Reopens path as the open file (decoding its first record into Header and,
-/// unless keepOutHeader, OutHeader) and shows the page that starts at record,
-/// or the file's last page when it has fewer records. Returns 1 when opened.
-int ReopenAtRecord(AppState& s, const std::string& path, int record, bool keepOutHeader);
 
 // ---- Record-by-record machinery ------------------------------------------
 
@@ -83,8 +127,8 @@ std::string DecimationRefusal(uint32_t code, int factor);
 /// The rate code of `code` decimated by factor; 0 when a header cannot state it.
 uint32_t DecimatedRateCode(uint32_t code, int factor);
 
-/// Opens path for reading; shows "Cannot open …" and returns false when it cannot.
-bool OpenWriterInput(AppState& s, const std::string& path, WriterInput& in);
+/// Opens path for reading; tells "Cannot open …" and returns false when it cannot.
+bool OpenWriterInput(WriterEvents& events, const std::string& path, WriterInput& in);
 void CloseWriterInput(WriterInput& in);
 
 /// One record as read: its header bytes, the decoded header (gains computed)
@@ -105,26 +149,26 @@ enum class NextRecord {
 
 /// Reads the next complete record (header and block, each record sized by its
 /// own header); a partial record is never returned.
-NextRecord ReadNextRecord(AppState& s, WriterInput& in, InputRecord& rec);
+NextRecord ReadNextRecord(WriterEvents& events, WriterInput& in, InputRecord& rec);
 
-/// Progress of an operation over a number of input bytes, reported to the
-/// host at each whole percent.
+/// Progress of an operation over a number of input bytes, told at each whole
+/// percent.
 struct Progress {
-  Progress(AppState& s, std::string what, uint64_t totalBytes);
+  Progress(WriterEvents& events, std::string what, uint64_t totalBytes);
   void Add(uint64_t bytes);
   void Finish();
 
  private:
-  AppState& s_;
+  WriterEvents& events_;
   std::string what_;
   uint64_t total_;
   uint64_t done_ = 0;
   int shown_ = -1;
 };
 
-/// Creates outPath for writing unless it is one of inputs; shows why not.
-std::unique_ptr<OutputFile> CreateOutput(AppState& s, const std::string& outPath, const std::vector<FileId>& inputs,
-                                         WriteReport* report);
+/// Creates outPath in system for writing unless it is one of inputs; tells why not.
+std::unique_ptr<OutputFile> CreateOutput(WriterEvents& events, FileWriteSystem& system, const std::string& outPath,
+                                         const std::vector<FileId>& inputs, WriteReport* report);
 
 /// Notes a failed write of a header or a block in report (told by AbandonOutput).
 void NoteWriteError(bool header, int err, WriteReport* report);
@@ -137,9 +181,18 @@ int CloseOutput(OutputFile& out, WriteReport* report);
 /// After a failure noted in report: removes the incomplete output at outPath
 /// and tells in one message what failed and what became of the output
 /// ("SaveData Write error 28 (No space left on device) writing X; the
-/// incomplete file was removed."), followed by `more` when given.
-void AbandonOutput(AppState& s, OutputFile& out, const std::string& outPath, WriteReport& report,
-                   const std::string& more = "");
+/// incomplete file was removed."), followed by `more` when given. A read
+/// failure names programName.
+void AbandonOutput(WriterEvents& events, const std::string& programName, OutputFile& out, const std::string& outPath,
+                   WriteReport& report, const std::string& more = "");
+
+/// Histories for a filter whose job gave none: from rest, for the whole operation.
+struct OwnHistories {
+  double xv[kChannels][9] = {};
+  double yv[kChannels][9] = {};
+};
+/// given, with the histories of every channel it leaves out taken from own.
+LowPassHistories HistoriesOr(const LowPassHistories& given, OwnHistories& own);
 
 /// Work space of the record pipeline, reused from record to record.
 struct PipelineWork {
@@ -152,35 +205,36 @@ enum class PipelineResult { Written, NoChannels, WriteError };
 
 /// The record pipeline: writes rec with its header re-encoded from rec.h and
 /// the output header o, and its samples (of o's enabled channels) low-pass
-/// filtered when filter is set and negated where o.ChannelInvert is set. A
-/// channel enabled in o but not in the record is written as zeros. Unfiltered
-/// samples are copied as exact counts. A record without enabled channels is
-/// not written (NoChannels). A write error is noted in report.
-PipelineResult WriteThroughPipeline(AppState& s, InputRecord& rec, RecorderHeader& o, bool filter, OutputFile& out,
+/// filtered when filter.on is set (with every history present) and negated
+/// where o.ChannelInvert is set. A channel enabled in o but not in the record
+/// is written as zeros. Unfiltered samples are copied as exact counts. A
+/// record without enabled channels is not written (NoChannels). A write error
+/// is noted in report.
+PipelineResult WriteThroughPipeline(InputRecord& rec, RecorderHeader& o, const SampleFilter& filter, OutputFile& out,
                                     PipelineWork& work, WriteReport* report);
 
 /// "Record %d of <title> has no enabled channel; …": the copy ends before it.
-void TellNoChannels(AppState& s, const WriterInput& in);
+void TellNoChannels(WriterEvents& events, const WriterInput& in);
 
 /// SaveData: copies every record of in, from its current position, through
-/// the record pipeline into out. With ownHeaders every record's own header is
-/// its output header (concatenation), else OutHeader is. Returns 1 after the
-/// input was copied to its end (or to its last complete record), 0 after a
-/// write or read error (noted in report). recordsWritten counts the records written.
-int SaveData(AppState& s, WriterInput& in, OutputFile& out, bool ownHeaders, Progress& progress, int& recordsWritten,
-             WriteReport* report);
+/// the record pipeline into out. Without outHeader every record's own header
+/// is its output header (concatenation). Returns 1 after the input was copied
+/// to its end (or to its last complete record), 0 after a write or read error
+/// (noted in report). recordsWritten counts the records written.
+int SaveData(WriterEvents& events, WriterInput& in, OutputFile& out, RecorderHeader* outHeader,
+             const SampleFilter& filter, Progress& progress, int& recordsWritten, WriteReport* report);
 
 /// DecimateToFile: low-pass filters every sample with the order-4 filter of
-/// SaveCorner and keeps every F-th (F = DecimationFactor), F complete input
-/// records making one output record whose header is that of the group's first
-/// record with the rate code of DecimatedRateCode. Returns 1 when done, 0
-/// after an error (noted in report, or shown when it is not a read or write).
-int DecimateToFile(AppState& s, WriterInput& in, OutputFile& out, Progress& progress, int& recordsWritten,
-                   WriteReport* report);
+/// the corner index and keeps every factor-th, factor complete input records
+/// making one output record whose header is that of the group's first record
+/// with outHeader's channels and settings and the rate code of
+/// DecimatedRateCode. The histories must all be present. Returns 1 when done,
+/// 0 after an error (noted in report, or told when it is not a read or write).
+int DecimateToFile(WriterEvents& events, WriterInput& in, OutputFile& out, const RecorderHeader& outHeader, int factor,
+                   int corner, double adcSpanMv, const LowPassHistories& histories, Progress& progress,
+                   int& recordsWritten, WriteReport* report);
 
 /// Order-4 feedback coefficients c[0..3] and gain at zero frequency of the
 /// decimating filter of a corner index 1..6 (5 … 200 samples); false for other
 /// indices.
 bool DecimationFilter(int corner, double c[4], double& gain);
-
-extern const char* const kNoDataMessage;  // "No data to save - read some first"

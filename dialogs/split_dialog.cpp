@@ -3,8 +3,7 @@
 #include <charconv>
 #include <memory>
 
-#include "datafile/split.h"
-#include "datafile/writers.h"
+#include "app/file_commands.h"
 #include "dialogs/header_fields.h"
 #include "platform/platform.h"
 

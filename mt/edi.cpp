@@ -312,7 +312,7 @@ std::string WriteEdi(AppState& s, const std::string& path) {
   const RecordTime today{utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, 0, 0, 0.0};
   const std::string text = EdiText(s, DateText(today));
   if (text.empty()) return "No band of this page has an impedance estimate; nothing was written.";
-  CreateResult created = WriteSystemOf(s).Create(path, ExportInputs(s));
+  CreateResult created = WriteSystemOr(s.WriteSystem).Create(path, ExportInputs(s));
   if (created.status == CreateStatus::IsInput) return path + " is one of the files being read; nothing was written.";
   if (created.status != CreateStatus::Ok) return "Cannot create " + path + ": " + std::strerror(created.err);
   if (!created.file->Write(text.data(), text.size()) || !created.file->Close())

@@ -85,7 +85,7 @@ class Tables {
   Tables(AppState& s) : s_(s) {
     if (s.CurrentFilePath.empty()) return;
     // One table that is the recording (a link to it, say) stops all four, before any is written.
-    std::vector<FileId> inputs = OpenInputsOf(s);
+    std::vector<FileId> inputs = IdsOfOpenFile(s.DataFile, s.CurrentFilePath);
     AddRemoteInput(s, inputs);
     for (int p = 0; p < 4; ++p) {
       path_[p] = ImpedanceTablePath(s.CurrentFilePath, p);
@@ -97,7 +97,8 @@ class Tables {
     }
     for (int p = 0; p < 4; ++p) {
       std::string why;
-      file_[p] = CreateCheckedOutput(s, path_[p], {}, why);
+      file_[p] = CreateCheckedOutput(WriteSystemOr(s.WriteSystem), path_[p],
+                                     IdsOfOpenFile(s.DataFile, s.CurrentFilePath), why);
       if (!file_[p]) Failed(p);
     }
   }

@@ -122,16 +122,24 @@ void RunBlock(double* xv, double* yv, const LowPassDesign& d, const double* in, 
 
 }  // namespace
 
-void LowPassBlock(AppState& s, const double* in, double* out, int n, int corner, int ch) {
+void LowPassChannelBlock(double* xv, double* yv, const double* in, double* out, int n, int corner) {
   const LowPassDesign* design = LowPassDesignOf(corner);
-  if (!design || ch < 0 || ch >= kChannels) {
+  if (!design) {
     for (int i = 0; i < n; ++i) out[i] = in[i];
     return;
   }
   if (design->order == 8)
-    RunBlock<8>(s.LowPassXv[ch], s.LowPassYv[ch], *design, in, out, n);
+    RunBlock<8>(xv, yv, *design, in, out, n);
   else
-    RunBlock<4>(s.LowPassXv[ch], s.LowPassYv[ch], *design, in, out, n);
+    RunBlock<4>(xv, yv, *design, in, out, n);
+}
+
+void LowPassBlock(AppState& s, const double* in, double* out, int n, int corner, int ch) {
+  if (ch < 0 || ch >= kChannels) {
+    for (int i = 0; i < n; ++i) out[i] = in[i];
+    return;
+  }
+  LowPassChannelBlock(s.LowPassXv[ch], s.LowPassYv[ch], in, out, n, corner);
 }
 
 void ScaleChannelForDisplay(AppState& s, int ch, double factor) {

@@ -33,6 +33,10 @@ double LowPassStep(AppState& s, double x, int corner, int ch);
 
 /// LowPassStep for in[0 … n) into out (which may be in), n samples at a time.
 void LowPassBlock(AppState& s, const double* in, double* out, int n, int corner, int ch);
+/// LowPassBlock over the histories of one channel held by the caller: xv and
+/// yv of 9 values each (order + 1 of the longer filter). An index out of range
+/// copies in to out and leaves them as they were.
+void LowPassChannelBlock(double* xv, double* yv, const double* in, double* out, int n, int corner);
 
 /// The display path for channel ch (the per-channel step of ScaleRecordToUnits), over the
 /// NumPlotPoints samples: with FilterOn, first primes the filter with the first

@@ -115,7 +115,8 @@ PeakSearchResult FindPeaks(AppState& s) {
   std::FILE* f = open_memstream(&text, &length);
   result.lines = WriteDirections(s, n, f);
   if (f) std::fclose(f);
-  result.why = WriteCheckedFile(s, result.path, text ? text : "", text ? length : 0);
+  result.why = WriteCheckedFile(WriteSystemOr(s.WriteSystem), result.path, text ? text : "", text ? length : 0,
+                                IdsOfOpenFile(s.DataFile, s.CurrentFilePath));
   std::free(text);
   if (!result.why.empty()) result.err = EIO;
   if (result.err) {

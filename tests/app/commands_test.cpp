@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "datafile/writers.h"
+#include "app/file_commands.h"
 #include "tests/app/window_fixture.h"
 
 namespace {

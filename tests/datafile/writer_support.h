@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/file_commands.h"
 #include "app/state.h"
 #include "datafile/file_io.h"
 #include "datafile/header.h"

@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "app/commands.h"
-#include "datafile/file_io.h"
+#include "app/file_commands.h"
 #include "mt/impedance.h"
 #include "platform/headless/recording_surface.h"
 #include "plot/paint.h"

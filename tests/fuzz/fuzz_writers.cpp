@@ -3,9 +3,7 @@
 // Every input must hold its bytes afterwards.
 
 #include "app/commands.h"
-#include "datafile/split.h"
-#include "datafile/sync.h"
-#include "datafile/writers.h"
+#include "app/file_commands.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
