@@ -217,7 +217,7 @@ int ConcatenateInto(AppState& s, const std::vector<std::string>& paths, const st
   job.inPaths = paths;
   job.outPath = outPath;
   job.samples = SamplesOf(s);
-  job.setup = SetupOf(s, {});
+  job.setup = SetupOf(s, OpenInputsOf(s));  // never onto the open recording
   HostEvents events(s);
   return WriteConcatenation(job, events, report ? *report : local);
 }
@@ -248,7 +248,7 @@ int SynchronizeInto(AppState& s, const std::vector<std::string>& paths, WriteRep
   job.inPaths = paths;
   job.besideInputs = s.SaveInDataDir != 0;
   job.outDir = s.WorkDir;
-  job.setup = SetupOf(s, {});
+  job.setup = SetupOf(s, OpenInputsOf(s));  // never onto the open recording
   HostEvents events(s);
   return WriteSynchronizedCopies(job, events, report ? *report : local, planOut);
 }

@@ -161,6 +161,15 @@ TEST_F(SplitTest, ConcatenationRefusesAnOutputThatIsAnInputAndReportsWriteErrors
   EXPECT_TRUE(Told(b + " is one of the files being read; nothing was written."));
   EXPECT_EQ(ReadBytes(b), before);
 
+  // Nor onto the recording open in the window.
+  std::string open = WriteRecording(dir, "open.bin", SmallRecording(1));
+  ASSERT_EQ(Open(open), 1);
+  const std::vector<uint8_t> openBefore = ReadBytes(open);
+  host.messages.clear();
+  EXPECT_EQ(ConcatenateInto(s, {a, b}, open), -1);
+  EXPECT_EQ(host.MessageTexts().size(), 1u);
+  EXPECT_EQ(ReadBytes(open), openBefore);
+
   host.messages.clear();
   const std::string digestA = Sha256Of(a), digestB = Sha256Of(b);
   FullDiskFileSystem full(3 * kRecordBytes + 10);

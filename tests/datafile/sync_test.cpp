@@ -194,6 +194,20 @@ TEST_F(SyncTest, AnOutputThatIsAnInputWritesNothing) {
   EXPECT_FALSE(std::filesystem::exists(dir / "a_SYNC_SYNC.bin"));
 }
 
+// The recording open in the window is never overwritten, even when it is not
+// one of the files being synchronized.
+TEST_F(SyncTest, TheOpenRecordingIsNeverOneOfTheCopies) {
+  std::string a = WriteRecording(dir, "a.bin", Recording(4, 10.0, 1));
+  std::string b = WriteRecording(dir, "b.bin", Recording(4, 10.0, 2));
+  std::string open = WriteRecording(dir, "a_SYNC.bin", Recording(4, 10.0, 3));
+  ASSERT_EQ(Open(open), 1);
+  const std::string before = Sha256Of(open);
+  EXPECT_EQ(SynchronizeInto(s, {a, b}), -1);
+  ASSERT_EQ(host.MessageTexts().size(), 1u);
+  EXPECT_EQ(Sha256Of(open), before);
+  EXPECT_FALSE(std::filesystem::exists(dir / "b_SYNC.bin"));
+}
+
 TEST_F(SyncTest, StartsThatDoNotFitACountAreRefusedByName) {
   // Years apart at a rate whose sample count of the gap would not fit 64 bits.
   SynthOptions o = Recording(4, 10.0, 1);
