@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "app/navigation.h"
-#include "datafile/loader.h"
+#include "app/open_file.h"
 #include "datafile/split.h"
 #include "datafile/sync.h"
 #include "datafile/writers.h"

@@ -48,7 +48,6 @@ int InitAppState(AppState& s, Platform& host, const StartupOptions& options) {
   ComputeDefaultTapers(s);
   for (auto* rows : {&s.yplotdata_prev})
     for (auto& row : *rows) row.assign(kHistoryPoints, 0.0);
-  s.Counts.assign(kMaxSampsPerBlock, {});
   s.RawBlock.assign(static_cast<size_t>(kChannels) * kMaxSampsPerBlock * 3, 0);
   s.StandardLineWidth = 2;  // max(2, panel height / 120) with no panel yet
   s.RedrawAll = 1;

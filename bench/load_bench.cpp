@@ -15,7 +15,7 @@
 
 #include "app/state.h"
 #include "bench/bench_support.h"
-#include "datafile/loader.h"
+#include "app/open_file.h"
 #include "datafile/synth.h"
 #include "platform/headless/headless_platform.h"
 

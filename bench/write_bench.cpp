@@ -16,7 +16,7 @@
 
 #include "app/state.h"
 #include "bench/bench_support.h"
-#include "datafile/loader.h"
+#include "app/open_file.h"
 #include "datafile/synth.h"
 #include "datafile/writers.h"
 #include "platform/headless/headless_platform.h"

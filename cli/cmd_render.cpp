@@ -7,7 +7,7 @@
 #include "cli/commands.h"
 #include "cli/session.h"
 #include "datafile/file_io.h"
-#include "datafile/loader.h"
+#include "app/open_file.h"
 #include "plot/paint.h"
 #include "spectral/lowpass.h"
 #ifdef ZORVAN_HAVE_QT

@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "app/commands.h"
-#include "datafile/loader.h"
+#include "app/open_file.h"
 #include "datafile/record_io.h"
 #include "dialogs/header_fields.h"
 #include "platform/platform.h"

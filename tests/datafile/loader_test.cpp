@@ -1,4 +1,4 @@
-#include "datafile/loader.h"
+#include "app/open_file.h"
 
 #include <gtest/gtest.h>
 
