@@ -47,7 +47,9 @@ int RecordsPerPlotFromText(const std::string& text, bool& clamped) {
   return static_cast<int>(n);
 }
 
-// The page arrays grown to points (as far as memory allows) and handed to the reader.
+// The page arrays grown to points (as far as memory allows) and handed to the
+// reader. The reader fills the counts and times; yplotdata, the plotted values,
+// is sized with them and written from the counts by every paint.
 PageBuffers PageArrays(AppState& s, long long points) {
   EnsurePagePoints(s, static_cast<int>(std::min<long long>(points, MaxPlotPoints)));
   PageBuffers out;
@@ -59,12 +61,6 @@ PageBuffers PageArrays(AppState& s, long long points) {
   }
   out.scratch = &s.RawBlock;
   return out;
-}
-
-// The plotted values start as the counts read.
-void CopyCountsToPlot(AppState& s, int points) {
-  for (int ch = 0; ch < kChannels; ++ch)
-    std::copy_n(s.yplotdata_orig[ch].data(), points, s.yplotdata[ch].data());
 }
 
 // Opens path when it holds a recording; otherwise says why and returns null.
@@ -136,7 +132,6 @@ std::string ReadFirstPage(AppState& s) {
   const PageRead page = ReadPage(s.DataFile, request, PageArrays(s, PagePointsBound(s.DataFile, s.RecordsPerPlot)));
   if (page.haveFirst) TakeFirstHeader(s, page);
   if (page.records > 0) PrimeDisplayFilter(s);
-  CopyCountsToPlot(s, page.points);
 
   std::string gapMessage;
   switch (page.stop) {
@@ -366,7 +361,6 @@ int LoadPageAt(AppState& s, int firstRecord) {
     s.SampsPerBlock = SampsPerBlockOf(s.Header);
     s.SampleRate = static_cast<int>(page.first.SampleRate);
     s.PlotStartTime = request.startTime;
-    CopyCountsToPlot(s, page.points);
   }
   if (!TellPageCut(s, page, index)) return 0;
   const int read = page.records;
