@@ -5,7 +5,7 @@
 
 #include "app/file_commands.h"
 #include "app/navigation.h"
-#include "datafile/loader.h"
+#include "app/open_file.h"
 #include "mt/edi.h"
 #include "dialogs/about_dialog.h"
 #include "dialogs/edit_header_dialog.h"

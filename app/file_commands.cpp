@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "app/commands.h"
+#include "app/open_file.h"
 #include "datafile/loader.h"
 #include "datafile/record_io.h"
 #include "platform/platform.h"

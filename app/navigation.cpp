@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "datafile/loader.h"
+#include "app/open_file.h"
 #include "datafile/record_io.h"
 #include "platform/platform.h"
 

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <new>
@@ -48,7 +49,6 @@ int InitAppState(AppState& s, Platform& host, const StartupOptions& options) {
   ComputeDefaultTapers(s);
   for (auto* rows : {&s.yplotdata_prev})
     for (auto& row : *rows) row.assign(kHistoryPoints, 0.0);
-  s.Counts.assign(kMaxSampsPerBlock, {});
   s.RawBlock.assign(static_cast<size_t>(kChannels) * kMaxSampsPerBlock * 3, 0);
   s.StandardLineWidth = 2;  // max(2, panel height / 120) with no panel yet
   s.RedrawAll = 1;
@@ -95,21 +95,34 @@ int EnsurePagePoints(AppState& s, int n) {
   size_t have = s.xplotdata.size();
   rows([&have](std::vector<double>& v, const char*) { have = std::min(have, v.size()); });
   if (have >= need) return 1;
-  // Grow geometrically so paging through a file does not reallocate per record.
-  const size_t size = std::max(need, std::min<size_t>(have * 2, MaxPlotPoints));
-  const char* array = "xplotdata";
-  try {
-    rows([&](std::vector<double>& v, const char* name) {
-      array = name;
-      if (v.size() < size) v.resize(size);
-    });
-  } catch (const std::bad_alloc&) {
-    // Every array keeps one length, the one they all reached, so no later step
-    // writes past a short one.
-    size_t common = SIZE_MAX;
-    rows([&common](std::vector<double>& v, const char*) { common = std::min(common, v.size()); });
-    rows([common](std::vector<double>& v, const char*) { v.resize(common); });
-    ShowMessage(*s.host, std::string("Unable to allocate memory for ") + array, MsgIcon::Error);
+  // Grown once to the page (the loader knows its size before reading), keeping
+  // only the points shown, which the page about to be read replaces.
+  const size_t keep = static_cast<size_t>(std::max(s.NumPlotPoints, 0));
+  const char* failed = nullptr;
+  for (size_t size = need;; size /= 2) {
+    const char* array = "xplotdata";
+    try {
+      rows([&](std::vector<double>& v, const char* name) {
+        array = name;
+        if (v.size() >= size) return;
+        std::vector<double> grown;
+        grown.reserve(size);
+        grown.assign(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(std::min({keep, v.size(), size})));
+        grown.resize(size);
+        v.swap(grown);
+      });
+      break;
+    } catch (const std::bad_alloc&) {
+      // Memory ran out part way: every array is released and a page half as
+      // long is tried, so all keep one length and the reader gets what fits.
+      if (!failed) failed = array;
+      rows([](std::vector<double>& v, const char*) { std::vector<double>().swap(v); });
+      s.NumPlotPoints = 0;
+      if (size == 0) break;
+    }
+  }
+  if (failed) {
+    ShowMessage(*s.host, std::string("Unable to allocate memory for ") + failed, MsgIcon::Error);
     return 0;
   }
   return 1;

@@ -10,15 +10,13 @@
 #include <vector>
 
 #include "datafile/header.h"
+#include "datafile/loader.h"
 #include "datafile/record_io.h"
 #include "datafile/record_time.h"
 #include "util/paths.h"
 
 class Platform;
 
-constexpr int MaxPlotPoints = 10'000'000;  // points per channel in one page
-/// The most records a page can hold (records have at least 2560 samples): "Records/Plot" is clamped to it.
-constexpr int kMaxRecordsPerPlot = MaxPlotPoints / 2560;
 constexpr int kHistoryPoints = 200;        // filter priming points per channel
 constexpr int kToolbarButtons = 14;
 constexpr int kToolbarHeight = 24;
@@ -73,8 +71,7 @@ struct AppState {
   std::string CurrentFilePath;
   std::string CurrentFileTitle;
   uint64_t BlockBytes = 0;
-  std::vector<std::array<int32_t, kChannels>> Counts;  // decoded samples of the last record
-  std::vector<uint8_t> RawBlock;                       // sample block of the last record
+  std::vector<uint8_t> RawBlock;  // bytes of the last record read
   double SensorScale[kChannels] = {1, 1, 1, 1, 1, 1};
   double AdcSpanMilliVolts = 10000.0;
 

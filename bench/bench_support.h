@@ -5,12 +5,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "datafile/header.h"
 #include "datafile/synth.h"
 
 /// One generated record of six enabled channels (2560 samples at 1000 Hz).
@@ -29,24 +33,47 @@ inline const std::vector<char>& SixChannelRecord() {
   return record;
 }
 
-/// Writes the record count times into path.
+/// Writes the record count times into path, each copy starting where the one
+/// before ends (its tick count advanced by one record), so a page is not cut at
+/// a time gap after every record.
 inline void WriteRepeatedRecord(const std::string& path, long count) {
-  const std::vector<char>& record = SixChannelRecord();
+  std::vector<char> record = SixChannelRecord();
+  RecorderHeader h;
+  DecodeHeader(reinterpret_cast<const uint8_t*>(record.data()), h);
+  const uint64_t first = h.FirstSampleTicks;
+  const uint64_t perRecord =
+      static_cast<uint64_t>(std::llround(static_cast<double>(DecoderClockHz(h)) * SampsPerBlockOf(h) / RateHz(h.SampleRate)));
   std::ofstream out(path, std::ios::binary);
-  for (long r = 0; r < count; ++r) out.write(record.data(), static_cast<std::streamsize>(record.size()));
+  for (long r = 0; r < count; ++r) {
+    const uint64_t ticks = first + static_cast<uint64_t>(r) * perRecord;
+    for (int i = 0; i < 8; ++i) record[112 + static_cast<size_t>(i)] = static_cast<char>(ticks >> (56 - 8 * i));
+    out.write(record.data(), static_cast<std::streamsize>(record.size()));
+  }
 }
 
 constexpr int kBenchPageRecords = 3906;  // 9,999,360 points per channel
 
-/// A recording of kBenchPageRecords records in /tmp, made once per run.
-inline const std::string& BenchPageFile() {
-  static std::string path;
-  if (path.empty()) {
-    path = "/tmp/zorvan-bench-page.bin";
-    WriteRepeatedRecord(path, kBenchPageRecords);
+/// A file in /tmp of this process's own (benchmark runs may overlap), removed at exit.
+struct BenchTempFile {
+  std::string path;
+  explicit BenchTempFile(const std::string& name)
+      : path("/tmp/zorvan-bench-" + std::to_string(getpid()) + "-" + name) {}
+  ~BenchTempFile() { std::remove(path.c_str()); }
+};
+
+/// A recording of records copies of the bench record, made once per run.
+inline const std::string& BenchRecording(const std::string& name, long records) {
+  static std::map<std::string, std::unique_ptr<BenchTempFile>> made;
+  std::unique_ptr<BenchTempFile>& file = made[name];
+  if (!file) {
+    file = std::make_unique<BenchTempFile>(name);
+    WriteRepeatedRecord(file->path, records);
   }
-  return path;
+  return file->path;
 }
+
+/// A recording of kBenchPageRecords records in /tmp, made once per run.
+inline const std::string& BenchPageFile() { return BenchRecording("page.bin", kBenchPageRecords); }
 
 inline long FileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);

@@ -15,7 +15,7 @@
 #include "app/commands.h"
 #include "app/state.h"
 #include "bench/bench_support.h"
-#include "datafile/loader.h"
+#include "app/open_file.h"
 #include "platform/headless/headless_platform.h"
 
 #ifdef ZORVAN_HAVE_QT

@@ -15,7 +15,7 @@
 
 #include "app/state.h"
 #include "bench/bench_support.h"
-#include "datafile/loader.h"
+#include "app/open_file.h"
 #include "platform/headless/headless_platform.h"
 #include "plot/paint.h"
 #include "spectral/fft.h"

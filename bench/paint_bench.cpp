@@ -5,7 +5,7 @@
 
 #include "app/state.h"
 #include "bench/bench_support.h"
-#include "datafile/loader.h"
+#include "app/open_file.h"
 #include "platform/headless/headless_platform.h"
 #include "plot/paint.h"
 #include "plot/series.h"

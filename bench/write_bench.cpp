@@ -17,7 +17,7 @@
 #include "app/file_commands.h"
 #include "app/state.h"
 #include "bench/bench_support.h"
-#include "datafile/loader.h"
+#include "app/open_file.h"
 #include "datafile/synth.h"
 #include "platform/headless/headless_platform.h"
 

@@ -7,7 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/session.h"
-#include "datafile/loader.h"
+#include "app/open_file.h"
 #include "dialogs/header_fields.h"
 #include "plot/paint.h"
 #include "spectral/peaks.h"

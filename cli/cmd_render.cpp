@@ -7,7 +7,8 @@
 #include "app/file_commands.h"
 #include "cli/commands.h"
 #include "cli/session.h"
-#include "datafile/loader.h"
+#include "app/open_file.h"
+#include "datafile/file_io.h"
 #include "plot/paint.h"
 #include "spectral/lowpass.h"
 #ifdef ZORVAN_HAVE_QT

@@ -3,71 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "datafile/file_io.h"
-#include "datafile/record_io.h"
-#include "platform/platform.h"
-#include "spectral/response.h"
 
 const char* const kTruncatedPlotMessage = "Plot points exceed %d, plot truncated";
 
-namespace {
-
-void TellIncomplete(AppState& s) { TellIncompleteRecord(s); }
-
-}  // namespace
-
-void TellIncompleteRecord(AppState& s) {
-  if (s.IncompleteTold) return;
-  s.IncompleteTold = 1;
-  ShowMessage(*s.host, "The last record of " + s.CurrentFileTitle + " is incomplete; it was ignored.",
-              MsgIcon::Warning);
-}
-
-namespace {
-
-void TellLayoutChange(AppState& s, int record) {
-  ShowMessage(*s.host,
-              "Record " + std::to_string(record + 1) + " of " + s.CurrentFileTitle +
-                  " has another channel set; the page ends before it.",
-              MsgIcon::Warning);
-}
-
-// A record without an enabled channel ends the recording; said once per file.
-void TellNoChannel(AppState& s, int record) {
-  if (s.IncompleteTold) return;
-  s.IncompleteTold = 1;
-  const std::string which = record > 0 ? "Record " + std::to_string(record) + " of " + s.CurrentFileTitle
-                                       : "A record of " + s.CurrentFileTitle;
-  ShowMessage(*s.host, which + " has no enabled channel; the recording ends there.", MsgIcon::Warning);
-}
-
-void TellTruncatedPage(AppState& s) {
-  char text[128];
-  std::snprintf(text, sizeof text, kTruncatedPlotMessage, MaxPlotPoints);
-  ShowMessage(*s.host, text, MsgIcon::Warning);
-}
-
-// "Records/Plot" as typed: 0 and text become 1; values beyond what a page can
-// hold are clamped (clamped is set), so no page size computation can overflow.
-int RecordsPerPlotFromText(const std::string& text, bool& clamped) {
-  clamped = false;
-  errno = 0;
-  long long n = std::strtoll(text.c_str(), nullptr, 10);
-  if (n <= 0) return 1;
-  if (n > kMaxRecordsPerPlot || errno == ERANGE) {
-    clamped = true;
-    return kMaxRecordsPerPlot;
-  }
-  return static_cast<int>(n);
-}
-
-// Why the file open in f cannot be shown, or "" when its first record can
-// describe a recording: a known rate code, at least one enabled channel, and
-// the whole first record present.
 std::string WhyNotRecording(std::FILE* f, const std::string& title, int& err) {
   uint8_t raw[kHeaderBytes];
   RecorderHeader h{};
@@ -87,234 +28,6 @@ std::string WhyNotRecording(std::FILE* f, const std::string& title, int& err) {
   return {};
 }
 
-}  // namespace
-
-double SamplesPerSecond(const AppState& s) {
-  double r = RateHz(static_cast<uint32_t>(s.SampleRate));
-  return r > 0 ? r : 1.0;
-}
-
-void ComputeSensorScales(AppState& s, const RecorderHeader& h) {
-  for (int k = 0; k < kChannels; ++k) {
-    double electrode = h.Spacing[k] >= 1 ? 1000.0 / h.Spacing[k] : 1000.0 / 150.0;
-    switch (h.SensorID[k]) {
-      case 2:
-      case 7: s.SensorScale[k] = electrode; break;
-      case 4:
-      case 5:
-      case 6: s.SensorScale[k] = 5.0; break;
-      default: s.SensorScale[k] = 1.0; break;  // 0, 1, 3 and unknown codes
-    }
-  }
-}
-
-double ChannelFactor(const AppState& s, const RecorderHeader& h, int ch) {
-  int gain = h.ChannelGain[ch] > 0 ? h.ChannelGain[ch] : 1;
-  return s.SensorScale[ch] * s.AdcSpanMilliVolts / 16777216.0 / gain;
-}
-
-int OpenRecorderFile(AppState& s) {
-  OpenFileRequest request;
-  request.filters = RecorderFileFilters();
-  request.initialDir = s.DataDir;
-  request.recordsPerPlotText = std::to_string(s.RecordsPerPlot);
-  std::optional<OpenFileAnswer> answer = s.host->OpenFileDialog(request);
-  if (!answer) return 0;
-  bool clamped = false;
-  const int previous = s.RecordsPerPlot;
-  s.RecordsPerPlot = RecordsPerPlotFromText(answer->recordsPerPlotText, clamped);
-  // A file that cannot be opened leaves "Records/Plot" as it was, with the open file.
-  if (!LoadRecorderFile(s, answer->path)) {
-    s.RecordsPerPlot = previous;
-    return 0;
-  }
-  if (clamped)
-    ShowMessage(*s.host,
-                "Records/Plot " + answer->recordsPerPlotText + " is more than a page can hold; " +
-                    std::to_string(kMaxRecordsPerPlot) + " records are shown per page.",
-                MsgIcon::Warning);
-  return 1;
-}
-
-int LoadRecorderFile(AppState& s, const std::string& path) {
-  Platform& host = *s.host;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    ShowMessage(host, "Cannot open " + path + ": " + std::strerror(errno), MsgIcon::Error);
-    return 0;
-  }
-  // Checked before anything changes: a file that is not a recording leaves the open one shown.
-  int err = 0;
-  if (std::string why = WhyNotRecording(f, FileTitleOf(path), err); !why.empty()) {
-    std::fclose(f);
-    if (err) ReportErrorAndExit(host, s.ProgramName, err);
-    else ShowMessage(host, why, MsgIcon::Error);
-    return 0;
-  }
-  if (s.DataFile) std::fclose(s.DataFile);
-  s.DataFile = f;
-  s.PageIndexValid = 0;
-  s.CurrentFilePath = path;
-  s.CurrentFileTitle = FileTitleOf(path);
-  s.DataDir = DirectoryOf(path);
-  host.SetStatusText(0, FileStatusText(s));
-  host.SetCursor(CursorShape::Wait);
-
-  s.EndOfFile = 0;
-  s.IncompleteTold = 0;
-  ForgetResponseMessages(s);
-  s.NumPlotPoints = 0;
-  int p = 0;
-  int held = 0;
-  RecordShape shape;
-  std::string gapMessage;
-  uint8_t raw[kHeaderBytes];
-  RecorderHeader h = s.Header;
-  for (int r = 0; r < s.RecordsPerPlot && p < MaxPlotPoints; ++r) {
-    RecordReadResult hr = ReadHeader(f, raw, h);
-    if (hr.status == ReadStatus::End) {
-      s.EndOfFile = 1;
-      break;
-    }
-    if (hr.status == ReadStatus::Error) {
-      ReportErrorAndExit(host, s.ProgramName, hr.err);
-      break;
-    }
-    if (hr.status == ReadStatus::Truncated) {
-      s.EndOfFile = 1;
-      TellIncomplete(s);
-      break;
-    }
-    if (r == 0) {
-      s.Header = h;
-      // OutHeader keeps its invert flags: decoding leaves them alone.
-      RecorderHeader out = s.OutHeader;
-      DecodeHeader(raw, out);
-      s.OutHeader = out;
-      s.PlotFirstRecordTime = s.Header.StartTime;
-      s.NumEnabledChans = CountEnabled(s.Header);
-      s.SampleRate = static_cast<int>(s.Header.SampleRate);
-      s.BlockBytes = BlockBytes(s.Header);
-      s.SampsPerBlock = s.NumEnabledChans > 0 ? SampsPerBlockOf(s.Header) : 0;
-      ComputeGains(s.Header);
-      ComputeGains(s.OutHeader);
-      ComputeSensorScales(s, s.Header);
-      if (s.NumEnabledChans == 0) {
-        ShowMessage(host, "No channel is enabled in the first record of " + s.CurrentFileTitle +
-                              ": there is nothing to plot.",
-                    MsgIcon::Warning);
-        break;
-      }
-      shape = ShapeOf(h, s.PlotFirstRecordTime);
-    } else if (CountEnabled(h) == 0) {
-      s.EndOfFile = 1;
-      TellNoChannel(s, r + 1);
-      break;
-    } else {
-      const RecordShape prev = shape;
-      shape = ShapeOf(h, s.PlotFirstRecordTime);
-      double gap = 0;
-      PageEnd::Kind b = PageBreakBetween(prev, shape, &gap);
-      if (b != PageEnd::Full) {
-        // Another layout would misalign every later sample; a gap would make the clock axis lie.
-        if (b == PageEnd::Layout) TellLayoutChange(s, r);
-        else gapMessage = TimeGapMessage(gap, r + 1);
-        std::fseek(f, -static_cast<long>(kHeaderBytes), SEEK_CUR);
-        break;
-      }
-    }
-    if (static_cast<long long>(p) + s.SampsPerBlock > MaxPlotPoints) {
-      std::fseek(f, -static_cast<long>(kHeaderBytes), SEEK_CUR);
-      TellTruncatedPage(s);
-      break;
-    }
-    RecordReadResult br = ReadBlock(f, s.BlockBytes, s.RawBlock);
-    if (br.status == ReadStatus::Error) {
-      ReportErrorAndExit(host, s.ProgramName, br.err);
-      break;
-    }
-    if (br.status == ReadStatus::Truncated) {
-      s.EndOfFile = 1;
-      TellIncomplete(s);
-      break;
-    }
-    UnpackBlock(s.RawBlock.data(), h, s.SampsPerBlock, s.Counts);
-
-    if (!EnsurePagePoints(s, p + s.SampsPerBlock)) break;
-    const double rate = SamplesPerSecond(s);
-    for (int i = 0; i < s.SampsPerBlock; ++i) s.xplotdata[static_cast<size_t>(p + i)] = (p + i) / rate;
-    for (int ch = 0; ch < kChannels; ++ch) {
-      double* orig = s.yplotdata_orig[ch].data() + p;
-      double* plot = s.yplotdata[ch].data() + p;
-      for (int i = 0; i < s.SampsPerBlock; ++i) orig[i] = plot[i] = s.Counts[static_cast<size_t>(i)][ch];
-      if (r == 0) {
-        // The display filter starts from the page's first sample.
-        double first = s.SensorScale[ch] * (s.Counts[0][ch] * s.AdcSpanMilliVolts / 16777216.0) /
-                       (s.Header.ChannelGain[ch] > 0 ? s.Header.ChannelGain[ch] : 1);
-        s.yplotdata_prev[ch].assign(kHistoryPoints, first);
-      }
-    }
-    p += s.SampsPerBlock;
-    ++held;
-  }
-  s.PageRecords = held;
-  s.PageTrail.clear();
-  if (!gapMessage.empty()) host.SetStatusText(0, gapMessage);
-  if (!s.EndOfFile && std::feof(f)) s.EndOfFile = 1;
-  if (!s.EndOfFile) {
-    // A page that ends exactly at the end of the file is at its end too.
-    int c = std::fgetc(f);
-    if (c == EOF) s.EndOfFile = 1;
-    else std::ungetc(c, f);
-  }
-  s.NumPlotPoints = p;
-  s.PlotTimeKnown = s.Header.StartTimeKnown;
-  RememberDirectories(s);
-  host.SetCursor(CursorShape::Arrow);
-  if (!s.PlotTimeKnown)
-    ShowMessage(host, "The GPS time of " + s.CurrentFileTitle + " cannot be read; dates and times are not shown.",
-                MsgIcon::Warning);
-  return 1;
-}
-
-int ReadRecord(AppState& s) {
-  if (!s.DataFile) return 0;
-  Platform& host = *s.host;
-  uint8_t raw[kHeaderBytes];
-  RecorderHeader h = s.Header;
-  long start = std::ftell(s.DataFile);
-  RecordReadResult hr = ReadHeader(s.DataFile, raw, h);
-  if (hr.status != ReadStatus::Ok) {
-    if (hr.status == ReadStatus::Error) ReportErrorAndExit(host, s.ProgramName, hr.err);
-    if (hr.status == ReadStatus::Truncated) TellIncomplete(s);
-    if (start >= 0) std::fseek(s.DataFile, start, SEEK_SET);
-    s.EndOfFile = 1;
-    return 0;
-  }
-  if (CountEnabled(h) == 0) {
-    if (start >= 0) std::fseek(s.DataFile, start, SEEK_SET);
-    const bool indexed = s.PageIndexValid && s.PageIndex.noChannel;
-    TellNoChannel(s, indexed ? static_cast<int>(s.PageIndex.offsets.size()) + 1 : 0);
-    s.EndOfFile = 1;
-    return 0;
-  }
-  uint64_t bytes = BlockBytes(h);
-  RecordReadResult br = ReadBlock(s.DataFile, bytes, s.RawBlock);
-  if (br.status != ReadStatus::Ok) {
-    if (br.status == ReadStatus::Error) ReportErrorAndExit(host, s.ProgramName, br.err);
-    else TellIncomplete(s);
-    if (start >= 0) std::fseek(s.DataFile, start, SEEK_SET);
-    s.EndOfFile = 1;
-    return 0;
-  }
-  s.Header = h;
-  ComputeGains(s.Header);
-  s.NumEnabledChans = CountEnabled(s.Header);
-  s.BlockBytes = bytes;
-  s.SampsPerBlock = s.NumEnabledChans > 0 ? SampsPerBlockOf(s.Header) : 0;
-  UnpackBlock(s.RawBlock.data(), s.Header, s.SampsPerBlock, s.Counts);
-  return kHeaderBytes;
-}
 
 PageEnd::Kind PageBreakBetween(const RecordShape& prev, const RecordShape& cur, double* gap) {
   if (cur.channels != prev.channels || cur.blockBytes != prev.blockBytes || cur.rateCode != prev.rateCode)
@@ -364,6 +77,13 @@ int PageLength(const RecordIndex& index, int first, int perPlot, PageEnd* end) {
   return n;
 }
 
+long long PagePoints(const RecordIndex& index, int first, int records) {
+  long long points = 0;
+  const int end = std::min(first + records, static_cast<int>(index.shapes.size()));
+  for (int k = std::max(first, 0); k < end; ++k) points += index.shapes[static_cast<size_t>(k)].samples;
+  return points;
+}
+
 int PreviousPageStart(const RecordIndex& index, int current, int perPlot) {
   if (current <= 0) return -1;
   int start = 0;
@@ -394,79 +114,148 @@ double RecordPlotStart(const RecordIndex& index, int k) {
   return anchor + static_cast<double>(since) / rate;
 }
 
-const RecordIndex& OpenFileIndex(AppState& s) {
-  // The index is kept while the file keeps its size, so paging does not reread every header.
-  uint64_t bytes = 0;
-  if (s.DataFile && std::fseek(s.DataFile, 0, SEEK_END) == 0) {
-    long end = std::ftell(s.DataFile);
-    if (end > 0) bytes = static_cast<uint64_t>(end);
-  }
-  if (!s.PageIndexValid || s.PageIndex.fileBytes != bytes || s.PageIndex.err) {
-    s.PageIndex = s.DataFile ? ScanRecords(s.DataFile) : RecordIndex{};
-    s.PageIndexValid = 1;
-  }
-  return s.PageIndex;
+
+long long PagePointsBound(std::FILE* f, int perPlot) {
+  const long position = std::ftell(f);
+  const uint64_t bytes = FileBytesOf(f);
+  if (position < 0 || static_cast<uint64_t>(position) >= bytes) return 0;
+  uint8_t raw[kHeaderBytes];
+  RecorderHeader h{};
+  const RecordReadResult r = ReadHeader(f, raw, h);
+  std::fseek(f, position, SEEK_SET);
+  if (r.status != ReadStatus::Ok || CountEnabled(h) == 0) return 0;
+  const long long samples = SampsPerBlockOf(h);
+  const uint64_t records = (bytes - static_cast<uint64_t>(position)) / (kHeaderBytes + BlockBytes(h));
+  const long long fit = MaxPlotPoints / samples;
+  return std::min({static_cast<long long>(std::max(perPlot, 0)), static_cast<long long>(records), fit}) * samples;
 }
 
-int LoadPageAt(AppState& s, int firstRecord) {
-  if (!s.DataFile || firstRecord < 0) return 0;
-  const RecordIndex& index = OpenFileIndex(s);
-  if (static_cast<size_t>(firstRecord) >= index.offsets.size()) {
-    if (index.noChannel) TellNoChannel(s, static_cast<int>(index.offsets.size()) + 1);
-    return 0;
-  }
-  PageEnd end;
-  const int want = PageLength(index, firstRecord, s.RecordsPerPlot, &end);
-  if (want <= 0) return 0;
-  if (std::fseek(s.DataFile, static_cast<long>(index.offsets[static_cast<size_t>(firstRecord)]), SEEK_SET) != 0)
-    return 0;
-  s.EndOfFile = 0;
-  const double startTime = RecordPlotStart(index, firstRecord);
+namespace {
+
+// A 24-bit big-endian two's-complement sample.
+inline int32_t Sample24(const uint8_t* b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(b[0]) << 24 | static_cast<uint32_t>(b[1]) << 16 |
+                              static_cast<uint32_t>(b[2]) << 8) >> 8;
+}
+
+// Rows of N interleaved samples into N arrays; N fixed so the inner loop unrolls.
+template <int N>
+void DecodeRows(const uint8_t* b, int rows, double* const* to) {
+  for (int i = 0; i < rows; ++i)
+    for (int j = 0; j < N; ++j, b += 3) to[j][i] = Sample24(b);
+}
+
+// The block of one record into the arrays of its enabled slots from point p;
+// slots that are not enabled get 0.
+void DecodeBlock(const uint8_t* block, const RecorderHeader& h, int rows, const PageBuffers& out, size_t p) {
+  double* to[kChannels];
   int n = 0;
-  int read = 0;
-  for (int r = 0; r < want; ++r) {
-    if (!ReadRecord(s)) break;
+  for (int k = 0; k < kChannels; ++k) {
+    double* row = out.counts[static_cast<size_t>(k)] + p;
+    if (h.ChannelEnabled[k]) to[n++] = row;
+    else std::fill_n(row, rows, 0.0);
+  }
+  switch (n) {
+    case 1: DecodeRows<1>(block, rows, to); break;
+    case 2: DecodeRows<2>(block, rows, to); break;
+    case 3: DecodeRows<3>(block, rows, to); break;
+    case 4: DecodeRows<4>(block, rows, to); break;
+    case 5: DecodeRows<5>(block, rows, to); break;
+    case 6: DecodeRows<6>(block, rows, to); break;
+    default: break;
+  }
+}
+
+bool AtFileEnd(std::FILE* f) {
+  if (std::feof(f)) return true;
+  const int c = std::fgetc(f);
+  if (c == EOF) return true;
+  std::ungetc(c, f);
+  return false;
+}
+
+}  // namespace
+
+PageRead ReadPage(std::FILE* f, const PageRequest& request, const PageBuffers& out) {
+  PageRead result;
+  std::vector<uint8_t>& bytes = *out.scratch;
+  RecorderHeader h = request.header;
+  RecordTime fileStart = request.fileStart;
+  RecordShape shape;
+  long long p = 0;
+  // Stops before the record read last: the file goes back to its start.
+  auto stopBefore = [&](PageStop why, size_t got) {
+    result.stop = why;
+    if (got > 0) std::fseek(f, -static_cast<long>(got), SEEK_CUR);
+  };
+  for (int r = 0; r < request.maxRecords && p < MaxPlotPoints; ++r) {
+    // Records after the first are read whole in one read, sized as the page's records.
+    const size_t want = kHeaderBytes + (r > 0 ? shape.blockBytes : 0);
+    if (bytes.size() < want) bytes.resize(want);
+    int err = 0;
+    errno = 0;
+    size_t got = ReadFully(f, bytes.data(), want, &err);
+    if (err) {
+      result.err = err;
+      stopBefore(PageStop::ReadError, got);
+      break;
+    }
+    if (got == 0) {
+      result.stop = PageStop::FileEnd;
+      break;
+    }
+    if (got < kHeaderBytes) {
+      stopBefore(PageStop::Incomplete, got);
+      break;
+    }
+    DecodeHeader(bytes.data(), h);
     if (r == 0) {
-      s.SampleRate = static_cast<int>(s.Header.SampleRate);
-      s.PlotStartTime = startTime;
+      result.haveFirst = true;
+      result.first = h;
+      std::memcpy(result.firstRaw.data(), bytes.data(), kHeaderBytes);
+      if (request.fileStartIsFirst) fileStart = h.StartTime;
     }
-    if (!EnsurePagePoints(s, n + s.SampsPerBlock)) break;
-    const double rate = SamplesPerSecond(s);
-    for (int i = 0; i < s.SampsPerBlock; ++i)
-      s.xplotdata[static_cast<size_t>(n + i)] = s.PlotStartTime + (n + i) / rate;
-    for (int ch = 0; ch < kChannels; ++ch) {
-      double* orig = s.yplotdata_orig[ch].data() + n;
-      double* plot = s.yplotdata[ch].data() + n;
-      for (int i = 0; i < s.SampsPerBlock; ++i) orig[i] = plot[i] = s.Counts[static_cast<size_t>(i)][ch];
+    if (CountEnabled(h) == 0) {
+      stopBefore(PageStop::NoChannel, got);
+      break;
     }
-    n += s.SampsPerBlock;
-    ++read;
-  }
-  if (read == 0) return 0;
-  const int records = static_cast<int>(index.offsets.size());
-  if (firstRecord + read >= records) s.EndOfFile = 1;
-  s.CurrentRecord = firstRecord;
-  s.PageRecords = read;
-  s.NumPlotPoints = n;
-  s.RecomputeSpectra = 1;
-  s.FitValid = 0;
-  s.RecordTimeShown = ShownTime(s, s.PlotStartTime);
-  std::string part0 = s.CurrentFileTitle;
-  if (read == want) {
-    switch (end.kind) {
-      case PageEnd::PointCap: TellTruncatedPage(s); break;
-      case PageEnd::Layout: TellLayoutChange(s, end.next); break;
-      case PageEnd::TimeGap: part0 = TimeGapMessage(end.gap, end.next + 1); break;
-      case PageEnd::FileEnd:
-        // The page wanted more records: it has met the end of the file, and the cut record there.
-        if (index.truncated) TellIncomplete(s);
+    const RecordShape cur = ShapeOf(h, fileStart);
+    if (r > 0) {
+      const PageEnd::Kind b = PageBreakBetween(shape, cur, &result.gap);
+      if (b != PageEnd::Full) {
+        // Another layout would misalign every later sample; a gap would make the clock axis lie.
+        stopBefore(b == PageEnd::Layout ? PageStop::Layout : PageStop::TimeGap, got);
         break;
-      case PageEnd::Full: break;
+      }
     }
+    shape = cur;
+    if (p + shape.samples > MaxPlotPoints) {
+      stopBefore(PageStop::PointCap, got);
+      break;
+    }
+    const size_t whole = kHeaderBytes + shape.blockBytes;
+    if (got < whole) {  // the first record: its block follows
+      if (bytes.size() < whole) bytes.resize(whole);
+      errno = 0;
+      got += ReadFully(f, bytes.data() + got, whole - got, &err);
+    }
+    if (err || got < whole) {
+      result.err = err;
+      stopBefore(err ? PageStop::ReadError : PageStop::Incomplete, got);
+      break;
+    }
+    if (static_cast<size_t>(p + shape.samples) > out.capacity) {
+      stopBefore(PageStop::NoSpace, got);
+      break;
+    }
+    DecodeBlock(bytes.data() + kHeaderBytes, h, shape.samples, out, static_cast<size_t>(p));
+    for (int i = 0; i < shape.samples; ++i)
+      out.times[static_cast<size_t>(p + i)] = request.startTime + static_cast<int>(p + i) / shape.rate;
+    p += shape.samples;
+    result.last = h;
+    ++result.records;
   }
-  s.host->SetStatusText(0, part0);
-  s.host->SetStatusText(1, "Rec " + std::to_string(s.CurrentRecord + 1));
-  s.host->SetStatusText(2, s.PlotTimeKnown ? FormatDate(s.RecordTimeShown) : "");
-  s.host->SetStatusText(3, s.PlotTimeKnown ? FormatTime(s.RecordTimeShown) : "");
-  return read;
+  result.points = static_cast<int>(p);
+  result.nothingAfter = result.stop == PageStop::FileEnd || AtFileEnd(f);
+  return result;
 }

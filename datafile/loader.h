@@ -1,38 +1,29 @@
 #pragma once
-// Opening a recorder file, loading its first page into the channel arrays,
-// reading further records, and the scaling of raw counts to physical units.
+// Reading pages of a recorder file: whether a file is a recording, where pages
+// end, and the samples of a page's records decoded into the caller's arrays.
+// Nothing here shows a message: results say what happened and the caller tells.
 
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
 #include <string>
+#include <vector>
 
-#include "app/state.h"
-#include "util/paths.h"
+#include "datafile/header.h"
+#include "datafile/record_io.h"
 
-/// Shows the open dialog and loads the chosen file's first page.
-/// Returns 1 when a file was opened, 0 when cancelled or it could not be opened.
-int OpenRecorderFile(AppState& s);
-
-/// Opens path and loads its first page of RecordsPerPlot records (the part of
-/// OpenRecorderFile after the dialog). Returns 1 when the file was opened.
-int LoadRecorderFile(AppState& s, const std::string& path);
-
-/// Reads the next record of DataFile into Header, Counts and RawBlock.
-/// Returns the header bytes read: 0 at the end of the file (EndOfFile set),
-/// also for an incomplete last record or a read error, each reported once.
-int ReadRecord(AppState& s);
-
-void ComputeSensorScales(AppState& s, const RecorderHeader& h);
-
-/// Physical units per raw count of channel ch with the gains of header h:
-/// SensorScale · AdcSpanMilliVolts / 2^24 / ChannelGain.
-double ChannelFactor(const AppState& s, const RecorderHeader& h, int ch);
-
-/// Samples per second of the open file (62 is 62.5; a rate code of 0 counts as 1).
-double SamplesPerSecond(const AppState& s);
+constexpr int MaxPlotPoints = 10'000'000;  // points per channel in one page
+/// The most records a page can hold (records have at least 2560 samples): "Records/Plot" is clamped to it.
+constexpr int kMaxRecordsPerPlot = MaxPlotPoints / 2560;
 
 extern const char* const kTruncatedPlotMessage;  // "Plot points exceed %d, plot truncated"
 
-/// "The last record of FILE is incomplete; it was ignored.", once per opened file.
-void TellIncompleteRecord(AppState& s);
+/// Why the file open in f cannot be shown, or "" when its first record can
+/// describe a recording: a known rate code, at least one enabled channel, and
+/// the whole first record present. err is the read error, if one stopped it.
+/// The file is left at its start.
+std::string WhyNotRecording(std::FILE* f, const std::string& title, int& err);
 
 /// Why a page ends where it does.
 struct PageEnd {
@@ -58,6 +49,9 @@ std::string TimeGapMessage(double gap, int record);
 /// fewer when a page break or the point limit comes first.
 int PageLength(const RecordIndex& index, int first, int perPlot, PageEnd* end = nullptr);
 
+/// Points per channel of those records.
+long long PagePoints(const RecordIndex& index, int first, int records);
+
 /// The first record of the page before the one that starts at current, as
 /// paging from the first record lays the pages out; -1 when current is 0.
 int PreviousPageStart(const RecordIndex& index, int current, int perPlot);
@@ -68,14 +62,56 @@ int PreviousPageStart(const RecordIndex& index, int current, int perPlot);
 /// apart by more than a sample period.
 double RecordPlotStart(const RecordIndex& index, int k);
 
-/// The record index of the open file, scanned again when its size changed.
-const RecordIndex& OpenFileIndex(AppState& s);
+/// The most points per channel a page of up to perPlot records read from
+/// the current position of f can need: the records of the next header's layout
+/// that the rest of the file can hold, within MaxPlotPoints. The position is kept.
+long long PagePointsBound(std::FILE* f, int perPlot);
 
-/// Loads the page of RecordsPerPlot records that starts at record firstRecord
-/// (0-based) of the open file, seeking there through the record index: points
-/// from 0, xplotdata from PlotStartTime = RecordPlotStart(firstRecord),
-/// CurrentRecord = firstRecord, PageRecords, EndOfFile when the page holds the
-/// last record. A page ends early at a page break or the point limit, and
-/// says why. Returns the records read; 0 (and nothing changed) when that
-/// record does not exist.
-int LoadPageAt(AppState& s, int firstRecord);
+/// Where a page's samples go: arrays of the caller holding capacity points each.
+struct PageBuffers {
+  double* times = nullptr;                  // s: start + i / rate
+  std::array<double*, kChannels> counts{};  // raw counts per channel slot; 0 in slots not enabled
+  size_t capacity = 0;
+  std::vector<uint8_t>* scratch = nullptr;  // one record's bytes
+};
+
+struct PageRequest {
+  int maxRecords = 1;
+  double startTime = 0;  // s, the time of the page's first point
+  RecordTime fileStart;  // the start of the file's first record, which record shapes are measured from
+  bool fileStartIsFirst = false;  // the page starts the file: fileStart is its first record's start
+  RecorderHeader header;  // decoded over, so ChannelInvert and ChannelGain keep their values
+};
+
+/// Why ReadPage stopped.
+enum class PageStop {
+  Limit,       // maxRecords records read
+  FileEnd,     // the file ends after the last record read
+  Incomplete,  // the file ends inside the next record
+  NoChannel,   // the next record has no enabled channel, which ends the recording
+  Layout,      // the next record has another channel set, block size or rate
+  TimeGap,     // the next record does not start where the last one ends (gap)
+  PointCap,    // the next record would take the page past MaxPlotPoints
+  NoSpace,     // the next record does not fit the buffers
+  ReadError,   // the system reported a read error (err)
+};
+
+struct PageRead {
+  int records = 0;
+  int points = 0;  // per channel
+  PageStop stop = PageStop::Limit;
+  double gap = 0;             // s, for TimeGap
+  int err = 0;                // errno, for ReadError
+  bool nothingAfter = false;  // no byte of the file follows the records read
+  bool haveFirst = false;     // the first record's header was read (first, firstRaw)
+  RecorderHeader first{};     // the page's first header
+  RecorderHeader last{};      // the header of the last record read
+  std::array<uint8_t, kHeaderBytes> firstRaw{};
+};
+
+/// Reads up to request.maxRecords records from the current position of f,
+/// decoding their samples into out from point 0 on. It stops before a record
+/// that cannot share the page (another layout, a time gap, no channel), would
+/// pass the point limit or the buffers, or is cut by the end of the file; the
+/// file is then left at that record's start.
+PageRead ReadPage(std::FILE* f, const PageRequest& request, const PageBuffers& out);

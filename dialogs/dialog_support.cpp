@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "datafile/header.h"
-#include "datafile/loader.h"
+#include "app/open_file.h"
 #include "platform/platform.h"
 #include "plot/paint.h"
 #include "spectral/polyfit.h"

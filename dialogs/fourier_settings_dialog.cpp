@@ -3,7 +3,7 @@
 #include <cstring>
 #include <memory>
 
-#include "datafile/loader.h"
+#include "app/open_file.h"
 #include "dialogs/dialog_support.h"
 #include "dialogs/field_check.h"
 #include "dialogs/header_fields.h"

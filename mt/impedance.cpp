@@ -9,7 +9,7 @@
 
 #include "app/state.h"
 #include "datafile/file_io.h"
-#include "datafile/loader.h"
+#include "app/open_file.h"
 #include "mt/remote.h"
 #include "platform/platform.h"
 #include "spectral/spectrum.h"

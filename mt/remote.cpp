@@ -11,7 +11,7 @@
 
 #include "app/state.h"
 #include "datafile/header.h"
-#include "datafile/loader.h"
+#include "app/open_file.h"
 #include "datafile/record_io.h"
 #include "mt/impedance.h"
 #include "platform/platform.h"

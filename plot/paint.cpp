@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "datafile/loader.h"
+#include "app/open_file.h"
 #include "mt/impedance.h"
 #include "mt/remote.h"
 #include "platform/platform.h"

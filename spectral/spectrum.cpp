@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "app/state.h"
-#include "datafile/loader.h"
+#include "app/open_file.h"
 #include "spectral/polyfit.h"
 #include "spectral/realfft.h"
 #include "spectral/response.h"

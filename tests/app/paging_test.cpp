@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/commands.h"
-#include "datafile/loader.h"
+#include "app/open_file.h"
 #include "tests/app/window_fixture.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/commands.h"
-#include "datafile/loader.h"
+#include "app/open_file.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/headless/recording_surface.h"
 #include "plot/paint.h"

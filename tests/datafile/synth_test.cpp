@@ -9,7 +9,7 @@
 
 #include "app/commands.h"
 #include "datafile/header.h"
-#include "datafile/loader.h"
+#include "app/open_file.h"
 #include "platform/headless/headless_platform.h"
 #include "spectral/fft.h"
 #include "tests/support/recordings.h"

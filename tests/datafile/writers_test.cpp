@@ -6,7 +6,7 @@
 #include <cmath>
 #include <filesystem>
 
-#include "datafile/loader.h"
+#include "app/open_file.h"
 #include "spectral/lowpass.h"
 #include "tests/datafile/writer_support.h"
 

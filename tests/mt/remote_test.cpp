@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/commands.h"
-#include "datafile/loader.h"
+#include "app/open_file.h"
 #include "datafile/synth.h"
 #include "dialogs/remote_reference_dialog.h"
 #include "mt/impedance.h"

@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "app/commands.h"
-#include "datafile/loader.h"
+#include "app/open_file.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/headless/recording_surface.h"
 #include "tests/support/recordings.h"

@@ -10,7 +10,7 @@
 #include <fstream>
 
 #include "app/commands.h"
-#include "datafile/loader.h"
+#include "app/open_file.h"
 #include "mt/impedance.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/headless/recording_surface.h"
