@@ -190,6 +190,7 @@ int ConcatenateInto(AppState& s, const std::vector<std::string>& paths, const st
   s.host->SetCursor(CursorShape::Wait);
   Progress progress(s, "Concatenating", total);
   int joined = 0, records = 0, ok = 1;
+  PipelineWork work;  // one filter stream over all the inputs
   for (const std::string& path : joining) {
     WriterInput in;
     if (!OpenWriterInput(s, path, in)) {
@@ -197,7 +198,7 @@ int ConcatenateInto(AppState& s, const std::vector<std::string>& paths, const st
       continue;
     }
     const int before = records;
-    ok = SaveData(s, in, *out, true, progress, records, &r);
+    ok = SaveData(s, in, *out, true, progress, records, work, &r);
     CloseWriterInput(in);
     if (!ok) break;
     if (records > before) ++joined;

@@ -337,6 +337,56 @@ void AbandonOutput(AppState& s, OutputFile& out, const std::string& outPath, Wri
   s.host->MessageBox(text, caption, MsgButtons::Ok, MsgIcon::Error);
 }
 
+namespace {
+
+// The filtered samples of a record into work.outBlock, for the m output
+// channels outCh: every sample of the record's channels in mV at the input
+// (no sensor scale), through the low-pass filter of corner one row of all
+// channels at a time, negated where o inverts, back to counts; a channel the
+// record does not carry is written as zeros.
+void FilterRecord(const InputRecord& rec, const RecorderHeader& o, double span, int corner, const int* outCh, int m,
+                  PipelineWork& work) {
+  const RecorderHeader& h = rec.h;
+  const int S = SampsPerBlockOf(h);
+  int inCh[kChannels];
+  const int n = OutputChannels(h, inCh);
+  unsigned mask = 0;
+  for (int j = 0; j < n; ++j) mask |= 1u << inCh[j];
+  const size_t rowDoubles = static_cast<size_t>(S) * kLowPassRowStride;
+  if (work.rows.size() < rowDoubles) work.rows.resize(rowDoubles);
+  double* rows = work.rows.data();
+
+  const uint8_t* p = rec.block.data();
+  for (int r = 0; r < S; ++r) {
+    double* row = rows + static_cast<size_t>(r) * kLowPassRowStride;
+    for (int j = 0; j < n; ++j, p += 3) row[inCh[j]] = CountsToMv(DecodeSample(p), span, h.ChannelGain[inCh[j]]);
+  }
+  LowPassRows(work.filter, rows, S, mask, corner);
+
+  // The output columns: a record channel (gain, sign) or zeros.
+  struct Column {
+    int ch, gain;
+    bool carried, negate;
+  } cols[kChannels];
+  for (int j = 0; j < m; ++j)
+    cols[j] = {outCh[j], h.ChannelGain[outCh[j]], h.ChannelEnabled[outCh[j]] != 0,
+               o.ChannelInvert[outCh[j]] != 0};
+  uint8_t* q = work.outBlock.data();
+  for (int r = 0; r < S; ++r) {
+    const double* row = rows + static_cast<size_t>(r) * kLowPassRowStride;
+    for (int j = 0; j < m; ++j, q += 3) {
+      double x = 0.0;
+      if (cols[j].carried) {
+        const double y = row[cols[j].ch];
+        x = MvToCounts(cols[j].negate ? -y : y, span, cols[j].gain);
+      }
+      EncodeSample(x, q);
+    }
+  }
+}
+
+}  // namespace
+
 PipelineResult WriteThroughPipeline(AppState& s, InputRecord& rec, RecorderHeader& o, bool filter, OutputFile& out,
                                     PipelineWork& work, WriteReport* report) {
   const RecorderHeader& h = rec.h;
@@ -364,39 +414,25 @@ PipelineResult WriteThroughPipeline(AppState& s, InputRecord& rec, RecorderHeade
     return PipelineResult::Written;
   }
 
-  UnpackBlock(rec.block.data(), h, S, work.counts);
   const double span = s.AdcSpanMilliVolts;
-  if (filter) {
-    // Samples in mV at the recorder's input (no sensor scale), in file order per channel.
-    for (int k = 0; k < kChannels; ++k) {
-      if (!h.ChannelEnabled[k]) continue;
-      std::vector<double>& y = work.values[k];
-      if (y.size() < static_cast<size_t>(S)) y.resize(static_cast<size_t>(S));
-      const int gain = h.ChannelGain[k];
-      const bool neg = o.ChannelInvert[k] != 0;
-      for (int i = 0; i < S; ++i) y[static_cast<size_t>(i)] = CountsToMv(work.counts[static_cast<size_t>(i)][k], span, gain);
-      LowPassBlock(s, y.data(), y.data(), S, s.LowPassCorner, k);
-      if (neg)
-        for (int i = 0; i < S; ++i) y[static_cast<size_t>(i)] = -y[static_cast<size_t>(i)];
-    }
-  }
   const size_t outBytes = static_cast<size_t>(m) * static_cast<size_t>(S) * 3;
   if (work.outBlock.size() < outBytes) work.outBlock.resize(outBytes);
-  uint8_t* p = work.outBlock.data();
-  for (int r = 0; r < S; ++r) {
-    for (int j = 0; j < m; ++j, p += 3) {
-      const int k = outCh[j];
-      double x = 0.0;  // a channel the record does not carry is written as zeros
-      if (h.ChannelEnabled[k]) {
-        if (filter) {
-          x = MvToCounts(work.values[k][static_cast<size_t>(r)], span, h.ChannelGain[k]);
-        } else {
+  if (filter) {
+    FilterRecord(rec, o, span, s.LowPassCorner, outCh, m, work);
+  } else {
+    UnpackBlock(rec.block.data(), h, S, work.counts);
+    uint8_t* p = work.outBlock.data();
+    for (int r = 0; r < S; ++r) {
+      for (int j = 0; j < m; ++j, p += 3) {
+        const int k = outCh[j];
+        double x = 0.0;  // a channel the record does not carry is written as zeros
+        if (h.ChannelEnabled[k]) {
           // Unfiltered samples stay exact counts: no round trip through millivolts.
           x = work.counts[static_cast<size_t>(r)][k];
           if (o.ChannelInvert[k]) x = -x;
         }
+        EncodeSample(x, p);
       }
-      EncodeSample(x, p);
     }
   }
   if (!out.Write(work.outBlock.data(), outBytes)) {
@@ -407,8 +443,7 @@ PipelineResult WriteThroughPipeline(AppState& s, InputRecord& rec, RecorderHeade
 }
 
 int SaveData(AppState& s, WriterInput& in, OutputFile& out, bool ownHeaders, Progress& progress, int& recordsWritten,
-             WriteReport* report) {
-  PipelineWork work;
+             PipelineWork& work, WriteReport* report) {
   InputRecord rec;
   RecorderHeader own{};
   for (;;) {
@@ -471,6 +506,7 @@ int DecimateToFile(AppState& s, WriterInput& in, OutputFile& out, Progress& prog
   uint8_t groupRaw[kHeaderBytes];
   RecorderHeader first{};
   std::array<std::vector<double>, kChannels> kept;  // the kept samples of the group, per channel
+  LowPassState filter;  // the decimation's own, at rest at the start
   std::vector<uint8_t> outBlock;
   int S = 0;
   for (;;) {
@@ -508,10 +544,9 @@ int DecimateToFile(AppState& s, WriterInput& in, OutputFile& out, Progress& prog
         if (!rec.h.ChannelEnabled[ch]) continue;
         const int gain = rec.h.ChannelGain[ch];
         const bool neg = oh.ChannelInvert[ch] != 0;
-        // The filter's histories live in the state (shared with the display);
-        // held in locals over the record.
-        double* xv = s.LowPassXv[ch];
-        double* yv = s.LowPassYv[ch];
+        // The filter's histories, held in locals over the record.
+        double* xv = filter.xv[ch];
+        double* yv = filter.yv[ch];
         double xOut = xv[0], x0 = xv[1], x1 = xv[2], x2 = xv[3], x3 = xv[4];
         double yOut = yv[0], y0 = yv[1], y1 = yv[2], y2 = yv[3], y3 = yv[4];
         double* keptRow = kept[static_cast<size_t>(ch)].data();
@@ -608,8 +643,9 @@ int WriteProcessedFile(AppState& s, const std::string& outPath, WriteReport* rep
   s.host->SetCursor(CursorShape::Wait);
   Progress progress(s, decimate ? "Decimating " + in.title : "Saving " + in.title, in.bytes);
   int records = 0;
+  PipelineWork work;
   int ok = decimate ? DecimateToFile(s, in, *out, progress, records, &r)
-                    : SaveData(s, in, *out, false, progress, records, &r);
+                    : SaveData(s, in, *out, false, progress, records, work, &r);
   if (ok && records == 0) {
     // The input changed since it was checked, or its first record ends the copy.
     out->Discard();

@@ -14,6 +14,7 @@
 
 #include "app/state.h"
 #include "datafile/file_io.h"
+#include "spectral/lowpass.h"
 
 /// What a file operation wrote, for the command-line tool.
 struct WriteReport {
@@ -141,11 +142,15 @@ int CloseOutput(OutputFile& out, WriteReport* report);
 void AbandonOutput(AppState& s, OutputFile& out, const std::string& outPath, WriteReport& report,
                    const std::string& more = "");
 
-/// Work space of the record pipeline, reused from record to record.
+/// Work space of the record pipeline, reused from record to record. An
+/// operation keeps one for all its records, so that its filter runs as one
+/// stream over them (the segments of a split, the inputs of a concatenation)
+/// and starts at rest, whatever the display filter did before.
 struct PipelineWork {
   std::vector<std::array<int32_t, kChannels>> counts;
-  std::array<std::vector<double>, kChannels> values;
+  std::vector<double> rows;  // a record's samples in mV, kLowPassRowStride per row
   std::vector<uint8_t> outBlock;
+  LowPassState filter;       // the low-pass histories, carried from record to record
 };
 
 enum class PipelineResult { Written, NoChannels, WriteError };
@@ -166,9 +171,10 @@ void TellNoChannels(AppState& s, const WriterInput& in);
 /// the record pipeline into out. With ownHeaders every record's own header is
 /// its output header (concatenation), else OutHeader is. Returns 1 after the
 /// input was copied to its end (or to its last complete record), 0 after a
-/// write or read error (noted in report). recordsWritten counts the records written.
+/// write or read error (noted in report). recordsWritten counts the records
+/// written; work is the operation's, shared by all its inputs.
 int SaveData(AppState& s, WriterInput& in, OutputFile& out, bool ownHeaders, Progress& progress, int& recordsWritten,
-             WriteReport* report);
+             PipelineWork& work, WriteReport* report);
 
 /// DecimateToFile: low-pass filters every sample with the order-4 filter of
 /// SaveCorner and keeps every F-th (F = DecimationFactor), F complete input
