@@ -11,6 +11,7 @@
 #include "app/commands.h"
 #include "datafile/loader.h"
 #include "datafile/record_io.h"
+#include "datafile/sample_rows.h"
 #include "dialogs/header_fields.h"
 #include "platform/platform.h"
 #include "spectral/lowpass.h"
@@ -346,43 +347,21 @@ namespace {
 // record does not carry is written as zeros.
 void FilterRecord(const InputRecord& rec, const RecorderHeader& o, double span, int corner, const int* outCh, int m,
                   PipelineWork& work) {
+  static_assert(kSampleRowStride == kLowPassRowStride);
   const RecorderHeader& h = rec.h;
   const int S = SampsPerBlockOf(h);
   int inCh[kChannels];
   const int n = OutputChannels(h, inCh);
   unsigned mask = 0;
   for (int j = 0; j < n; ++j) mask |= 1u << inCh[j];
-  const size_t rowDoubles = static_cast<size_t>(S) * kLowPassRowStride;
+  const size_t rowDoubles = static_cast<size_t>(S) * kSampleRowStride;
   if (work.rows.size() < rowDoubles) work.rows.resize(rowDoubles);
-  double* rows = work.rows.data();
-
-  const uint8_t* p = rec.block.data();
-  for (int r = 0; r < S; ++r) {
-    double* row = rows + static_cast<size_t>(r) * kLowPassRowStride;
-    for (int j = 0; j < n; ++j, p += 3) row[inCh[j]] = CountsToMv(DecodeSample(p), span, h.ChannelGain[inCh[j]]);
-  }
-  LowPassRows(work.filter, rows, S, mask, corner);
-
-  // The output columns: a record channel (gain, sign) or zeros.
-  struct Column {
-    int ch, gain;
-    bool carried, negate;
-  } cols[kChannels];
+  BlockToMillivoltRows(rec.block.data(), S, inCh, n, h.ChannelGain, span, work.rows.data());
+  LowPassRows(work.filter, work.rows.data(), S, mask, corner);
+  OutputColumn cols[kChannels];
   for (int j = 0; j < m; ++j)
-    cols[j] = {outCh[j], h.ChannelGain[outCh[j]], h.ChannelEnabled[outCh[j]] != 0,
-               o.ChannelInvert[outCh[j]] != 0};
-  uint8_t* q = work.outBlock.data();
-  for (int r = 0; r < S; ++r) {
-    const double* row = rows + static_cast<size_t>(r) * kLowPassRowStride;
-    for (int j = 0; j < m; ++j, q += 3) {
-      double x = 0.0;
-      if (cols[j].carried) {
-        const double y = row[cols[j].ch];
-        x = MvToCounts(cols[j].negate ? -y : y, span, cols[j].gain);
-      }
-      EncodeSample(x, q);
-    }
-  }
+    cols[j] = {outCh[j], h.ChannelGain[outCh[j]], h.ChannelEnabled[outCh[j]] != 0, o.ChannelInvert[outCh[j]] != 0};
+  MillivoltRowsToBlock(work.rows.data(), S, cols, m, span, work.outBlock.data());
 }
 
 }  // namespace
