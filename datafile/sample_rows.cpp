@@ -30,6 +30,16 @@ void ToBlockPortable(const double* rows, int samps, const OutputColumn* cols, in
   }
 }
 
+// Checked here, outside the file built for AVX2.
+bool Avx2Available() {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+  __builtin_cpu_init();
+  return Avx2Built() && __builtin_cpu_supports("avx2");
+#else
+  return false;
+#endif
+}
+
 }  // namespace sample_rows_detail
 
 void BlockToMillivoltRows(const uint8_t* block, int samps, const int* slots, int n, const int32_t* gains, double span,

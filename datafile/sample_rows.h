@@ -34,7 +34,8 @@ namespace sample_rows_detail {
 void ToRowsPortable(const uint8_t* block, int samps, const int* slots, int n, const int32_t* gains, double span,
                     double* rows);
 void ToBlockPortable(const double* rows, int samps, const OutputColumn* cols, int m, double span, uint8_t* out);
-bool Avx2Available();  // the program has the AVX2 versions and the processor runs them
+bool Avx2Built();      // the program has the AVX2 versions (sample_rows_avx2.cpp)
+bool Avx2Available();  // ... and the processor runs them
 void ToRowsAvx2(const uint8_t* block, int samps, const int* slots, int n, const int32_t* gains, double span,
                 double* rows);
 void ToBlockAvx2(const double* rows, int samps, const OutputColumn* cols, int m, double span, uint8_t* out);

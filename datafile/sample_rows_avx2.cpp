@@ -23,10 +23,7 @@ inline int32_t Decode(const uint8_t* b) {
 
 namespace sample_rows_detail {
 
-bool Avx2Available() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2");
-}
+bool Avx2Built() { return true; }
 
 void ToRowsAvx2(const uint8_t* block, int samps, const int* slots, int n, const int32_t* gains, double span,
                 double* rows) {
@@ -112,10 +109,8 @@ void ToBlockAvx2(const double* rows, int samps, const OutputColumn* cols, int m,
 
 #else
 
-#include "datafile/header.h"
-
 namespace sample_rows_detail {
-bool Avx2Available() { return false; }
+bool Avx2Built() { return false; }
 void ToRowsAvx2(const uint8_t* block, int samps, const int* slots, int n, const int32_t* gains, double span,
                 double* rows) {
   ToRowsPortable(block, samps, slots, n, gains, span, rows);
