@@ -45,16 +45,13 @@ class HostEvents : public WriterEvents {
   AppState& s_;
 };
 
-// The display filter's settings and histories: a copy is filtered as the page was.
-SampleFilter SamplesOf(AppState& s) {
+// The display filter's settings; a copy's filter has its own histories, at
+// rest at the start of the operation.
+SampleFilter SamplesOf(const AppState& s) {
   SampleFilter f;
   f.on = s.FilterOn != 0;
   f.corner = s.LowPassCorner;
   f.adcSpanMv = s.AdcSpanMilliVolts;
-  for (int k = 0; k < kChannels; ++k) {
-    f.histories.xv[k] = s.LowPassXv[k];
-    f.histories.yv[k] = s.LowPassYv[k];
-  }
   return f;
 }
 

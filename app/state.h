@@ -13,6 +13,7 @@
 #include "datafile/loader.h"
 #include "datafile/record_io.h"
 #include "datafile/record_time.h"
+#include "spectral/lowpass.h"
 #include "util/paths.h"
 
 class Platform;
@@ -145,11 +146,9 @@ struct AppState {
   std::string YAxisLabel = "mV";
 
   // Numerics: filter state, tapers, response table.
-  static constexpr int kLowPassTaps = 9;         // histories hold order + 1 values (order 8 or 4)
   static constexpr int kMaxResponseRows = 200;
   int LowPassCorner = 1;                         // 1..6: corner of 5, 10, 20, 50, 100, 200 samples
-  double LowPassXv[kChannels][kLowPassTaps] = {};  // input history per channel, shared by both orders
-  double LowPassYv[kChannels][kLowPassTaps] = {};  // output history per channel, unscaled
+  LowPassState DisplayFilter;                    // the display filter's histories, kept from paint to paint
   std::vector<std::vector<double>> SlepianWindows;  // first Slepian taper of each record length used (NW 3.0)
   double ResponseTable[kMaxResponseRows][3] = {};   // coil response rows: Hz, amplitude, phase in degrees
   int ResponseRows = 0;

@@ -1,5 +1,6 @@
 // Numerical kernels: four1 (ns per N·log2 N), the start-up tapers (goal: well
-// under 50 ms), LowPassStep (samples per second, orders 8 and 4) and the
+// under 50 ms), LowPassStep, LowPassBlock and LowPassRows (samples per second,
+// orders 8 and 4) and the
 // Slepian window of a 5120-sample record on first use.
 
 #include <benchmark/benchmark.h>
@@ -58,7 +59,7 @@ BENCHMARK(BM_SlepianWindowFirstUse5120)->Unit(benchmark::kMillisecond);
 
 void BM_LowPassStep(benchmark::State& state) {
   const int corner = static_cast<int>(state.range(0));
-  AppState s;
+  LowPassState s;
   std::mt19937_64 rng(2);
   std::normal_distribution<double> g(0.0, 100.0);
   std::vector<double> input(1 << 16);
@@ -76,7 +77,7 @@ BENCHMARK(BM_LowPassStep)->Arg(1)->Arg(3)->Arg(4)->Arg(6);
 // The same samples through LowPassBlock, the histories in registers for the block.
 void BM_LowPassBlock(benchmark::State& state) {
   const int corner = static_cast<int>(state.range(0));
-  AppState s;
+  LowPassState s;
   std::mt19937_64 rng(2);
   std::normal_distribution<double> g(0.0, 100.0);
   std::vector<double> input(1 << 16), output(input.size());
@@ -89,6 +90,26 @@ void BM_LowPassBlock(benchmark::State& state) {
   state.SetLabel(corner <= 3 ? "order 8" : "order 4");
 }
 BENCHMARK(BM_LowPassBlock)->Arg(1)->Arg(3)->Arg(4)->Arg(6);
+
+// Six channels side by side through LowPassRows, as the filtered save runs them;
+// items are samples (rows times six).
+void BM_LowPassRowsSix(benchmark::State& state) {
+  const int corner = static_cast<int>(state.range(0));
+  LowPassState s;
+  std::mt19937_64 rng(2);
+  std::normal_distribution<double> g(0.0, 100.0);
+  const int rows = 2560;
+  std::vector<double> input(static_cast<size_t>(rows) * kLowPassRowStride), work(input.size());
+  for (double& x : input) x = g(rng);
+  for (auto _ : state) {
+    work = input;
+    LowPassRows(s, work.data(), rows, 0x3F, corner);
+    benchmark::DoNotOptimize(work.data());
+  }
+  state.SetItemsProcessed(state.iterations() * rows * 6);
+  state.SetLabel(corner <= 3 ? "order 8" : "order 4");
+}
+BENCHMARK(BM_LowPassRowsSix)->Arg(1)->Arg(4);
 
 void BM_PolyFitOrder3(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));

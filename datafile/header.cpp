@@ -345,21 +345,3 @@ uint64_t BlockBytes(const RecorderHeader& h) {
   return static_cast<uint64_t>(CountEnabled(h)) * static_cast<uint64_t>(SampsPerBlockOf(h)) * 3u;
 }
 
-int32_t DecodeSample(const uint8_t* b) {
-  int32_t v = b[0] << 16 | b[1] << 8 | b[2];
-  if (v > 0x7FFFFF) v -= 0x1000000;
-  return v;
-}
-
-void EncodeSample(double x, uint8_t* b) {
-  double f = std::floor(x);
-  int32_t v;
-  if (std::isnan(f)) v = 0;
-  else if (f < -8388608.0) v = -8388608;
-  else if (f > 8388607.0) v = 8388607;
-  else v = static_cast<int32_t>(f);
-  uint32_t u = static_cast<uint32_t>(v) & 0xFFFFFFu;
-  b[0] = static_cast<uint8_t>(u >> 16);
-  b[1] = static_cast<uint8_t>(u >> 8);
-  b[2] = static_cast<uint8_t>(u);
-}

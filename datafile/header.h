@@ -103,9 +103,30 @@ int32_t DecoderClockHz(const RecorderHeader& h);
 /// of the rate (at least 40 Hz).
 double FilterDelaySeconds(uint32_t rateCode);
 
-int32_t DecodeSample(const uint8_t* b);
-/// Stores floor(x), saturated to the 24-bit range, big-endian.
-void EncodeSample(double x, uint8_t* b);
+/// A big-endian 24-bit two's-complement sample.
+inline int32_t DecodeSample(const uint8_t* b) {
+  int32_t v = b[0] << 16 | b[1] << 8 | b[2];
+  if (v > 0x7FFFFF) v -= 0x1000000;
+  return v;
+}
+
+/// Stores floor(x), saturated to the 24-bit range, big-endian; NaN as 0.
+/// Inline and without a call of floor: the writers encode every sample.
+inline void EncodeSample(double x, uint8_t* b) {
+  int32_t v;
+  if (x >= 8388608.0) {
+    v = 8388607;
+  } else if (x >= -8388608.0) {
+    v = static_cast<int32_t>(x);  // towards zero; one less below a negative non-integer
+    if (static_cast<double>(v) > x) --v;
+  } else {
+    v = x < 0 ? -8388608 : 0;  // below the range, or NaN
+  }
+  const uint32_t u = static_cast<uint32_t>(v) & 0xFFFFFFu;
+  b[0] = static_cast<uint8_t>(u >> 16);
+  b[1] = static_cast<uint8_t>(u >> 8);
+  b[2] = static_cast<uint8_t>(u);
+}
 
 // Code tables: texts of the header dialogs, in code order.
 extern const char* const kChannelLabelText[6];  // "HX" … "NC"

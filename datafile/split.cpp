@@ -58,12 +58,10 @@ int WriteSegments(SplitJob& job, WriterEvents& events, WriteReport& r) {
   }
 
   events.SetBusy(true);
-  OwnHistories own;
-  SampleFilter samples = job.samples;
-  samples.histories = HistoriesOr(job.samples.histories, own);
+  const SampleFilter& samples = job.samples;
   FileWriteSystem& system = WriteSystemOr(job.setup.system);
   Progress progress(events, "Splitting " + in.title, in.bytes);
-  PipelineWork work;
+  PipelineWork work;  // one filter stream over all the segments
   InputRecord rec;
   int number = 0;
   std::string name;
@@ -181,11 +179,9 @@ int WriteConcatenation(ConcatJob& job, WriterEvents& events, WriteReport& r) {
   if (!out) return -1;
 
   events.SetBusy(true);
-  OwnHistories own;
-  SampleFilter samples = job.samples;
-  samples.histories = HistoriesOr(job.samples.histories, own);
   Progress progress(events, "Concatenating", total);
   int joined = 0, records = 0, ok = 1;
+  PipelineWork work;  // one filter stream over all the inputs
   for (const std::string& path : joining) {
     WriterInput in;
     if (!OpenWriterInput(events, path, in)) {
@@ -193,7 +189,7 @@ int WriteConcatenation(ConcatJob& job, WriterEvents& events, WriteReport& r) {
       continue;
     }
     const int before = records;
-    ok = SaveData(events, in, *out, nullptr, samples, progress, records, &r);
+    ok = SaveData(events, in, *out, nullptr, job.samples, progress, records, work, &r);
     CloseWriterInput(in);
     if (!ok) break;
     if (records > before) ++joined;

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "datafile/record_io.h"
+#include "datafile/sample_rows.h"
 #include "spectral/lowpass.h"
 #include "util/paths.h"
 #include "util/text.h"
@@ -302,14 +303,33 @@ void AbandonOutput(WriterEvents& events, const std::string& programName, OutputF
   events.Tell(text, kind);
 }
 
-LowPassHistories HistoriesOr(const LowPassHistories& given, OwnHistories& own) {
-  LowPassHistories h = given;
-  for (int k = 0; k < kChannels; ++k) {
-    if (!h.xv[k]) h.xv[k] = own.xv[k];
-    if (!h.yv[k]) h.yv[k] = own.yv[k];
-  }
-  return h;
+namespace {
+
+// The filtered samples of a record into work.outBlock, for the m output
+// channels outCh: every sample of the record's channels in mV at the input
+// (no sensor scale), through the low-pass filter of corner one row of all
+// channels at a time, negated where o inverts, back to counts; a channel the
+// record does not carry is written as zeros.
+void FilterRecord(const InputRecord& rec, const RecorderHeader& o, double span, int corner, const int* outCh, int m,
+                  PipelineWork& work) {
+  static_assert(kSampleRowStride == kLowPassRowStride);
+  const RecorderHeader& h = rec.h;
+  const int S = SampsPerBlockOf(h);
+  int inCh[kChannels];
+  const int n = OutputChannels(h, inCh);
+  unsigned mask = 0;
+  for (int j = 0; j < n; ++j) mask |= 1u << inCh[j];
+  const size_t rowDoubles = static_cast<size_t>(S) * kSampleRowStride;
+  if (work.rows.size() < rowDoubles) work.rows.resize(rowDoubles);
+  BlockToMillivoltRows(rec.block.data(), S, inCh, n, h.ChannelGain, span, work.rows.data());
+  LowPassRows(work.filter, work.rows.data(), S, mask, corner);
+  OutputColumn cols[kChannels];
+  for (int j = 0; j < m; ++j)
+    cols[j] = {outCh[j], h.ChannelGain[outCh[j]], h.ChannelEnabled[outCh[j]] != 0, o.ChannelInvert[outCh[j]] != 0};
+  MillivoltRowsToBlock(work.rows.data(), S, cols, m, span, work.outBlock.data());
 }
+
+}  // namespace
 
 PipelineResult WriteThroughPipeline(InputRecord& rec, RecorderHeader& o, const SampleFilter& sampleFilter,
                                     OutputFile& out, PipelineWork& work, WriteReport* report) {
@@ -339,40 +359,25 @@ PipelineResult WriteThroughPipeline(InputRecord& rec, RecorderHeader& o, const S
     return PipelineResult::Written;
   }
 
-  UnpackBlock(rec.block.data(), h, S, work.counts);
   const double span = sampleFilter.adcSpanMv;
-  if (filter) {
-    // Samples in mV at the recorder's input (no sensor scale), in file order per channel.
-    for (int k = 0; k < kChannels; ++k) {
-      if (!h.ChannelEnabled[k]) continue;
-      std::vector<double>& y = work.values[k];
-      if (y.size() < static_cast<size_t>(S)) y.resize(static_cast<size_t>(S));
-      const int gain = h.ChannelGain[k];
-      const bool neg = o.ChannelInvert[k] != 0;
-      for (int i = 0; i < S; ++i) y[static_cast<size_t>(i)] = CountsToMv(work.counts[static_cast<size_t>(i)][k], span, gain);
-      LowPassChannelBlock(sampleFilter.histories.xv[k], sampleFilter.histories.yv[k], y.data(), y.data(), S,
-                          sampleFilter.corner);
-      if (neg)
-        for (int i = 0; i < S; ++i) y[static_cast<size_t>(i)] = -y[static_cast<size_t>(i)];
-    }
-  }
   const size_t outBytes = static_cast<size_t>(m) * static_cast<size_t>(S) * 3;
   if (work.outBlock.size() < outBytes) work.outBlock.resize(outBytes);
-  uint8_t* p = work.outBlock.data();
-  for (int r = 0; r < S; ++r) {
-    for (int j = 0; j < m; ++j, p += 3) {
-      const int k = outCh[j];
-      double x = 0.0;  // a channel the record does not carry is written as zeros
-      if (h.ChannelEnabled[k]) {
-        if (filter) {
-          x = MvToCounts(work.values[k][static_cast<size_t>(r)], span, h.ChannelGain[k]);
-        } else {
+  if (filter) {
+    FilterRecord(rec, o, span, sampleFilter.corner, outCh, m, work);
+  } else {
+    UnpackBlock(rec.block.data(), h, S, work.counts);
+    uint8_t* p = work.outBlock.data();
+    for (int r = 0; r < S; ++r) {
+      for (int j = 0; j < m; ++j, p += 3) {
+        const int k = outCh[j];
+        double x = 0.0;  // a channel the record does not carry is written as zeros
+        if (h.ChannelEnabled[k]) {
           // Unfiltered samples stay exact counts: no round trip through millivolts.
           x = work.counts[static_cast<size_t>(r)][k];
           if (o.ChannelInvert[k]) x = -x;
         }
+        EncodeSample(x, p);
       }
-      EncodeSample(x, p);
     }
   }
   if (!out.Write(work.outBlock.data(), outBytes)) {
@@ -383,8 +388,8 @@ PipelineResult WriteThroughPipeline(InputRecord& rec, RecorderHeader& o, const S
 }
 
 int SaveData(WriterEvents& events, WriterInput& in, OutputFile& out, RecorderHeader* outHeader,
-             const SampleFilter& filter, Progress& progress, int& recordsWritten, WriteReport* report) {
-  PipelineWork work;
+             const SampleFilter& filter, Progress& progress, int& recordsWritten, PipelineWork& work,
+             WriteReport* report) {
   InputRecord rec;
   RecorderHeader own{};
   for (;;) {
@@ -429,7 +434,7 @@ bool DecimationFilter(int corner, double c[4], double& gain) {
 }
 
 int DecimateToFile(WriterEvents& events, WriterInput& in, OutputFile& out, const RecorderHeader& outHeader, int factor,
-                   int corner, double adcSpanMv, const LowPassHistories& histories, Progress& progress,
+                   int corner, double adcSpanMv, Progress& progress,
                    int& recordsWritten, WriteReport* report) {
   const int F = factor;
   double c[4], G = 1;
@@ -448,6 +453,7 @@ int DecimateToFile(WriterEvents& events, WriterInput& in, OutputFile& out, const
   uint8_t groupRaw[kHeaderBytes];
   RecorderHeader first{};
   std::array<std::vector<double>, kChannels> kept;  // the kept samples of the group, per channel
+  LowPassState filter;  // the decimation's own, at rest at the start
   std::vector<uint8_t> outBlock;
   int S = 0;
   for (;;) {
@@ -484,10 +490,9 @@ int DecimateToFile(WriterEvents& events, WriterInput& in, OutputFile& out, const
         if (!rec.h.ChannelEnabled[ch]) continue;
         const int gain = rec.h.ChannelGain[ch];
         const bool neg = oh.ChannelInvert[ch] != 0;
-        // The filter's histories are the caller's (shared with the display);
-        // held in locals over the record.
-        double* xv = histories.xv[ch];
-        double* yv = histories.yv[ch];
+        // The filter's histories, held in locals over the record.
+        double* xv = filter.xv[ch];
+        double* yv = filter.yv[ch];
         double xOut = xv[0], x0 = xv[1], x1 = xv[2], x2 = xv[3], x3 = xv[4];
         double yOut = yv[0], y0 = yv[1], y1 = yv[2], y2 = yv[3], y3 = yv[4];
         double* keptRow = kept[static_cast<size_t>(ch)].data();
@@ -577,14 +582,13 @@ int WriteProcessedCopy(SaveJob& job, WriterEvents& events, WriteReport& r) {
     return 0;
   }
   events.SetBusy(true);
-  OwnHistories own;
-  SampleFilter samples = job.samples;
-  samples.histories = HistoriesOr(job.samples.histories, own);
+  const SampleFilter& samples = job.samples;
   Progress progress(events, decimate ? "Decimating " + in.title : "Saving " + in.title, in.bytes);
   int records = 0;
+  PipelineWork work;
   int ok = decimate ? DecimateToFile(events, in, *out, job.outHeader, F, job.decimationCorner, samples.adcSpanMv,
-                                     samples.histories, progress, records, &r)
-                    : SaveData(events, in, *out, &job.outHeader, samples, progress, records, &r);
+                                     progress, records, &r)
+                    : SaveData(events, in, *out, &job.outHeader, samples, progress, records, work, &r);
   if (ok && records == 0) {
     // The input changed since it was checked, or its first record ends the copy.
     out->Discard();

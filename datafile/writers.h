@@ -16,6 +16,7 @@
 
 #include "datafile/file_io.h"
 #include "datafile/header.h"
+#include "spectral/lowpass.h"
 
 /// What a file operation wrote, for the command-line tool.
 struct WriteReport {
@@ -52,22 +53,11 @@ class WriterEvents {
   virtual void Copying(const std::string& /*path*/) {}
 };
 
-/// The low-pass filter's histories per channel, 9 input and 9 output values
-/// each (order + 1 of the longer filter). A writer carries them on from where
-/// they are and leaves them where its last sample did, so that a copy is
-/// filtered as the display filtered the page. A null pointer: histories of
-/// the writer's own, from rest.
-struct LowPassHistories {
-  double* xv[kChannels] = {};
-  double* yv[kChannels] = {};
-};
-
 /// How the samples of a copy are treated.
 struct SampleFilter {
   bool on = false;              // low-pass filtered, else copied as exact counts
   int corner = 1;               // corner index 1 … 6 of the filter
   double adcSpanMv = 10000.0;   // the recorder's input span: counts to millivolts and back
-  LowPassHistories histories;
 };
 
 /// Where a writer creates its outputs and what it tells.
@@ -186,19 +176,15 @@ int CloseOutput(OutputFile& out, WriteReport* report);
 void AbandonOutput(WriterEvents& events, const std::string& programName, OutputFile& out, const std::string& outPath,
                    WriteReport& report, const std::string& more = "");
 
-/// Histories for a filter whose job gave none: from rest, for the whole operation.
-struct OwnHistories {
-  double xv[kChannels][9] = {};
-  double yv[kChannels][9] = {};
-};
-/// given, with the histories of every channel it leaves out taken from own.
-LowPassHistories HistoriesOr(const LowPassHistories& given, OwnHistories& own);
-
-/// Work space of the record pipeline, reused from record to record.
+/// Work space of the record pipeline, reused from record to record. An
+/// operation keeps one for all its records, so that its filter runs as one
+/// stream over them (the segments of a split, the inputs of a concatenation)
+/// and starts at rest, whatever the display filter did before.
 struct PipelineWork {
   std::vector<std::array<int32_t, kChannels>> counts;
-  std::array<std::vector<double>, kChannels> values;
+  std::vector<double> rows;  // a record's samples in mV, kLowPassRowStride per row
   std::vector<uint8_t> outBlock;
+  LowPassState filter;       // the low-pass histories, carried from record to record
 };
 
 enum class PipelineResult { Written, NoChannels, WriteError };
@@ -220,18 +206,20 @@ void TellNoChannels(WriterEvents& events, const WriterInput& in);
 /// the record pipeline into out. Without outHeader every record's own header
 /// is its output header (concatenation). Returns 1 after the input was copied
 /// to its end (or to its last complete record), 0 after a write or read error
-/// (noted in report). recordsWritten counts the records written.
+/// (noted in report). recordsWritten counts the records written; work is the
+/// operation's, shared by all its inputs.
 int SaveData(WriterEvents& events, WriterInput& in, OutputFile& out, RecorderHeader* outHeader,
-             const SampleFilter& filter, Progress& progress, int& recordsWritten, WriteReport* report);
+             const SampleFilter& filter, Progress& progress, int& recordsWritten, PipelineWork& work,
+             WriteReport* report);
 
 /// DecimateToFile: low-pass filters every sample with the order-4 filter of
 /// the corner index and keeps every factor-th, factor complete input records
 /// making one output record whose header is that of the group's first record
 /// with outHeader's channels and settings and the rate code of
-/// DecimatedRateCode. The histories must all be present. Returns 1 when done,
+/// DecimatedRateCode. The filter starts at rest. Returns 1 when done,
 /// 0 after an error (noted in report, or told when it is not a read or write).
 int DecimateToFile(WriterEvents& events, WriterInput& in, OutputFile& out, const RecorderHeader& outHeader, int factor,
-                   int corner, double adcSpanMv, const LowPassHistories& histories, Progress& progress,
+                   int corner, double adcSpanMv, Progress& progress,
                    int& recordsWritten, WriteReport* report);
 
 /// Order-4 feedback coefficients c[0..3] and gain at zero frequency of the

@@ -41,16 +41,13 @@ int FitPageTrends(AppState& s) {
   if (!s.FileLoaded || n == 0) return 0;
   // The filter carries its state from one full redraw to the next: this extra
   // pass must not move it.
-  double xv[kChannels][AppState::kLowPassTaps], yv[kChannels][AppState::kLowPassTaps];
-  std::memcpy(xv, s.LowPassXv, sizeof xv);
-  std::memcpy(yv, s.LowPassYv, sizeof yv);
+  const LowPassState filter = s.DisplayFilter;
   const ChannelRows prev = s.yplotdata_prev;
   const int panels = s.NumEnabledChans;
   ComputeSensorScales(s, s.OutHeader);
   ComputeGains(s.OutHeader);
   ScaleRecordToUnits(s);
-  std::memcpy(s.LowPassXv, xv, sizeof xv);
-  std::memcpy(s.LowPassYv, yv, sizeof yv);
+  s.DisplayFilter = filter;
   s.yplotdata_prev = prev;
   s.NumEnabledChans = panels;
 

@@ -10,7 +10,7 @@
 #include "plot/frame.h"
 #include "plot/series.h"
 #include "plot/surface.h"
-#include "spectral/lowpass.h"
+#include "app/display_filter.h"
 #include "spectral/peaks.h"
 #include "spectral/polyfit.h"
 #include "spectral/spectrum.h"

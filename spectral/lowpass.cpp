@@ -1,9 +1,10 @@
 #include "spectral/lowpass.h"
 
-#include <algorithm>
 #include <array>
+#include <cstddef>
+#include <vector>
 
-#include "app/state.h"
+#include "spectral/lowpass_kernels.h"
 
 namespace {
 
@@ -36,9 +37,6 @@ constexpr std::array<LowPassDesign, 6> MakeDesigns() {
 }
 constexpr std::array<LowPassDesign, 6> kDesigns = MakeDesigns();
 
-// Number of the last inputs of a plot kept for priming the next paint.
-constexpr int kKeptInputs = 199;
-
 }  // namespace
 
 const LowPassDesign* LowPassDesignOf(int corner) {
@@ -50,11 +48,11 @@ int LowPassCornerSamples(int corner) {
   return design ? design->cornerSamples : 0;
 }
 
-double LowPassStep(AppState& s, double x, int corner, int ch) {
+double LowPassStep(LowPassState& s, double x, int corner, int ch) {
   const LowPassDesign* design = LowPassDesignOf(corner);
-  if (!design || ch < 0 || ch >= kChannels) return x;
-  double* xv = s.LowPassXv[ch];
-  double* yv = s.LowPassYv[ch];
+  if (!design || ch < 0 || ch >= kLowPassChannels) return x;
+  double* xv = s.xv[ch];
+  double* yv = s.yv[ch];
   const double* c = design->c;
   if (design->order == 8) {
     for (int i = 0; i < 8; ++i) {
@@ -122,49 +120,49 @@ void RunBlock(double* xv, double* yv, const LowPassDesign& d, const double* in, 
 
 }  // namespace
 
-void LowPassChannelBlock(double* xv, double* yv, const double* in, double* out, int n, int corner) {
+void LowPassBlock(LowPassState& s, const double* in, double* out, int n, int corner, int ch) {
   const LowPassDesign* design = LowPassDesignOf(corner);
-  if (!design) {
+  if (!design || ch < 0 || ch >= kLowPassChannels) {
     for (int i = 0; i < n; ++i) out[i] = in[i];
     return;
   }
   if (design->order == 8)
-    RunBlock<8>(xv, yv, *design, in, out, n);
+    RunBlock<8>(s.xv[ch], s.yv[ch], *design, in, out, n);
   else
-    RunBlock<4>(xv, yv, *design, in, out, n);
+    RunBlock<4>(s.xv[ch], s.yv[ch], *design, in, out, n);
 }
 
-void LowPassBlock(AppState& s, const double* in, double* out, int n, int corner, int ch) {
-  if (ch < 0 || ch >= kChannels) {
-    for (int i = 0; i < n; ++i) out[i] = in[i];
-    return;
+void LowPassRowsPortable(LowPassState& s, double* rows, int n, unsigned channelMask, int corner) {
+  std::vector<double> column(static_cast<std::size_t>(n > 0 ? n : 0));
+  for (int ch = 0; ch < kLowPassChannels; ++ch) {
+    if (!(channelMask >> ch & 1u)) continue;
+    for (int r = 0; r < n; ++r) column[static_cast<std::size_t>(r)] = rows[static_cast<std::size_t>(r) * kLowPassRowStride + ch];
+    LowPassBlock(s, column.data(), column.data(), n, corner, ch);
+    for (int r = 0; r < n; ++r) rows[static_cast<std::size_t>(r) * kLowPassRowStride + ch] = column[static_cast<std::size_t>(r)];
   }
-  LowPassChannelBlock(s.LowPassXv[ch], s.LowPassYv[ch], in, out, n, corner);
 }
 
-void ScaleChannelForDisplay(AppState& s, int ch, double factor) {
-  if (ch < 0 || ch >= kChannels) return;
-  const int n = s.NumPlotPoints;
-  const bool invert = s.OutHeader.ChannelInvert[ch] != 0;
-  const double* orig = s.yplotdata_orig[ch].data();
-  double* out = s.yplotdata[ch].data();
-  if (!s.FilterOn) {
-    for (int i = 0; i < n; ++i) {
-      double v = orig[i] * factor;
-      out[i] = invert ? -v : v;
-    }
-    return;
-  }
-  std::vector<double>& prev = s.yplotdata_prev[ch];
-  if (prev.size() < static_cast<size_t>(kHistoryPoints)) prev.resize(kHistoryPoints, 0.0);
-  const int corner = s.LowPassCorner;
-  const int W = LowPassCornerSamples(corner);
-  double primed[kHistoryPoints];
-  LowPassBlock(s, prev.data(), primed, std::min(W, kHistoryPoints), corner, ch);
-  for (int i = 0; i < n; ++i) out[i] = orig[i] * factor;
-  const int firstKept = n - kKeptInputs;
-  for (int i = std::max(0, firstKept); i < n; ++i) prev[static_cast<size_t>(i - firstKept)] = out[i];
-  LowPassBlock(s, out, out, n, corner, ch);
-  if (invert)
-    for (int i = 0; i < n; ++i) out[i] = -out[i];
+namespace {
+
+LowPassRowsKernel ChooseRowsKernel() {
+  LowPassRowsKernel vector = Avx2LowPassRows();
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+  __builtin_cpu_init();
+  if (vector && __builtin_cpu_supports("avx2")) return vector;
+#endif
+  (void)vector;
+  return nullptr;
+}
+
+}  // namespace
+
+void LowPassRows(LowPassState& s, double* rows, int n, unsigned channelMask, int corner) {
+  static const LowPassRowsKernel vector = ChooseRowsKernel();
+  const LowPassDesign* design = LowPassDesignOf(corner);
+  channelMask &= (1u << kLowPassChannels) - 1;
+  if (!design || n <= 0 || channelMask == 0) return;
+  if (vector)
+    vector(s, *design, rows, n, channelMask);
+  else
+    LowPassRowsPortable(s, rows, n, channelMask, corner);
 }

@@ -1,9 +1,19 @@
 #pragma once
 // The recursive Butterworth low-pass filter of the display path and the file
 // writers: order 8 for the corners of 5, 10 and 20 samples, order 4
-// for 50, 100 and 200, one filter state per channel in AppState.
+// for 50, 100 and 200. Callers own the filter state (LowPassState) and keep
+// it for as long as their samples form one stream.
 
-struct AppState;
+constexpr int kLowPassChannels = 6;  // one history per recorder channel
+constexpr int kLowPassTaps = 9;      // histories hold order + 1 values (order 8 or 4)
+
+/// The histories of every channel, zero at rest. Both orders share a
+/// channel's histories: changing the corner carries the old history into the
+/// new filter. Order 4 uses entries 0 … 4 only.
+struct LowPassState {
+  double xv[kLowPassChannels][kLowPassTaps] = {};  // inputs, the latest at [order]
+  double yv[kLowPassChannels][kLowPassTaps] = {};  // outputs before the division by the gain
+};
 
 /// One row of the coefficient table: the bilinear-transform Butterworth design
 /// for a cut-off of fs / cornerSamples.
@@ -25,25 +35,23 @@ const LowPassDesign* LowPassDesignOf(int corner);
 int LowPassCornerSamples(int corner);
 
 /// Feeds sample x of channel ch (0 … 5) through the filter of the corner index
-/// (1 … 6) and returns the filtered sample. Both orders share the channel's
-/// histories, which persist in s; the order-8 filter flushes outputs below
+/// (1 … 6) and returns the filtered sample, advancing the channel's histories
+/// in s; the order-8 filter flushes outputs below
 /// 1e−200 in magnitude to 0. An index or a channel out of range returns x and
 /// leaves every state as it was.
-double LowPassStep(AppState& s, double x, int corner, int ch);
+double LowPassStep(LowPassState& s, double x, int corner, int ch);
 
-/// LowPassStep for in[0 … n) into out (which may be in), n samples at a time.
-void LowPassBlock(AppState& s, const double* in, double* out, int n, int corner, int ch);
-/// LowPassBlock over the histories of one channel held by the caller: xv and
-/// yv of 9 values each (order + 1 of the longer filter). An index out of range
-/// copies in to out and leaves them as they were.
-void LowPassChannelBlock(double* xv, double* yv, const double* in, double* out, int n, int corner);
+/// LowPassStep for in[0 … n) into out (which may be in), the histories held
+/// in registers over the block: the same results and final state bit for bit.
+void LowPassBlock(LowPassState& s, const double* in, double* out, int n, int corner, int ch);
 
-/// The display path for channel ch (the per-channel step of ScaleRecordToUnits), over the
-/// NumPlotPoints samples: with FilterOn, first primes the filter with the first
-/// W values of yplotdata_prev[ch] (W the corner in samples of LowPassCorner),
-/// then filters x = yplotdata_orig[ch][i]·factor into yplotdata[ch][i], storing
-/// the last 199 inputs x at the start of yplotdata_prev[ch] for the next paint;
-/// without it yplotdata[ch][i] = yplotdata_orig[ch][i]·factor. The value is
-/// negated when OutHeader.ChannelInvert[ch] is set. yplotdata_prev[ch] is grown
-/// to 200 entries if it is shorter.
-void ScaleChannelForDisplay(AppState& s, int ch, double factor);
+constexpr int kLowPassRowStride = 8;  // doubles per row of LowPassRows (six channels, two spare)
+
+/// LowPassBlock for several channels at once over rows of interleaved samples:
+/// rows[r · kLowPassRowStride + ch] is sample r of channel ch (0 … 5). Every
+/// channel whose bit is set in channelMask is filtered in place and has its
+/// histories advanced; the entries of the other channels and of the spare
+/// columns are left as they were. The same results bit for bit as LowPassBlock
+/// per channel; vector units filter the channels side by side when the
+/// processor has them.
+void LowPassRows(LowPassState& s, double* rows, int n, unsigned channelMask, int corner);

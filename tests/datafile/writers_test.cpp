@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 
 #include "app/open_file.h"
@@ -164,9 +165,7 @@ TEST_F(SaveTest, FilteredSaveRunsTheFilterOnMillivoltsAtTheInput) {
   std::string out = dir / "lp.bin";
   ASSERT_EQ(Save(out), 1);
 
-  HeadlessPlatform otherHost;
-  AppState reference;
-  InitAppState(reference, otherHost, StartupOptions{dir.path(), false, false});
+  LowPassState reference;
   auto input = ReadRecords(in), output = ReadRecords(out);
   ASSERT_EQ(output.size(), 2u);
   for (size_t r = 0; r < 2; ++r)
@@ -177,7 +176,32 @@ TEST_F(SaveTest, FilteredSaveRunsTheFilterOnMillivoltsAtTheInput) {
         ASSERT_EQ(SampleAt(output[r], row, j), CountOf(j == 1 ? -y : y, gain)) << r << " " << j << " " << row;
       }
     }
-  ShutdownAppState(reference);
+}
+
+TEST_F(SaveTest, AFilteredSaveStartsAtRestAndLeavesTheDisplayFilterAlone) {
+  std::string in = WriteRecording(dir, "site.bin", SmallRecording(2));
+  ASSERT_EQ(Open(in), 1);
+  s.FilterOn = 1;
+  s.LowPassCorner = 5;  // order 4
+  // Histories the display left behind, from another page or file.
+  for (int ch = 0; ch < kChannels; ++ch)
+    for (int i = 0; i < kLowPassTaps; ++i) s.DisplayFilter.xv[ch][i] = s.DisplayFilter.yv[ch][i] = 5000.0 + i;
+  const LowPassState display = s.DisplayFilter;
+  std::string first = dir / "first.bin", second = dir / "second.bin";
+  ASSERT_EQ(Save(first), 1);
+  EXPECT_EQ(std::memcmp(&display, &s.DisplayFilter, sizeof display), 0);
+  ASSERT_EQ(Save(second), 1);
+  EXPECT_EQ(ReadBytes(first), ReadBytes(second));  // the same file every time
+
+  LowPassState reference;
+  auto input = ReadRecords(in), output = ReadRecords(first);
+  ASSERT_EQ(output.size(), 2u);
+  for (size_t r = 0; r < 2; ++r)
+    for (int row = 0; row < 2560; ++row) {
+      const int gain = input[r].h.ChannelGain[3];
+      double y = LowPassStep(reference, Millivolts(SampleAt(input[r], row, 3), gain), 5, 3);
+      ASSERT_EQ(SampleAt(output[r], row, 3), CountOf(y, gain)) << r << " " << row;
+    }
 }
 
 TEST_F(SaveTest, LoadingTheModifiedFileShowsItAtThePageShownBefore) {
@@ -381,8 +405,6 @@ TEST_F(SaveTest, DecimationKeepsAConstantForEveryCorner) {
   WriteBytes(in, bytes);
   for (int corner = 1; corner <= 6; ++corner) {
     ASSERT_EQ(Open(in), 1);
-    for (int ch = 0; ch < kChannels; ++ch)
-      for (int i = 0; i < AppState::kLowPassTaps; ++i) s.LowPassXv[ch][i] = s.LowPassYv[ch][i] = 0;
     s.DecimationFactor = 40;
     s.SaveCorner = corner;
     std::string out = dir / "flat_dec.bin";

@@ -1,7 +1,6 @@
-// LowPassStep and the display path: unit gain at zero frequency, −3 dB
-// at the stated cut-off, the numerator weights, the per-channel state shared by
-// both orders, the order-8 flush, the priming from yplotdata_prev, and the
-// filter switched off giving back the scaled raw samples exactly.
+// LowPassStep: unit gain at zero frequency, −3 dB at the stated cut-off, the
+// numerator weights, the per-channel state shared by both orders, the order-8
+// flush; LowPassBlock and LowPassRows (both kernels) bit for bit as the step.
 
 #include "spectral/lowpass.h"
 
@@ -11,9 +10,11 @@
 #include <cmath>
 #include <complex>
 #include <cstring>
+#include <random>
 #include <vector>
 
-#include "app/state.h"
+#include "spectral/lowpass_kernels.h"
+
 
 namespace {
 
@@ -35,7 +36,7 @@ double DesignGain(const LowPassDesign& d, double f) {
 
 // Steady-state amplitude of the filtered unit sine at f, run through LowPassStep.
 double SimulatedGain(int corner, double f) {
-  AppState s;
+  LowPassState s;
   const int settle = 20000, measure = 4000;
   double ss = 0, sc = 0;
   for (int t = 0; t < settle + measure; ++t) {
@@ -50,7 +51,7 @@ double SimulatedGain(int corner, double f) {
 
 TEST(LowPassStep, HasUnitGainAtZeroFrequencyForEveryCorner) {
   for (int corner = 1; corner <= 6; ++corner) {
-    AppState s;
+    LowPassState s;
     double y = 0;
     for (int t = 0; t < 40000; ++t) y = LowPassStep(s, 123.25, corner, 1);
     // The recursion amplifies rounding by 1/(1 − Σc), up to 1e6 for the
@@ -89,7 +90,7 @@ TEST(LowPassStep, UsesTheBinomialNumeratorWeights) {
   for (int corner : {1, 2, 3, 4, 5, 6}) {
     const LowPassDesign& d = *LowPassDesignOf(corner);
     const std::vector<double>& weights = d.order == 8 ? order8 : order4;
-    AppState s;
+    LowPassState s;
     std::vector<double> y;  // unscaled outputs G·out
     for (int t = 0; t <= d.order; ++t) y.push_back(d.gain * LowPassStep(s, t == 0 ? 1.0 : 0.0, corner, 3));
     // G·y_t − Σ c[i]·G·y_{t−order+i} is the weight of the impulse t samples ago.
@@ -108,68 +109,55 @@ TEST(LowPassStep, UsesTheBinomialNumeratorWeights) {
 }
 
 TEST(LowPassStep, KeepsOneStatePerChannelForTheLifeOfTheState) {
-  AppState s;
+  LowPassState s;
   double a = LowPassStep(s, 1.0, 2, 0);
   double b = LowPassStep(s, 1.0, 2, 0);  // the history of channel 0 carries over
   double other = LowPassStep(s, 1.0, 2, 5);
   EXPECT_EQ(other, a);
   EXPECT_NE(b, a);
-  AppState fresh;
+  LowPassState fresh;
   EXPECT_EQ(LowPassStep(fresh, 1.0, 2, 0), a);
 }
 
 TEST(LowPassStep, BothOrdersShareTheChannelsHistories) {
-  AppState s;
+  LowPassState s;
   for (int t = 0; t < 50; ++t) LowPassStep(s, 10.0, 1, 0);  // order 8
-  AppState cold;
+  LowPassState cold;
   // The order-4 filter starts from the order-8 history, not from zero.
   double carried = LowPassStep(s, 10.0, 4, 0);
   double zero = LowPassStep(cold, 10.0, 4, 0);
   EXPECT_NE(carried, zero);
-  EXPECT_EQ(s.LowPassXv[0][4], 10.0);
-  EXPECT_EQ(s.LowPassXv[0][3], 10.0);
+  EXPECT_EQ(s.xv[0][4], 10.0);
+  EXPECT_EQ(s.xv[0][3], 10.0);
 }
 
 TEST(LowPassStep, FlushesTinyOutputsToZeroForOrderEightOnly) {
-  AppState s;
+  LowPassState s;
   LowPassStep(s, 1e-210, 1, 0);
-  EXPECT_EQ(s.LowPassYv[0][8], 0.0);
-  AppState t;
+  EXPECT_EQ(s.yv[0][8], 0.0);
+  LowPassState t;
   LowPassStep(t, 1e-210, 4, 0);
-  EXPECT_EQ(t.LowPassYv[0][4], 1e-210);
-  AppState u;
+  EXPECT_EQ(t.yv[0][4], 1e-210);
+  LowPassState u;
   LowPassStep(u, 1e-199, 1, 0);
-  EXPECT_EQ(u.LowPassYv[0][8], 1e-199);
+  EXPECT_EQ(u.yv[0][8], 1e-199);
 }
 
 TEST(LowPassStep, AnIndexOrChannelOutOfRangeReturnsTheSampleAndTouchesNothing) {
-  AppState s;
+  LowPassState s;
   EXPECT_EQ(LowPassStep(s, 3.5, 0, 0), 3.5);
   EXPECT_EQ(LowPassStep(s, 3.5, 7, 0), 3.5);
   EXPECT_EQ(LowPassStep(s, 3.5, 1, 6), 3.5);
   EXPECT_EQ(LowPassStep(s, 3.5, 1, -1), 3.5);
-  for (int ch = 0; ch < kChannels; ++ch)
-    for (int i = 0; i < AppState::kLowPassTaps; ++i) EXPECT_EQ(s.LowPassXv[ch][i], 0.0);
+  for (int ch = 0; ch < kLowPassChannels; ++ch)
+    for (int i = 0; i < kLowPassTaps; ++i) EXPECT_EQ(s.xv[ch][i], 0.0);
   EXPECT_EQ(LowPassCornerSamples(4), 50);
   EXPECT_EQ(LowPassCornerSamples(9), 0);
 }
 
-// A state with one channel of raw counts ready for the display path.
-AppState DisplayState(int n) {
-  AppState s;
-  for (int ch = 0; ch < kChannels; ++ch) {
-    s.yplotdata[ch].assign(static_cast<size_t>(n), 0.0);
-    s.yplotdata_orig[ch].assign(static_cast<size_t>(n), 0.0);
-    s.yplotdata_prev[ch].assign(kHistoryPoints, 0.0);
-  }
-  for (int i = 0; i < n; ++i) s.yplotdata_orig[2][static_cast<size_t>(i)] = (i * 7919) % 2001 - 1000;
-  s.NumPlotPoints = n;
-  return s;
-}
-
 TEST(LowPassBlock, GivesLowPassStepsResultsAndStatesBitForBit) {
   for (int corner = 1; corner <= 6; ++corner) {
-    AppState a, b;
+    LowPassState a, b;
     std::vector<double> in(1000), stepped(in.size()), blocked(in.size());
     for (size_t i = 0; i < in.size(); ++i) in[i] = 100 * std::sin(0.37 * i) + (i % 7 == 0 ? 1e-205 : 3.0 * (i % 5));
     for (size_t i = 0; i < in.size(); ++i) stepped[i] = LowPassStep(a, in[i], corner, 2);
@@ -179,67 +167,73 @@ TEST(LowPassBlock, GivesLowPassStepsResultsAndStatesBitForBit) {
     std::copy(in.begin() + 637, in.end(), blocked.begin() + 637);
     LowPassBlock(b, blocked.data() + 637, blocked.data() + 637, 363, corner, 2);
     EXPECT_EQ(std::memcmp(stepped.data(), blocked.data(), in.size() * sizeof(double)), 0) << corner;
-    EXPECT_EQ(std::memcmp(a.LowPassXv, b.LowPassXv, sizeof a.LowPassXv), 0) << corner;
-    EXPECT_EQ(std::memcmp(a.LowPassYv, b.LowPassYv, sizeof a.LowPassYv), 0) << corner;
+    EXPECT_EQ(std::memcmp(a.xv, b.xv, sizeof a.xv), 0) << corner;
+    EXPECT_EQ(std::memcmp(a.yv, b.yv, sizeof a.yv), 0) << corner;
   }
 }
 
-TEST(ScaleChannelForDisplay, WithoutTheFilterGivesTheScaledRawSamplesExactly) {
-  AppState s = DisplayState(5120);
-  const double factor = 0.000596046447753906;
-  s.FilterOn = 1;
-  ScaleChannelForDisplay(s, 2, factor);
-  s.FilterOn = 0;
-  ScaleChannelForDisplay(s, 2, factor);
-  for (int i = 0; i < 5120; ++i)
-    ASSERT_EQ(s.yplotdata[2][static_cast<size_t>(i)], s.yplotdata_orig[2][static_cast<size_t>(i)] * factor) << i;
-  s.OutHeader.ChannelInvert[2] = 1;
-  ScaleChannelForDisplay(s, 2, factor);
-  for (int i = 0; i < 5120; ++i)
-    ASSERT_EQ(s.yplotdata[2][static_cast<size_t>(i)], -(s.yplotdata_orig[2][static_cast<size_t>(i)] * factor)) << i;
+// Rows of six channels of random samples (a few tiny, zero and non-finite ones
+// among them) and two spare columns.
+std::vector<double> RandomRows(int n, unsigned seed) {
+  std::mt19937_64 rng(seed);
+  std::normal_distribution<double> normal(0.0, 1000.0);
+  std::vector<double> rows(static_cast<size_t>(n) * kLowPassRowStride);
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const unsigned pick = static_cast<unsigned>(rng() % 200);
+    rows[i] = pick == 0 ? 1e-205 : pick == 1 ? -0.0 : pick == 2 ? 0.0 : normal(rng);
+  }
+  return rows;
 }
 
-TEST(ScaleChannelForDisplay, PrimesWithTheFirstCornerValuesOfThePreviousInputsThenFilters) {
-  const int n = 1000;
-  const double factor = 0.5;
-  AppState s = DisplayState(n);
-  s.FilterOn = 1;
-  s.LowPassCorner = 2;  // 10 samples
-  for (int i = 0; i < kHistoryPoints; ++i) s.yplotdata_prev[2][static_cast<size_t>(i)] = 100.0 + i;
-
-  // The same steps by hand on a copy of the state.
-  AppState ref = s;
-  for (int i = 0; i < 10; ++i) LowPassStep(ref, 100.0 + i, 2, 2);
-  std::vector<double> expected;
-  for (int i = 0; i < n; ++i) expected.push_back(LowPassStep(ref, s.yplotdata_orig[2][static_cast<size_t>(i)] * factor, 2, 2));
-
-  ScaleChannelForDisplay(s, 2, factor);
-  for (int i = 0; i < n; ++i) ASSERT_EQ(s.yplotdata[2][static_cast<size_t>(i)], expected[static_cast<size_t>(i)]) << i;
-  // The last 199 inputs are kept at the start of yplotdata_prev for the next paint.
-  for (int k = 0; k < 199; ++k)
-    ASSERT_EQ(s.yplotdata_prev[2][static_cast<size_t>(k)], s.yplotdata_orig[2][static_cast<size_t>(n - 199 + k)] * factor);
-  EXPECT_EQ(s.yplotdata_prev[2][199], 100.0 + 199);  // entry 199 is not rewritten
-  // Other channels are untouched.
-  EXPECT_EQ(s.LowPassXv[1][8], 0.0);
+TEST(LowPassRows, EveryKernelGivesLowPassStepsResultsAndStatesBitForBit) {
+  std::vector<std::pair<const char*, LowPassRowsKernel>> kernels = {
+      {"portable", [](LowPassState& s, const LowPassDesign& d, double* rows, int n, unsigned mask) {
+         LowPassRowsPortable(s, rows, n, mask, static_cast<int>(&d - LowPassDesignOf(1)) + 1);
+       }}};
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+  if (Avx2LowPassRows() && __builtin_cpu_supports("avx2")) kernels.push_back({"avx2", Avx2LowPassRows()});
+#endif
+  const int n = 3000;
+  const int cuts[] = {0, 1, 9, 10, 1337, n};  // blocks of 1, 8, 1 and uneven lengths
+  unsigned seed = 1;
+  for (auto [name, kernel] : kernels)
+    for (unsigned mask : {0x3Fu, 0x01u, 0x2Du, 0x30u, 0x1Eu})
+      for (int corner = 1; corner <= 6; ++corner) {
+        std::vector<double> in = RandomRows(n, seed++);
+        if (corner == 2) in[5 * kLowPassRowStride + 3] = std::nan("");  // a NaN runs on in its channel
+        // A state that is not at rest, so that the histories are seen to carry in.
+        LowPassState stepped;
+        for (int ch = 0; ch < kLowPassChannels; ++ch)
+          for (int i = 0; i < kLowPassTaps; ++i) stepped.xv[ch][i] = stepped.yv[ch][i] = ch * 10 + i;
+        LowPassState rowed = stepped;
+        std::vector<double> expected = in;
+        for (int ch = 0; ch < kLowPassChannels; ++ch) {
+          if (!(mask >> ch & 1u)) continue;
+          for (int r = 0; r < n; ++r) {
+            double& v = expected[static_cast<size_t>(r) * kLowPassRowStride + ch];
+            v = LowPassStep(stepped, v, corner, ch);
+          }
+        }
+        std::vector<double> got = in;
+        for (size_t b = 0; b + 1 < std::size(cuts); ++b)
+          kernel(rowed, *LowPassDesignOf(corner), got.data() + static_cast<size_t>(cuts[b]) * kLowPassRowStride,
+                 cuts[b + 1] - cuts[b], mask);
+        ASSERT_EQ(std::memcmp(expected.data(), got.data(), got.size() * sizeof(double)), 0)
+            << name << " mask " << mask << " corner " << corner;
+        ASSERT_EQ(std::memcmp(&stepped, &rowed, sizeof stepped), 0) << name << " mask " << mask << " corner " << corner;
+      }
 }
 
-TEST(ScaleChannelForDisplay, ARepaintStartsFromTheStateThePreviousPassLeft) {
-  AppState s = DisplayState(600);
-  s.FilterOn = 1;
-  s.LowPassCorner = 5;
-  ScaleChannelForDisplay(s, 2, 1.0);
-  std::vector<double> first = s.yplotdata[2];
-  ScaleChannelForDisplay(s, 2, 1.0);
-  EXPECT_NE(first, s.yplotdata[2]);  // the histories carry over between paints
-}
-
-TEST(ScaleChannelForDisplay, ShortPlotsKeepAllTheirInputsInsideTheHistory) {
-  AppState s = DisplayState(50);
-  s.FilterOn = 1;
-  s.LowPassCorner = 6;  // primes with 200 values
-  ScaleChannelForDisplay(s, 2, 2.0);
-  for (int i = 0; i < 50; ++i)
-    EXPECT_EQ(s.yplotdata_prev[2][static_cast<size_t>(149 + i)], s.yplotdata_orig[2][static_cast<size_t>(i)] * 2.0);
+TEST(LowPassRows, AnUnknownCornerOrNoChannelLeavesRowsAndStateAlone) {
+  std::vector<double> rows = RandomRows(20, 7), before = rows;
+  LowPassState s;
+  LowPassRows(s, rows.data(), 20, 0x3F, 0);
+  LowPassRows(s, rows.data(), 20, 0x3F, 7);
+  LowPassRows(s, rows.data(), 20, 0xC0, 1);  // spare columns are no channels
+  LowPassRows(s, rows.data(), 0, 0x3F, 1);
+  EXPECT_EQ(rows, before);
+  const LowPassState rest;
+  EXPECT_EQ(std::memcmp(&s, &rest, sizeof s), 0);
 }
 
 }  // namespace

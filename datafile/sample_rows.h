@@ -1,0 +1,42 @@
+#pragma once
+// A record's samples in bulk: the 24-bit counts of a block to millivolts at
+// the recorder's input in rows of kSampleRowStride (one column per channel
+// slot), and rows of millivolts back to the counts of an output block. The
+// filtered save runs every sample through both; vector units do a row at a
+// time when the processor has them, with the same results bit for bit.
+
+#include <cstdint>
+
+constexpr int kSampleRowStride = 8;  // six channel slots and two spare columns
+
+/// For r < samps and j < n: rows[r · kSampleRowStride + slots[j]] =
+/// count · span / 2^24 / gains[slots[j]], the counts of the block's columns
+/// j in order (slots ascending, the record's enabled channels). Other entries
+/// of a row are left as they were.
+void BlockToMillivoltRows(const uint8_t* block, int samps, const int* slots, int n, const int32_t* gains, double span,
+                          double* rows);
+
+/// One column of an output block.
+struct OutputColumn {
+  int slot = 0;         // the row column it comes from
+  int32_t gain = 1;     // the channel's gain
+  bool carried = true;  // false: the record has no such channel, the column is zeros
+  bool negate = false;  // the channel is inverted
+};
+
+/// For r < samps and j < m: the 3-byte sample j of row r in out is
+/// floor(±rows[r · kSampleRowStride + cols[j].slot] · 2^24 · gain / span),
+/// saturated to 24 bits (NaN as 0), or 0 when the column is not carried.
+void MillivoltRowsToBlock(const double* rows, int samps, const OutputColumn* cols, int m, double span, uint8_t* out);
+
+namespace sample_rows_detail {
+// The two implementations, for the tests.
+void ToRowsPortable(const uint8_t* block, int samps, const int* slots, int n, const int32_t* gains, double span,
+                    double* rows);
+void ToBlockPortable(const double* rows, int samps, const OutputColumn* cols, int m, double span, uint8_t* out);
+bool Avx2Built();      // the program has the AVX2 versions (sample_rows_avx2.cpp)
+bool Avx2Available();  // ... and the processor runs them
+void ToRowsAvx2(const uint8_t* block, int samps, const int* slots, int n, const int32_t* gains, double span,
+                double* rows);
+void ToBlockAvx2(const double* rows, int samps, const OutputColumn* cols, int m, double span, uint8_t* out);
+}  // namespace sample_rows_detail

@@ -1,0 +1,109 @@
+// The bulk conversions of a record's samples: both implementations give the
+// per-sample rule's bits (DecodeSample, the millivolt scaling, EncodeSample)
+// for random counts and for the edges: saturation, NaN, negative zero,
+// inverted, dropped and missing channels.
+
+#include "datafile/sample_rows.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "datafile/header.h"
+
+namespace {
+
+using namespace sample_rows_detail;
+
+struct Impl {
+  const char* name;
+  decltype(&ToRowsPortable) toRows;
+  decltype(&ToBlockPortable) toBlock;
+};
+
+std::vector<Impl> Impls() {
+  std::vector<Impl> impls = {{"portable", &ToRowsPortable, &ToBlockPortable}};
+  if (Avx2Available()) impls.push_back({"avx2", &ToRowsAvx2, &ToBlockAvx2});
+  return impls;
+}
+
+TEST(SampleRows, BlockToMillivoltsGivesTheSampleRuleForEveryChannelSet) {
+  std::mt19937 rng(5);
+  const int samps = 600;  // more than one chunk of rows
+  const int32_t gains[6] = {1, 40, 160, 2560, 8, 64};
+  const double span = 10000.0;
+  for (const int slotsSet : {0x3F, 0x01, 0x2A, 0x30}) {
+    int slots[6], n = 0;
+    for (int k = 0; k < 6; ++k)
+      if (slotsSet >> k & 1) slots[n++] = k;
+    std::vector<uint8_t> block(static_cast<size_t>(samps) * n * 3);
+    for (uint8_t& b : block) b = static_cast<uint8_t>(rng());
+    block[0] = 0x80, block[1] = 0, block[2] = 0;  // the most negative count
+    for (const Impl& impl : Impls()) {
+      std::vector<double> rows(static_cast<size_t>(samps) * kSampleRowStride, 7.5);
+      impl.toRows(block.data(), samps, slots, n, gains, span, rows.data());
+      for (int r = 0; r < samps; ++r)
+        for (int k = 0; k < kSampleRowStride; ++k) {
+          double want = 7.5;  // columns of no channel keep what they held
+          for (int j = 0; j < n; ++j)
+            if (slots[j] == k)
+              want = DecodeSample(&block[(static_cast<size_t>(r) * n + j) * 3]) * span / 16777216.0 / gains[k];
+          const double got = rows[static_cast<size_t>(r) * kSampleRowStride + k];
+          ASSERT_EQ(std::memcmp(&want, &got, sizeof want), 0) << impl.name << " row " << r << " column " << k;
+        }
+    }
+  }
+}
+
+TEST(SampleRows, MillivoltsToBlockGivesEncodeSamplesBytes) {
+  std::mt19937_64 rng(9);
+  std::normal_distribution<double> normal(0.0, 300.0);
+  const double span = 10000.0;
+  const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+  const double edges[] = {nan, inf, -inf, -0.0, 0.0, 5000.0, -5000.0, 1e300, -1e-300, 4999.9997, -4999.9997};
+  const int samps = 300;
+  std::vector<double> rows(static_cast<size_t>(samps) * kSampleRowStride);
+  for (size_t i = 0; i < rows.size(); ++i)
+    rows[i] = i < std::size(edges) * kSampleRowStride ? edges[i / kSampleRowStride] : normal(rng);
+  // Slots in output order: an inverted one, a channel the record lacks, a dropped
+  // slot between (4 is not written), a gain of 2560.
+  const OutputColumn cols[] = {{0, 1, true, false}, {1, 40, true, true}, {2, 1, false, false},
+                               {3, 2560, true, false}, {5, 160, true, true}};
+  const int m = 5;
+  for (const Impl& impl : Impls()) {
+    std::vector<uint8_t> out(static_cast<size_t>(samps) * m * 3, 0xAA);
+    impl.toBlock(rows.data(), samps, cols, m, span, out.data());
+    for (int r = 0; r < samps; ++r)
+      for (int j = 0; j < m; ++j) {
+        double x = 0.0;
+        if (cols[j].carried) {
+          const double y = rows[static_cast<size_t>(r) * kSampleRowStride + cols[j].slot];
+          x = (cols[j].negate ? -y : y) * 16777216.0 * cols[j].gain / span;
+        }
+        uint8_t want[3];
+        EncodeSample(x, want);
+        ASSERT_EQ(std::memcmp(want, &out[(static_cast<size_t>(r) * m + j) * 3], 3), 0)
+            << impl.name << " row " << r << " column " << j;
+      }
+  }
+}
+
+TEST(SampleCoding, EncodesTheFloorAtTheEdgesOfTheRangeAndNaNAsZero) {
+  const struct {
+    double x;
+    int32_t count;
+  } cases[] = {{-0.5, -1}, {-0.0, 0}, {0.999, 0}, {-1.0, -1}, {-8388607.5, -8388608}, {-8388608.0, -8388608},
+               {-8388608.5, -8388608}, {8388607.99, 8388607}, {8388608.0, 8388607}, {1e300, 8388607},
+               {-1e300, -8388608}, {std::nan(""), 0}};
+  for (const auto& c : cases) {
+    uint8_t b[3];
+    EncodeSample(c.x, b);
+    EXPECT_EQ(DecodeSample(b), c.count) << c.x;
+  }
+}
+
+}  // namespace
