@@ -45,7 +45,7 @@ int InitAppState(AppState& s, Platform& host, const StartupOptions& options) {
   s.host = &host;
   s.ProgramName = "Zorvan";
   for (int i = 0; i < kToolbarButtons; ++i) s.Tooltips[static_cast<size_t>(i)] = kTooltips[i];
-  ComputeDefaultTapers(s);
+  s.eigv = DefaultTapers();
   for (auto* rows : {&s.yplotdata_prev})
     for (auto& row : *rows) row.assign(kHistoryPoints, 0.0);
   s.Counts.assign(kMaxSampsPerBlock, {});

@@ -12,6 +12,7 @@
 #include "datafile/header.h"
 #include "datafile/record_io.h"
 #include "datafile/record_time.h"
+#include "spectral/response.h"
 #include "util/paths.h"
 
 class Platform;
@@ -149,13 +150,12 @@ struct AppState {
 
   // Numerics: filter state, tapers, response table.
   static constexpr int kLowPassTaps = 9;         // histories hold order + 1 values (order 8 or 4)
-  static constexpr int kMaxResponseRows = 200;
+  static constexpr int kMaxResponseRows = ResponseTable::kMaxRows;
   int LowPassCorner = 1;                         // 1..6: corner of 5, 10, 20, 50, 100, 200 samples
   double LowPassXv[kChannels][kLowPassTaps] = {};  // input history per channel, shared by both orders
   double LowPassYv[kChannels][kLowPassTaps] = {};  // output history per channel, unscaled
   std::vector<std::vector<double>> SlepianWindows;  // first Slepian taper of each record length used (NW 3.0)
-  double ResponseTable[kMaxResponseRows][3] = {};   // coil response rows: Hz, amplitude, phase in degrees
-  int ResponseRows = 0;
+  ResponseTable Response;                            // the coil response last read: Hz, amplitude, phase in degrees
   std::vector<std::string> ResponseToldNames;  // missing coil files already reported since the last open
   std::string CoeffsMessageShown;             // the last "#Coeffs summed" too large message shown
 

@@ -9,7 +9,7 @@
 #include "cli/session.h"
 #include "datafile/loader.h"
 #include "dialogs/header_fields.h"
-#include "plot/paint.h"
+#include "app/analysis.h"
 #include "spectral/peaks.h"
 
 namespace {

@@ -10,7 +10,6 @@
 #include "datafile/file_io.h"
 #include "datafile/record_io.h"
 #include "platform/platform.h"
-#include "spectral/response.h"
 
 const char* const kTruncatedPlotMessage = "Plot points exceed %d, plot truncated";
 
@@ -162,7 +161,7 @@ int LoadRecorderFile(AppState& s, const std::string& path) {
 
   s.EndOfFile = 0;
   s.IncompleteTold = 0;
-  ForgetResponseMessages(s);
+  s.ResponseToldNames.clear();  // a missing coil file is told again for each recording
   s.NumPlotPoints = 0;
   int p = 0;
   int held = 0;

@@ -16,7 +16,8 @@
 #include "mt/impedance.h"
 #include "mt/remote.h"
 #include "platform/platform.h"
-#include "plot/paint.h"
+#include "app/analysis.h"
+#include "app/remote_reference.h"
 #include "spectral/response.h"
 #include "spectral/spectrum.h"
 #include "util/text.h"
@@ -336,7 +337,7 @@ int ExportEdi(AppState& s) {
     return 0;
   }
   // The estimate of the page as it is now, whatever the last repaint left.
-  ComputePageData(s);
+  AnalysePage(s);
   if (!s.AppResOn) return 0;
   const std::vector<FileFilter> filters = {{"EDI files(*.edi)", "*.edi"}};
   std::optional<std::string> path =

@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include "app/analysis.h"
 #include "app/commands.h"
 #include "datafile/file_io.h"
 #include "mt/impedance.h"

@@ -4,6 +4,7 @@
 // position, bands without an estimate, the remote's measurements, and outputs
 // that would overwrite an input.
 
+#include "app/analysis.h"
 #include "mt/edi.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,8 @@
 
 #include "app/commands.h"
 #include "mt/impedance.h"
+#include "app/remote_reference.h"
+#include "datafile/remote_samples.h"
 #include "mt/remote.h"
 #include "platform/headless/headless_platform.h"
 #include "plot/paint.h"
@@ -232,7 +235,7 @@ TEST_F(EdiState, BandsWithoutAnEstimateAreLeftOut) {
   Open(o, 10);
   s.NotchOn = 1;
   s.CoeffsSummed = 128;
-  ComputePageData(s);
+  AnalysePage(s);
   int empty = 0;
   for (int b = 0; b < s.PlotCount; ++b) empty += s.BandBins[static_cast<size_t>(b)] == 0;
   ASSERT_GT(empty, 0);
@@ -248,7 +251,7 @@ TEST_F(EdiState, RemoteReferenceIsDefined) {
   o.remotePath = dir / "remote.bin";
   Open(o, 2);
   ASSERT_EQ(SetRemoteReference(s, o.remotePath), "");
-  ComputePageData(s);
+  AnalysePage(s);
   ASSERT_GT(s.RemoteBands, 0);
   ASSERT_EQ(WriteEdi(s, dir / "site.edi"), "");
   const Edi edi = ReadEdi(dir / "site.edi");
@@ -265,7 +268,7 @@ TEST_F(EdiState, RefusesToOverwriteAnInputOrExportSims) {
   o.remotePath = dir / "remote.bin";
   Open(o, 2);
   ASSERT_EQ(SetRemoteReference(s, o.remotePath), "");
-  ComputePageData(s);
+  AnalysePage(s);
   const auto local = ReadBytes(dir / "site.bin"), remote = ReadBytes(dir / "remote.bin");
   EXPECT_EQ(WriteEdi(s, dir / "site.bin"), dir / "site.bin" + " is one of the files being read; nothing was written.");
   EXPECT_EQ(WriteEdi(s, dir / "remote.bin"),
@@ -274,7 +277,7 @@ TEST_F(EdiState, RefusesToOverwriteAnInputOrExportSims) {
   EXPECT_EQ(ReadBytes(dir / "remote.bin"), remote);
 
   s.LeastSquaresOn = 0;
-  ComputePageData(s);
+  AnalysePage(s);
   EXPECT_NE(WriteEdi(s, dir / "sims.edi"), "");
   EXPECT_FALSE(std::ifstream(dir / "sims.edi").good());
 }

@@ -4,6 +4,9 @@
 // cannot serve a page (not covering it, another rate, samples in between)
 // told once and not used; the Remote Reference dialog and status part 0.
 
+#include "app/analysis.h"
+#include "app/remote_reference.h"
+#include "datafile/remote_samples.h"
 #include "mt/remote.h"
 
 #include <gtest/gtest.h>
@@ -53,7 +56,7 @@ class TwoStations {
       ASSERT_GT(LoadPageAt(s, first - 1), 0);
     }
     s.RedrawAll = 1;
-    ComputePageData(s);
+    AnalysePage(s);
     ASSERT_EQ(s.AppResOn, 1);
   }
   Cx Z(int b, int p) const { return {s.BandZ[8 * b + 2 * p], s.BandZ[8 * b + 2 * p + 1]}; }
