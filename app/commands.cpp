@@ -8,7 +8,7 @@
 #include "datafile/split.h"
 #include "datafile/sync.h"
 #include "datafile/writers.h"
-#include "mt/edi.h"
+#include "app/edi_export.h"
 #include "dialogs/about_dialog.h"
 #include "dialogs/edit_header_dialog.h"
 #include "dialogs/filter_settings_dialog.h"

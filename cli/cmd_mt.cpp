@@ -6,7 +6,7 @@
 
 #include "cli/transform_options.h"
 #include "mt/impedance.h"
-#include "mt/edi.h"
+#include "app/edi_export.h"
 #include "app/remote_reference.h"
 #include "app/analysis.h"
 #include "spectral/spectrum.h"

@@ -4,7 +4,6 @@
 // position, bands without an estimate, the remote's measurements, and outputs
 // that would overwrite an input.
 
-#include "app/analysis.h"
 #include "mt/edi.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "app/analysis.h"
 #include "app/commands.h"
+#include "app/edi_export.h"
 #include "mt/impedance.h"
 #include "app/remote_reference.h"
 #include "datafile/remote_samples.h"

@@ -4,9 +4,6 @@
 // cannot serve a page (not covering it, another rate, samples in between)
 // told once and not used; the Remote Reference dialog and status part 0.
 
-#include "app/analysis.h"
-#include "app/remote_reference.h"
-#include "datafile/remote_samples.h"
 #include "mt/remote.h"
 
 #include <gtest/gtest.h>
@@ -17,8 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "app/analysis.h"
 #include "app/commands.h"
+#include "app/remote_reference.h"
 #include "datafile/loader.h"
+#include "datafile/remote_samples.h"
 #include "datafile/synth.h"
 #include "dialogs/remote_reference_dialog.h"
 #include "mt/impedance.h"
