@@ -1,13 +1,8 @@
 #include "mt/edi.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
-#include <cstring>
-#include <ctime>
 #include <limits>
-#include <memory>
 
 #include "datafile/header.h"
 #include "mt/impedance.h"

@@ -1,11 +1,8 @@
 #include "spectral/peaks.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 const char* const kPeakFileName = "PeakData.txt";
 
