@@ -5,8 +5,8 @@
 
 #include "app/file_commands.h"
 #include "app/navigation.h"
+#include "app/edi_export.h"
 #include "app/open_file.h"
-#include "mt/edi.h"
 #include "dialogs/about_dialog.h"
 #include "dialogs/edit_header_dialog.h"
 #include "dialogs/filter_settings_dialog.h"

@@ -92,7 +92,7 @@ void TakeFile(AppState& s, std::FILE* f, const std::string& path) {
   s.host->SetCursor(CursorShape::Wait);
   s.EndOfFile = 0;
   s.IncompleteTold = 0;
-  ForgetResponseMessages(s);
+  s.ResponseToldNames.clear();  // missing coil files are told again for the new file
   s.NumPlotPoints = 0;
 }
 

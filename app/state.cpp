@@ -46,7 +46,7 @@ int InitAppState(AppState& s, Platform& host, const StartupOptions& options) {
   s.host = &host;
   s.ProgramName = "Zorvan";
   for (int i = 0; i < kToolbarButtons; ++i) s.Tooltips[static_cast<size_t>(i)] = kTooltips[i];
-  ComputeDefaultTapers(s);
+  s.eigv = DefaultTapers();
   for (auto* rows : {&s.yplotdata_prev})
     for (auto& row : *rows) row.assign(kHistoryPoints, 0.0);
   s.RawBlock.assign(static_cast<size_t>(kChannels) * kMaxSampsPerBlock * 3, 0);

@@ -14,6 +14,7 @@
 #include "datafile/record_io.h"
 #include "datafile/record_time.h"
 #include "spectral/lowpass.h"
+#include "spectral/response.h"
 #include "util/paths.h"
 
 class Platform;
@@ -146,12 +147,11 @@ struct AppState {
   std::string YAxisLabel = "mV";
 
   // Numerics: filter state, tapers, response table.
-  static constexpr int kMaxResponseRows = 200;
+  static constexpr int kMaxResponseRows = ResponseTable::kMaxRows;
   int LowPassCorner = 1;                         // 1..6: corner of 5, 10, 20, 50, 100, 200 samples
   LowPassState DisplayFilter;                    // the display filter's histories, kept from paint to paint
   std::vector<std::vector<double>> SlepianWindows;  // first Slepian taper of each record length used (NW 3.0)
-  double ResponseTable[kMaxResponseRows][3] = {};   // coil response rows: Hz, amplitude, phase in degrees
-  int ResponseRows = 0;
+  ResponseTable Response;                            // the coil response last read: Hz, amplitude, phase in degrees
   std::vector<std::string> ResponseToldNames;  // missing coil files already reported since the last open
   std::string CoeffsMessageShown;             // the last "#Coeffs summed" too large message shown
 

@@ -10,6 +10,7 @@
 #include <streambuf>
 #include <string>
 
+#include "app/analysis.h"
 #include "app/state.h"
 #include "bench/bench_support.h"
 #include "cli/commands.h"
@@ -32,7 +33,7 @@ struct SpectraPage {
     LoadRecorderFile(s, BenchPageFile());
     s.FileLoaded = 1;
     s.FourierOn = 1;
-    ComputePageData(s);
+    AnalysePage(s);
   }
 };
 

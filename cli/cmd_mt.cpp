@@ -6,9 +6,9 @@
 
 #include "cli/transform_options.h"
 #include "mt/impedance.h"
-#include "mt/edi.h"
-#include "mt/remote.h"
-#include "plot/paint.h"
+#include "app/edi_export.h"
+#include "app/remote_reference.h"
+#include "app/analysis.h"
 #include "spectral/spectrum.h"
 
 namespace {
@@ -98,7 +98,7 @@ int RunMt(const Args& args) {
   if (!tooWide.empty()) return Fail("mt: " + tooWide);
   s.FourierOn = 1;
   s.AppResOn = 1;
-  ComputePageData(s);
+  AnalysePage(s);
   if (s.RemoteBands > 0) std::cerr << "Estimated with the remote reference " << s.RemoteTitle << "\n";
   if (s.LeastSquaresOn)
     PrintLeastSquares(s);

@@ -9,7 +9,7 @@
 #include "cli/session.h"
 #include "app/open_file.h"
 #include "dialogs/header_fields.h"
-#include "plot/paint.h"
+#include "app/analysis.h"
 #include "spectral/peaks.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/transform_options.h"
-#include "plot/paint.h"
+#include "app/analysis.h"
 
 namespace {
 
@@ -67,7 +67,7 @@ int RunSpectra(const Args& args) {
   if (std::string e = LoadPage(session, path, page); !e.empty()) return Fail("spectra: " + e);
 
   s.FourierOn = 1;
-  ComputePageData(s);
+  AnalysePage(s);
   std::cout << "frequency_Hz";
   for (const std::string& name : ChannelColumns(s.OutHeader)) std::cout << "," << name;
   std::cout << "\n";

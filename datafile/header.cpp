@@ -146,6 +146,12 @@ double FilterDelaySeconds(uint32_t rateCode) {
 
 const char* ChannelLabelName(int code) { return code >= 0 && code < 6 ? kChannelLabelText[code] : "??"; }
 
+std::string SensorSerialText(const char (&field)[17]) {
+  size_t len = 0;
+  while (len < 16 && field[len] != '\0') ++len;
+  return std::string(field, len);
+}
+
 const char* SensorName(int code) { return code >= 0 && code < 8 ? kSensorText[code] : "Unknown sensor"; }
 
 void DecodeHeader(const uint8_t* raw, RecorderHeader& h) {

@@ -139,6 +139,8 @@ extern const char* const kSensorText[8];
 
 /// Text of a label code, "??" for codes outside the table.
 const char* ChannelLabelName(int code);
+/// The serial text of a header field: up to its terminating zero, at most 16 bytes.
+std::string SensorSerialText(const char (&field)[17]);
 /// Text of a sensor code, "Unknown sensor" for codes outside the table.
 const char* SensorName(int code);
 

@@ -8,7 +8,7 @@
 #include "datafile/header.h"
 #include "app/open_file.h"
 #include "platform/platform.h"
-#include "plot/paint.h"
+#include "app/analysis.h"
 #include "spectral/polyfit.h"
 
 std::string CutText(const std::string& text, size_t limit) {

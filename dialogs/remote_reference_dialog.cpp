@@ -1,6 +1,6 @@
 #include "dialogs/remote_reference_dialog.h"
 
-#include "mt/remote.h"
+#include "app/remote_reference.h"
 #include "platform/platform.h"
 
 DialogTemplate RemoteReferenceDialogTemplate() {

@@ -1,24 +1,12 @@
 #include "mt/edi.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
-#include <cstring>
-#include <ctime>
 #include <limits>
-#include <memory>
 
-#include "app/state.h"
 #include "datafile/header.h"
-#include "app/open_file.h"
-#include "datafile/record_io.h"
 #include "mt/impedance.h"
-#include "mt/remote.h"
-#include "platform/platform.h"
-#include "plot/paint.h"
-#include "spectral/response.h"
-#include "spectral/spectrum.h"
+#include "util/paths.h"
 #include "util/text.h"
 
 namespace {
@@ -48,10 +36,10 @@ void Block(std::string& out, const std::string& keyword, const std::vector<doubl
 }
 
 // The channel of each label among OutHeader's enabled channels (the last one wins), −1 when absent.
-int ChannelOf(const AppState& s, int label) {
+int ChannelOf(const RecorderHeader& h, int label) {
   int found = -1;
   for (int ch = 0; ch < kChannels; ++ch)
-    if (s.OutHeader.ChannelEnabled[ch] && s.OutHeader.ChannelLabel[ch] == label) found = ch;
+    if (h.ChannelEnabled[ch] && h.ChannelLabel[ch] == label) found = ch;
   return found;
 }
 
@@ -62,17 +50,6 @@ double Metres(double v) {
 
 std::string Decimal(double v, int decimals) {
   return Format("%.*f", decimals, v);
-}
-
-// The remote's first header, for its position and sensor angles.
-bool RemoteHeader(const AppState& s, RecorderHeader& h) {
-  if (s.RemotePath.empty()) return false;
-  std::FILE* f = OpenInputFile(s.RemotePath);
-  if (!f) return false;
-  uint8_t raw[kHeaderBytes];
-  const bool ok = ReadHeader(f, raw, h).status == ReadStatus::Ok;
-  std::fclose(f);
-  return ok;
 }
 
 }  // namespace
@@ -122,17 +99,9 @@ std::string EdiFileName(const std::string& dataPath) {
   return ImpedanceTableBase(FileTitleOf(dataPath)) + ".edi";
 }
 
-std::vector<FileId> ExportInputs(const AppState& s) {
-  std::vector<FileId> inputs;
-  if (s.DataFile)
-    inputs.push_back(IdOfFile(s.DataFile));
-  else if (!s.CurrentFilePath.empty())
-    inputs.push_back(IdOfPath(s.CurrentFilePath));
-  AddRemoteInput(s, inputs);
-  return inputs;
-}
+std::string EdiDate(const RecordTime& t) { return DateText(t); }
 
-std::string EdiText(const AppState& s, const std::string& fileDate) {
+std::string EdiText(const EdiInput& s, const std::string& fileDate) {
   const int bands = std::min<int>(s.PlotCount, static_cast<int>(s.BandZ.size() / 8));
   if (!s.LeastSquaresOn || bands <= 0 || s.BandFreq.size() < static_cast<size_t>(bands)) return {};
 
@@ -174,7 +143,7 @@ std::string EdiText(const AppState& s, const std::string& fileDate) {
   std::vector<std::string> info;
   info.push_back("Recorder " + std::string(s.OutHeader.RecorderSerial) + ", file " + s.CurrentFileTitle);
   info.push_back(Format("Page of %d samples from record %d at %g samples/s, starting %s %s UTC", s.NumPlotPoints,
-                        s.CurrentRecord + 1, SamplesPerSecond(s), FormatDate(s.RecordTimeShown).c_str(),
+                        s.CurrentRecord + 1, s.SampleRateHz, FormatDate(s.RecordTimeShown).c_str(),
                         FormatTime(s.RecordTimeShown).c_str()));
   info.push_back(remote ? "Estimate: remote reference " + s.RemoteTitle + ", Z = <E R*><H R*>^-1"
                         : std::string("Estimate: least squares"));
@@ -201,7 +170,7 @@ std::string EdiText(const AppState& s, const std::string& fileDate) {
                                 {"EY", kLabelEy, "1005.001"}};
   std::vector<std::string> meas, sect;
   for (const Meas& m : kMeas) {
-    const int ch = ChannelOf(s, m.label);
+    const int ch = ChannelOf(s.OutHeader, m.label);
     if (ch < 0) continue;
     const double angle = s.OutHeader.SensorAngle[ch];
     if (m.label == kLabelEx || m.label == kLabelEy) {
@@ -215,8 +184,8 @@ std::string EdiText(const AppState& s, const std::string& fileDate) {
     }
     sect.push_back(std::string("    ") + m.type + "=" + m.id);
   }
-  RecorderHeader rh{};
-  if (remote && RemoteHeader(s, rh)) {
+  const RecorderHeader& rh = s.RemoteHeader;
+  if (remote && s.HaveRemoteHeader) {
     double rlat = 0, rlon = 0, relev = 0;
     double x = 0, y = 0;
     if (located && ParseGpsPosition(rh.GpsPosition, rlat, rlon, relev)) {
@@ -302,50 +271,4 @@ std::string EdiText(const AppState& s, const std::string& fileDate) {
   Block(out, "EYCOH ROT=ZROT", coh[1]);
   out += ">END\n";
   return out;
-}
-
-std::string WriteEdi(AppState& s, const std::string& path) {
-  if (!s.LeastSquaresOn) return "EDI export needs the least-squares estimate; the Sims estimates are no full tensor.";
-  std::time_t now = std::time(nullptr);
-  std::tm utc{};
-  gmtime_r(&now, &utc);
-  const RecordTime today{utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, 0, 0, 0.0};
-  const std::string text = EdiText(s, DateText(today));
-  if (text.empty()) return "No band of this page has an impedance estimate; nothing was written.";
-  CreateResult created = WriteSystemOr(s.WriteSystem).Create(path, ExportInputs(s));
-  if (created.status == CreateStatus::IsInput) return path + " is one of the files being read; nothing was written.";
-  if (created.status != CreateStatus::Ok) return "Cannot create " + path + ": " + std::strerror(created.err);
-  if (!created.file->Write(text.data(), text.size()) || !created.file->Close())
-    return "Cannot write " + path + ": " + std::strerror(created.file->error());
-  return {};
-}
-
-int ExportEdi(AppState& s) {
-  if (!s.FileLoaded) {
-    ShowMessage(*s.host, "No data to export - read some first");
-    return 0;
-  }
-  if (!s.AppResOn) {
-    ShowMessage(*s.host, "EDI export writes the impedance estimates: turn Apparent Resistivity on first.");
-    return 0;
-  }
-  if (!s.LeastSquaresOn) {
-    ShowMessage(*s.host,
-                "EDI export needs the least-squares estimate (General Settings); the Sims estimates are no "
-                "full tensor.");
-    return 0;
-  }
-  // The estimate of the page as it is now, whatever the last repaint left.
-  ComputePageData(s);
-  if (!s.AppResOn) return 0;
-  const std::vector<FileFilter> filters = {{"EDI files(*.edi)", "*.edi"}};
-  std::optional<std::string> path =
-      s.host->SaveFileDialog(filters, DirectoryOf(s.CurrentFilePath), EdiFileName(s.CurrentFilePath));
-  if (!path) return 0;
-  const std::string error = WriteEdi(s, *path);
-  if (!error.empty()) {
-    ShowMessage(*s.host, error, MsgIcon::Error);
-    return 0;
-  }
-  return 1;
 }

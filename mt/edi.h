@@ -8,12 +8,31 @@
 // the phase of −Zyx, as the panels and tables show it. Bands without an
 // estimate are left out; a value needing a missing channel is EMPTY.
 
+#include <array>
 #include <string>
 #include <vector>
 
-#include "datafile/file_io.h"
+#include "datafile/header.h"
 
-struct AppState;
+/// What the EDI text is made of: the page's header, its least-squares bands
+/// (BandZ, BandFreq, the phase errors and coherences as the estimate left
+/// them) and how they were made.
+struct EdiInput {
+  RecorderHeader OutHeader{};
+  int PlotCount = 0;
+  std::vector<double> BandZ, BandFreq, BandCoherence;
+  std::array<std::vector<double>, 4> ZZPhaseStd;
+  int LeastSquaresOn = 1;
+  std::string CurrentFilePath, CurrentFileTitle, ProgramName;
+  RecordTime PlotFirstRecordTime{}, RecordTimeShown{};
+  int NumPlotPoints = 0, CurrentRecord = 0;
+  double SampleRateHz = 0;
+  int RemoteBands = 0;  // bands estimated with the remote reference
+  std::string RemoteTitle;
+  int CoeffsSummed = 0, WindowType = 0, NotchOn = 0, FitOrder = 0;
+  bool HaveRemoteHeader = false;
+  RecorderHeader RemoteHeader{};  // the remote's first header, for its position and sensor angles
+};
 
 /// Latitude and longitude in decimal degrees (north and east positive) and
 /// elevation in metres from a GPS position text such as
@@ -24,18 +43,9 @@ bool ParseGpsPosition(const std::string& text, double& latitude, double& longitu
 /// The EDI text of the current least-squares (or remote-referenced) estimate;
 /// empty when there is none (no MT estimate, or the Sims estimates). fileDate
 /// is the date written as FILEDATE, MM/DD/YY.
-std::string EdiText(const AppState& s, const std::string& fileDate);
-
-/// The inputs an export must not overwrite: the open recording and the remote reference.
-std::vector<FileId> ExportInputs(const AppState& s);
-
-/// Writes the current estimate to path; returns "" or a message saying why not.
-std::string WriteEdi(AppState& s, const std::string& path);
+std::string EdiText(const EdiInput& in, const std::string& fileDate);
+/// A date as FILEDATE and ACQDATE give it: MM/DD/YY.
+std::string EdiDate(const RecordTime& t);
 
 /// The default name of the export: the data file's base + ".edi".
 std::string EdiFileName(const std::string& dataPath);
-
-/// File, Export EDI...: estimates the page (in MT mode, least squares), asks
-/// for the file (a save dialog offering EdiFileName) and writes it. Returns 1
-/// when a file was written.
-int ExportEdi(AppState& s);

@@ -10,40 +10,22 @@
 // correction by the remote's own sensor serials.
 
 #include <complex>
-#include <string>
+#include <cstdint>
 #include <vector>
 
-#include "datafile/file_io.h"
-
-struct AppState;
-
-/// Chooses path as the remote reference after checking that it opens and has
-/// enabled Hx and Hy channels; returns "" or the message saying why not.
-std::string SetRemoteReference(AppState& s, const std::string& path);
-/// No remote reference: the estimates use the page's own magnetic field.
-void ClearRemoteReference(AppState& s);
-
-/// The remote's Hx and Hy (pT) at the n sample times of the page that starts at
-/// record firstRecord (0-based) of the recording at localPath, read from the
-/// records of remotePath that cover those times. Returns "" or why they cannot
-/// be had (another sample rate, the span not covered, samples that fall between
-/// the page's, a file that cannot be read); hx, hy are then unusable.
-std::string ReadRemoteSamples(const std::string& localPath, int firstRecord, int n, const std::string& remotePath,
-                              double adcSpanMilliVolts, std::vector<double>& hx, std::vector<double>& hy,
-                              std::string serials[2]);
-
-/// In MT mode (least squares) with a remote reference set: the remote spectra of the current
-/// page and their band cross-spectra with the local channels (RemoteCrossSpec,
-/// RemoteBands). Called after the spectrum pipeline. When the remote cannot
-/// serve the page, says why once for that page and leaves RemoteBands 0, so
-/// the page is estimated without it.
-void ComputeRemoteSpectra(AppState& s);
+/// Band cross-spectra of the local Hx, Hy, Ex, Ey and the remote Rx, Ry spectra
+/// (A[0 … 5], a missing local channel null) with the remote: per band b,
+/// 24 doubles, [24·b + 4·a + 2·r + {0 re, 1 im}] = mean of A_a·conj(R_r) over the
+/// bins the local bands averaged (notched ones, when given, left out); NaN for
+/// a missing channel and a band without bins. Empty when the bands do not fit
+/// the transform of N points.
+std::vector<double> AccumulateRemoteCrossSpectra(const double* const A[6], int bands, long long M, unsigned long N,
+                                                 const std::vector<uint8_t>* notched);
 
 /// The remote-referenced tensor of band b into Z (Zxx, Zxy, Zyx, Zyy) and the
 /// matrix <H R*>⁻ᴴ<R R*><H R*>⁻¹ whose diagonal scales the elements' variances
-/// into errorMatrix (four entries, row by row). Returns false (Z untouched)
-/// when the page has no remote spectra for the band.
-bool RemoteReferenceTensor(const AppState& s, int b, std::complex<double> Z[4], std::complex<double> errorMatrix[4]);
-
-/// Adds the remote recording to the inputs an output must not overwrite.
-void AddRemoteInput(const AppState& s, std::vector<FileId>& inputs);
+/// into errorMatrix (four entries, row by row), from the cross-spectra of
+/// AccumulateRemoteCrossSpectra over remoteBands bands. Returns false (Z
+/// untouched) when there are no remote cross-spectra for the band.
+bool RemoteReferenceTensor(const std::vector<double>& remoteCross, int remoteBands, int b, std::complex<double> Z[4],
+                           std::complex<double> errorMatrix[4]);

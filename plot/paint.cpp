@@ -3,17 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/open_file.h"
-#include "mt/impedance.h"
-#include "mt/remote.h"
-#include "platform/platform.h"
+#include "app/analysis.h"
 #include "plot/frame.h"
 #include "plot/series.h"
 #include "plot/surface.h"
-#include "app/display_filter.h"
-#include "spectral/peaks.h"
 #include "spectral/polyfit.h"
-#include "spectral/spectrum.h"
 
 namespace {
 
@@ -90,7 +84,7 @@ void FullRedraw(AppState& s, Surface& surface) {
     s.XMin = lo <= hi ? lo : 0;
     s.XMax = lo <= hi ? hi : 1;
   }
-  ComputePageData(s);
+  AnalysePage(s);
   // After the computations: the MT display's four panels fill the plot area.
   LayoutPanels(s);
   if (s.SubtractPolyOn && !s.FourierOn) SubtractTrends(s);
@@ -179,34 +173,6 @@ void FullRedraw(AppState& s, Surface& surface) {
 
 }  // namespace
 
-void ComputePageData(AppState& s) {
-  ComputeSensorScales(s, s.OutHeader);
-  ComputeGains(s.OutHeader);
-  ScaleRecordToUnits(s);
-  if (s.FindPeaksOn) FindPeaks(s);
-
-  if (s.FourierOn && !RunSpectrumPipeline(s)) {
-    s.host->MessageBox("Ex, Ey, Hx, Hy Labels not all present in header", "Zorvan", MsgButtons::Ok, MsgIcon::Warning);
-    s.RecomputeSpectra = 0;
-    s.LogX = 0;
-    s.LogY = 0;  // time series on a log axis would lose every panel with values <= 0
-    s.AppResOn = 0;
-    s.FourierOn = 0;
-  }
-  if (s.AppResOn) {
-    ComputeRemoteSpectra(s);
-    EstimateImpedance(s);
-    s.NumEnabledChans = 4;
-    s.LogX = 1;
-    // Bands too wide for the page: say which value would give one, once for
-    // each value and page length rather than at every repaint.
-    const std::string tooWide = CoeffsSummedMessage(s.CoeffsSummed, s.FftLength);
-    if (!tooWide.empty() && tooWide != s.CoeffsMessageShown)
-      s.host->MessageBox(tooWide, "Zorvan", MsgButtons::Ok, MsgIcon::Warning);
-    s.CoeffsMessageShown = tooWide;
-  }
-}
-
 void LayoutPanels(AppState& s) {
   const int h = s.ClientHeight;
   const int w = s.ClientWidth;
@@ -254,17 +220,6 @@ void DrawZoomRectangle(AppState& s, Surface& window) {
   DrawClippedRect(window, pen, s.ZoomRect[0], s.ZoomRect[1], s.ZoomRect[2], s.ZoomRect[3], s.PlotLeft,
                   s.PlotLeft + s.PlotWidth, top, top + s.PanelHeight);
   window.DeletePen(pen);
-}
-
-void ScaleRecordToUnits(AppState& s) {
-  for (int ch = 0; ch < kChannels; ++ch) {
-    if (!s.OutHeader.ChannelEnabled[ch]) continue;
-    if (s.yplotdata[ch].size() < static_cast<size_t>(s.NumPlotPoints) ||
-        s.yplotdata_orig[ch].size() < static_cast<size_t>(s.NumPlotPoints))
-      continue;
-    ScaleChannelForDisplay(s, ch, ChannelFactor(s, s.OutHeader, ch));
-  }
-  s.NumEnabledChans = CountEnabled(s.OutHeader);
 }
 
 void SetupPlotAxes(AppState& s) {

@@ -1,8 +1,8 @@
 #pragma once
-// The paint pipeline: from the state to the picture. A full redraw lays out
-// one panel per enabled channel (four MT panels in apparent-resistivity mode),
-// converts raw counts to units, runs the mode's computations and draws every
-// panel into the off-screen image.
+// The paint pipeline: from the state to the picture. A full redraw has the
+// page analysed (app/analysis.h), lays out one panel per enabled channel (four
+// MT panels in apparent-resistivity mode) and draws every panel into the
+// off-screen image.
 
 #include "app/state.h"
 
@@ -17,15 +17,6 @@ bool PaintPlotWindow(AppState& s, Surface& image);
 /// The rubber band of a zoom drag, drawn over the window's copy of the image.
 void DrawZoomRectangle(AppState& s, Surface& window);
 
-/// The computations of a full redraw before the axes: sensor scales and gains,
-/// units, spectra in spectral mode and impedance estimates in MT mode. When the
-/// MT channels are missing it shows "Ex, Ey, Hx, Hy Labels not all present in
-/// header" and leaves the time-series mode on.
-void ComputePageData(AppState& s);
-
-/// Raw counts to units for every enabled channel of OutHeader, through the
-/// display filter when FilterOn, negated for inverted channels.
-void ScaleRecordToUnits(AppState& s);
 /// X values, point count, autoscaled limits and zoom limits of the next draw.
 void SetupPlotAxes(AppState& s);
 /// Axis titles and label of the panel of channel (panel index in MT mode), and its Y tick step.

@@ -6,8 +6,6 @@
 
 #include <string>
 
-#include "app/state.h"
-
 constexpr int kMaxPeaks = 2000;          // peaks kept per channel; further ones are dropped
 extern const char* const kPeakFileName;  // "PeakData.txt"
 
@@ -20,15 +18,10 @@ extern const char* const kPeakFileName;  // "PeakData.txt"
 int DetectPeaks(const double x[], const double y[], int n, const double trend[], double peakX[], double peakY[],
                 int capacity, double sigma, double cutoff);
 
-struct PeakSearchResult {
-  std::string path;  // where PeakData.txt was written, or could not be
-  int lines = 0;     // directions written
-  int err = 0;       // nonzero when the file was not written (an errno value where one applies)
-  std::string why;   // the one-line reason when it was not written
-};
-
-/// The whole search over the current page: PeakCount, PeakX and PeakY of every
-/// channel (0 for those not enabled), FitValid set, and PeakData.txt rewritten
-/// in StartDir. When the file cannot be written the marks still stand and
-/// status part 0 says so.
-PeakSearchResult FindPeaks(AppState& s);
+/// The directions and magnitudes of the peaks of channel 2 (peakX, peakY, with
+/// its trend over the page x[0 … n−1]) that stand above channel 1's detrended
+/// value a1 (below it for a trough), formed with channel 3's a3: one line
+/// "%8.3f %8.3f" of direction (degrees) and magnitude per such peak. lines
+/// receives the count.
+std::string PeakDirectionsText(const double x[], int n, const double peakX[], const double peakY[], int peaks,
+                               const double trend[], const double a1[], const double a3[], int* lines);

@@ -1,36 +1,28 @@
 #pragma once
-// Induction-coil response correction: finding and reading the coil's
-// response file, and the response at a frequency.
+// Induction-coil response correction: the coil's response table, read from
+// the text of its response file, and the response at a frequency.
 
 #include <string>
-#include <vector>
+#include <string_view>
 
-struct AppState;
+/// A coil's response: rows of frequency (Hz), amplitude and phase (degrees).
+struct ResponseTable {
+  static constexpr int kMaxRows = 200;
+  int rows = 0;
+  double table[kMaxRows][3] = {};
+};
+
+/// The default response file, used when a coil's own file is missing.
+extern const char* const kDefaultResponseFile;  // "LEMI-120.rsp"
 
 /// The coil's response file name for a serial: "LEMI-120_" + serial + ".rsp".
 std::string ResponseFileName(const std::string& serial);
-/// The folders searched for the response files, in order: ResponseDir alone
-/// when set (the tool's --lemi); else "LEMI" beside the open data file, then
-/// "LEMI" in the start-up directory (the tool's current directory).
-std::vector<std::string> ResponseDirectories(const AppState& s);
-/// The serial text of a header field: up to its terminating zero, at most 16 bytes.
-std::string SensorSerialText(const char (&field)[17]);
 
-/// Reads the response file of channel ch (the serial of OutHeader) into
-/// ResponseTable and ResponseRows, from the first of ResponseDirectories that
-/// holds it. When the coil's file is in none of them, reads "LEMI-120.rsp"
-/// from the first that holds it and shows "<file> not found, using default
-/// LEMI-120.rsp"; when neither exists the table is empty and the message says
-/// the channel is shown without coil correction. A message is shown once per
-/// file name (until ForgetResponseMessages). At most 200 rows; one row
-/// per line, of which the first 1024 characters are read (the rest of a longer
-/// line is skipped), a carriage return before the line break dropped, fields
-/// separated by blanks (spaces), missing or non-numeric fields 0. Returns 1
-/// when the coil's own file was read, else 0.
-int LoadResponse(AppState& s, int ch);
-
-/// Forgets which missing coil files have been reported (called when a recording is opened).
-void ForgetResponseMessages(AppState& s);
+/// The table of a response file's text: at most 200 rows; one row per line, of
+/// which the first 1024 characters are read (the rest of a longer line is
+/// skipped), a carriage return before the line break dropped, fields separated
+/// by blanks (spaces), missing or non-numeric fields 0.
+ResponseTable ParseResponseText(std::string_view text);
 
 /// The response at f Hz, linearly interpolated between the first pair of
 /// consecutive rows whose frequencies bracket f (inclusive, in either order);
@@ -38,7 +30,7 @@ void ForgetResponseMessages(AppState& s);
 /// frequency range the nearest end row (lowest or highest frequency) is used;
 /// a single row is used for every f. Returns 0 (and amplitude = phase = 0)
 /// for an empty table, else 1.
-int ResponseAt(const AppState& s, double f, double* amplitude, double* phaseDegrees);
+int ResponseAt(const ResponseTable& response, double f, double* amplitude, double* phaseDegrees);
 
 /// The coil correction of one bin: the magnitude m becomes 200·m/amplitude and the
 /// phase phase·π/180 − atan2(re, im). An amplitude of 0 (or not finite) leaves
@@ -48,4 +40,4 @@ int CorrectBin(double* re, double* im, double amplitude, double phaseDegrees);
 /// Corrects bins b = 0 … N/2−1 of the interleaved spectrum X (X[2b+1] real,
 /// X[2b+2] imaginary part, the layout of four1) by the response at b·df.
 /// An empty table corrects nothing.
-void CorrectSpectrum(const AppState& s, double X[], unsigned long N, double df);
+void CorrectSpectrum(const ResponseTable& response, double X[], unsigned long N, double df);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/state.h"
 
 namespace {
 
@@ -419,18 +418,19 @@ void SlepianTapers(int n, int K, double NW, double tapers[], double eigenvalues[
   }
 }
 
-void ComputeDefaultTapers(AppState& s) {
-  s.eigv.assign(static_cast<size_t>(kDefaultTaperLength) * kDefaultTaperCount, 0.0);
+std::vector<double> DefaultTapers() {
+  std::vector<double> tapers(static_cast<size_t>(kDefaultTaperLength) * kDefaultTaperCount, 0.0);
   double eigenvalues[kDefaultTaperCount] = {};
-  SlepianTapers(kDefaultTaperLength, kDefaultTaperCount, kDefaultTaperNW, s.eigv.data(), eigenvalues);
+  SlepianTapers(kDefaultTaperLength, kDefaultTaperCount, kDefaultTaperNW, tapers.data(), eigenvalues);
+  return tapers;
 }
 
-const std::vector<double>& SlepianWindow(AppState& s, int n) {
+const std::vector<double>& SlepianWindow(SlepianCache& cache, int n) {
   size_t len = n > 0 ? static_cast<size_t>(n) : 0;
-  for (const std::vector<double>& taper : s.SlepianWindows)
+  for (const std::vector<double>& taper : cache)
     if (taper.size() == len) return taper;
   std::vector<double> taper(len, 0.0);
   if (n > 0) SlepianTapers(n, 1, kDefaultTaperNW, taper.data());
-  s.SlepianWindows.push_back(std::move(taper));
-  return s.SlepianWindows.back();
+  cache.push_back(std::move(taper));
+  return cache.back();
 }

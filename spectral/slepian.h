@@ -8,8 +8,6 @@
 
 #include <vector>
 
-struct AppState;
-
 /// The start-up tapers: length, count and time-bandwidth product.
 constexpr int kDefaultTaperLength = 25600;
 constexpr int kDefaultTaperCount = 2;
@@ -49,9 +47,12 @@ void tinvit(int nm, int n, const double d[], const double e[], const double e2[]
 /// ascending order. Nothing is written when n < 1 or K < 1; K is at most n.
 void SlepianTapers(int n, int K, double NW, double tapers[], double eigenvalues[] = nullptr);
 
-/// Start-up: the default tapers (25600 samples, 2 tapers, NW 3.0) into eigv.
-void ComputeDefaultTapers(AppState& s);
+/// The first Slepian taper of each record length used so far (NW 3.0).
+using SlepianCache = std::vector<std::vector<double>>;
+
+/// The default tapers (25600 samples, 2 tapers, NW 3.0), taper k at k·25600.
+std::vector<double> DefaultTapers();
 
 /// The Slepian data window of n samples: the first taper of length n (NW 3.0),
-/// computed on first use and kept in AppState for the life of the process.
-const std::vector<double>& SlepianWindow(AppState& s, int n);
+/// computed on first use and kept in cache.
+const std::vector<double>& SlepianWindow(SlepianCache& cache, int n);

@@ -5,8 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "app/state.h"
-#include "app/open_file.h"
+#include "datafile/header.h"
 #include "spectral/polyfit.h"
 #include "spectral/realfft.h"
 #include "spectral/response.h"
@@ -24,50 +23,21 @@ void GrowTo(std::vector<T>& v, size_t n) {
 
 }  // namespace
 
-int FindMtChannels(AppState& s) {
-  int* index[4] = {&s.HxChan, &s.HyChan, &s.ExChan, &s.EyChan};
+MtChannels LocateMtChannels(const int32_t enabled[], const int8_t labels[], int channels) {
   static const int kCodes[4] = {kLabelHx, kLabelHy, kLabelEx, kLabelEy};
-  for (int& f : s.MtChannelFound) f = 0;
-  for (int ch = 0; ch < kChannels; ++ch) {
-    if (!s.OutHeader.ChannelEnabled[ch]) continue;
+  MtChannels m;
+  for (int ch = 0; ch < channels; ++ch) {
+    if (!enabled[ch]) continue;
     for (int k = 0; k < 4; ++k)
-      if (s.OutHeader.ChannelLabel[ch] == kCodes[k]) {
-        *index[k] = ch;
-        s.MtChannelFound[k] = 1;
+      if (labels[ch] == kCodes[k]) {
+        m.index[k] = ch;
+        m.found[k] = 1;
       }
   }
-  const int* f = s.MtChannelFound;
-  return f[kMtHx] && f[kMtHy] && (f[kMtEx] || f[kMtEy]);
+  return m;
 }
 
 namespace {
-
-// What identifies the data a trend was fitted to: the point count with the
-// fit's order, and two weighted sums, so that a page whose values changed by
-// any route (another page, the filter, a gain or invert edited in the header)
-// or a new order gets a new fit.
-void DataSignature(const double* y, int n, int order, double out[3]) {
-  double plain = 0, weighted = 0;
-  for (int i = 0; i < n; ++i) {
-    plain += y[i];
-    weighted += y[i] * static_cast<double>((i & 1023) + 1);
-  }
-  out[0] = static_cast<double>(n) + 1e10 * order;
-  out[1] = plain;
-  out[2] = weighted;
-}
-
-// The page's polynomial trend of channel ch against the time of each point.
-// A fit that cannot be solved (fewer points than terms) leaves no trend.
-void FitTrend(AppState& s, int ch, int n) {
-  GrowTo(s.ypoly[ch], static_cast<size_t>(n));
-  GrowTo(s.FitX, static_cast<size_t>(n));
-  if (n <= 0) return;
-  if (!PolyFit(s.xplotdata.data(), s.yplotdata[ch].data(), s.FitX.data(), s.ypoly[ch].data(), s.TrendCoeffs, s.FitOrder,
-               n, n, &s.FitRms))
-    std::fill(s.ypoly[ch].begin(), s.ypoly[ch].begin() + n, 0.0);
-  s.TrendFitted[ch] = 1;
-}
 
 // The response at f as the lookup gives it, for a table in increasing order
 // walked from row *seg upwards: amplitude, phase in degrees, and the phase's
@@ -123,6 +93,17 @@ void NotchWidths(double df, long* gap, long* side) {
   *side = std::max(1L, std::lround(std::min(kNotchSideHz / df, 1e9)));
 }
 
+void DataSignature(const double* y, int n, int order, double out[3]) {
+  double plain = 0, weighted = 0;
+  for (int i = 0; i < n; ++i) {
+    plain += y[i];
+    weighted += y[i] * static_cast<double>((i & 1023) + 1);
+  }
+  out[0] = static_cast<double>(n) + 1e10 * order;
+  out[1] = plain;
+  out[2] = weighted;
+}
+
 long long BandFirstBin(long long band, long long M) { return band == 0 ? 1 : band * M; }
 
 long long LargestCoeffsSummed(long long N) { return std::max(0LL, N / 2 - 1); }
@@ -135,11 +116,9 @@ std::string CoeffsSummedMessage(long long M, long long N) {
          " is the largest that gives one";
 }
 
-int ApplyNotch(AppState& s, int ch) {
-  const unsigned long bins = static_cast<unsigned long>(s.FftLength) / 2;
-  const double df = SamplesPerSecond(s) / s.FftLength;
-  double* X = s.yplotdata2[ch].data();
-  GrowTo(s.NotchedBins, bins);
+int ApplyNotch(double X[], unsigned long N, double df, std::vector<uint8_t>& notchedBins) {
+  const unsigned long bins = N / 2;
+  GrowTo(notchedBins, bins);
   long gap = 0, side = 0;
   NotchWidths(df, &gap, &side);
   const size_t points = 2 * static_cast<size_t>(side);
@@ -168,26 +147,24 @@ int ApplyNotch(AppState& s, int ch) {
       const double f = (static_cast<double>(b) + 0.5) * df;
       X[2 * b + 1] = a[1] + a[2] * f;
       X[2 * b + 2] = bcoef[1] + bcoef[2] * f;
-      s.NotchedBins[static_cast<size_t>(b)] = 1;
+      notchedBins[static_cast<size_t>(b)] = 1;
     }
     ++notched;
-    // No fitted-peak overlay is made, so there is nothing left to show.
-    s.NotchFitPending = 0;
   }
   return notched;
 }
 
-void CorrectCoilSpectrum(const AppState& s, double X[], unsigned long N, double df) {
-  const int rows = std::clamp(s.ResponseRows, 0, AppState::kMaxResponseRows);
+void CorrectCoilSpectrum(const ResponseTable& response, double X[], unsigned long N, double df) {
+  const int rows = std::clamp(response.rows, 0, ResponseTable::kMaxRows);
   if (rows == 0) return;
-  const auto* T = s.ResponseTable;
+  const auto* T = response.table;
   bool increasing = true;
   for (int i = 0; i < rows; ++i)
     if (!std::isfinite(T[i][0]) || !std::isfinite(T[i][1]) || !std::isfinite(T[i][2]) ||
         (i > 0 && !(T[i][0] > T[i - 1][0])))
       increasing = false;
   if (!increasing || !(df > 0)) {
-    CorrectSpectrum(s, X, N, df);
+    CorrectSpectrum(response, X, N, df);
     return;
   }
   constexpr double kRad = M_PI / 180.0;
@@ -220,25 +197,21 @@ void CorrectCoilSpectrum(const AppState& s, double X[], unsigned long N, double 
   }
 }
 
-void AccumulateCrossSpectra(AppState& s, int hx, int hy, int ex, int ey) {
-  const long long M = s.CoeffsSummed;
-  const long long N = s.FftLength;
+BandCrossSpectra AccumulateCrossSpectra(const double* const X[4], long long M, long long N,
+                                        const std::vector<uint8_t>* notched) {
+  BandCrossSpectra r;
   long long bands = 0;
   if (M >= 1)
     while (M + 2 * M * bands < N - M) ++bands;
-  s.PlotCount = static_cast<int>(bands);
-  s.CrossSpec.assign(static_cast<size_t>(32 * bands), 0.0);
-  s.BandBins.assign(static_cast<size_t>(bands), 0);
-  const int chans[4] = {hx, hy, ex, ey};
-  const double* X[4] = {};
-  for (int k = 0; k < 4; ++k)
-    if (chans[k] >= 0 && chans[k] < kChannels) X[k] = s.yplotdata2[chans[k]].data();
-  const bool skipNotched = s.NotchOn && s.NotchedBins.size() >= static_cast<size_t>(N / 2);
+  r.bands = static_cast<int>(bands);
+  r.cross.assign(static_cast<size_t>(32 * bands), 0.0);
+  r.bins.assign(static_cast<size_t>(bands), 0);
+  const bool skipNotched = notched && notched->size() >= static_cast<size_t>(N / 2);
   for (long long j = 0; j < bands; ++j) {
     double sum[4][4][2] = {};
     int kept = 0;
     for (long long b = BandFirstBin(j, M); b < (j + 1) * M; ++b) {
-      if (skipNotched && s.NotchedBins[static_cast<size_t>(b)]) continue;
+      if (skipNotched && (*notched)[static_cast<size_t>(b)]) continue;
       ++kept;
       for (int a = 0; a < 4; ++a) {
         if (!X[a]) continue;
@@ -252,8 +225,8 @@ void AccumulateCrossSpectra(AppState& s, int hx, int hy, int ex, int ey) {
         }
       }
     }
-    s.BandBins[static_cast<size_t>(j)] = kept;
-    double* out = s.CrossSpec.data() + 32 * j;
+    r.bins[static_cast<size_t>(j)] = kept;
+    double* out = r.cross.data() + 32 * j;
     for (int a = 0; a < 4; ++a)
       for (int c = 0; c < 4; ++c) {
         double re, im;
@@ -270,14 +243,15 @@ void AccumulateCrossSpectra(AppState& s, int hx, int hy, int ex, int ey) {
         out[8 * a + 2 * c + 1] = im;
       }
   }
+  return r;
 }
 
-std::complex<double> CrossSpectrum(const AppState& s, int band, int a, int c) {
-  const double* e = s.CrossSpec.data() + 32 * static_cast<size_t>(band) + 8 * a + 2 * c;
+std::complex<double> CrossSpectrum(const std::vector<double>& cross, int band, int a, int c) {
+  const double* e = cross.data() + 32 * static_cast<size_t>(band) + 8 * a + 2 * c;
   return {e[0], e[1]};
 }
 
-void WindowRecord(AppState& s, const double y[], const double trend[], double out[], int n, int type,
+void WindowRecord(SlepianCache& tapers, const double y[], const double trend[], double out[], int n, int type,
                   double* weightPower) {
   if (weightPower) *weightPower = n > 0 ? n : 0;
   if (n <= 0) return;
@@ -288,7 +262,7 @@ void WindowRecord(AppState& s, const double y[], const double trend[], double ou
     else
       std::copy(y, y + n, out);
     if (type == kWindowSlepian) {
-      const double* taper = SlepianWindow(s, n).data();
+      const double* taper = SlepianWindow(tapers, n).data();
       double power = 0;
       for (int i = 0; i < n; ++i) {
         out[i] *= taper[i];
@@ -327,67 +301,19 @@ void WindowRecord(AppState& s, const double y[], const double trend[], double ou
   if (weightPower) *weightPower = power;
 }
 
-int RunSpectrumPipeline(AppState& s) {
-  if (s.AppResOn && !FindMtChannels(s)) {
-    s.AppResOn = 0;
-    s.FourierOn = 0;
-    return 0;
-  }
-  const int n = std::max(0, s.NumPlotPoints);
-  const unsigned long N = TransformLength(n);
-  s.FftLength = static_cast<int>(N);
-  const double rate = SamplesPerSecond(s);
-  const double dt = 1.0 / rate;
-  const double df = rate / static_cast<double>(N);
-  if (!s.FitValid)
-    for (int& fitted : s.TrendFitted) fitted = 0;
-  if (s.NotchOn)
-    s.NotchedBins.assign(N / 2, 0);
-  else
-    s.NotchedBins.clear();
-  const bool mt = s.AppResOn != 0;
+double TransformRecord(SlepianCache& tapers, const double y[], const double trend[], int n, unsigned long N,
+                       int windowType, double X[]) {
+  double weightPower = 0;
+  WindowRecord(tapers, y, trend, X + 1, n, windowType, &weightPower);
+  std::fill(X + 1 + n, X + 1 + N, 0.0);
+  RealSpectrum(X, N, +1);
+  return weightPower;
+}
 
-  for (int ch = 0; ch < kChannels; ++ch) {
-    if (!s.OutHeader.ChannelEnabled[ch]) continue;
-    std::vector<double>& y = s.yplotdata[ch];
-    GrowTo(y, std::max<size_t>(static_cast<size_t>(n), N / 2));
-    if (s.SineTestOn) {
-      // The test sine is transformed as it is: no trend is fitted or removed.
-      for (int i = 0; i < n; ++i) y[static_cast<size_t>(i)] = std::sin(2 * M_PI * s.SineTestFreq * dt * i);
-    } else {
-      double signature[3];
-      DataSignature(y.data(), n, s.FitOrder, signature);
-      double* fitted = s.TrendSignature[ch];
-      if (!s.TrendFitted[ch] || s.ypoly[ch].size() < static_cast<size_t>(n) || signature[0] != fitted[0] ||
-          signature[1] != fitted[1] || signature[2] != fitted[2]) {
-        FitTrend(s, ch, n);
-        std::copy(signature, signature + 3, fitted);
-      }
-    }
-    std::vector<double>& Xv = s.yplotdata2[ch];
-    GrowTo(Xv, N + 3);
-    double* X = Xv.data();
-    double weightPower = 0;
-    WindowRecord(s, y.data(), s.SineTestOn ? nullptr : s.ypoly[ch].data(), X + 1, n, s.WindowType, &weightPower);
-    std::fill(X + 1 + n, X + 1 + N, 0.0);
-    RealSpectrum(X, N, +1);
-    if (s.NotchOn) ApplyNotch(s, ch);
-    if (mt && ((ch == s.HxChan && s.MtChannelFound[kMtHx]) || (ch == s.HyChan && s.MtChannelFound[kMtHy]))) {
-      LoadResponse(s, ch);
-      CorrectCoilSpectrum(s, X, N, df);
-    }
-    // One-sided power spectral density: the power of bin b and of its mirror
-    // N − b, per Hz of a page of Σ w_i² effective samples.
-    const double density = weightPower > 0 ? dt / weightPower : 0.0;
-    for (unsigned long b = 0; b < N / 2; ++b)
-      y[b] = (X[2 * b + 1] * X[2 * b + 1] + X[2 * b + 2] * X[2 * b + 2]) * (b == 0 ? density : 2 * density);
-  }
-  s.FitValid = 1;
-  s.FreqStep = 0.5 / (static_cast<double>(N) * dt);
-  if (mt) {
-    const int* f = s.MtChannelFound;
-    AccumulateCrossSpectra(s, f[kMtHx] ? s.HxChan : -1, f[kMtHy] ? s.HyChan : -1, f[kMtEx] ? s.ExChan : -1,
-                           f[kMtEy] ? s.EyChan : -1);
-  }
-  return 1;
+void PowerSpectralDensity(const double X[], unsigned long N, double dt, double weightPower, double power[]) {
+  // The power of bin b and of its mirror N − b, per Hz of a page of Σ w_i²
+  // effective samples.
+  const double density = weightPower > 0 ? dt / weightPower : 0.0;
+  for (unsigned long b = 0; b < N / 2; ++b)
+    power[b] = (X[2 * b + 1] * X[2 * b + 1] + X[2 * b + 2] * X[2 * b + 2]) * (b == 0 ? density : 2 * density);
 }

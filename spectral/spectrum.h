@@ -13,9 +13,12 @@
 // weights, so a level does not depend on the page length or the window.
 
 #include <complex>
+#include <cstdint>
 #include <string>
+#include <vector>
 
-struct AppState;
+#include "spectral/response.h"
+#include "spectral/slepian.h"
 
 /// MT channel order of the cross-spectra and of MtChannelFound.
 enum MtChannel { kMtHx = 0, kMtHy = 1, kMtEx = 2, kMtEy = 3 };
@@ -44,27 +47,40 @@ long long LargestCoeffsSummed(long long N);
 /// that says so and names the largest value that does; else "".
 std::string CoeffsSummedMessage(long long M, long long N);
 
-/// Finds the enabled channels labelled Hx, Hy, Ex, Ey into HxChan … EyChan and
-/// MtChannelFound (a later channel with the same label replaces an earlier
-/// one). Returns 1 when the estimates can be made: Hx, Hy and at least one of
-/// Ex, Ey are present.
-int FindMtChannels(AppState& s);
+/// The channels of the MT estimates, in the order of MtChannel.
+struct MtChannels {
+  int index[4] = {-1, -1, -1, -1};  // channel of Hx, Hy, Ex, Ey; −1 when not found
+  int found[4] = {};
+  /// The estimates can be made: Hx, Hy and at least one of Ex, Ey are present.
+  bool Usable() const { return found[kMtHx] && found[kMtHy] && (found[kMtEx] || found[kMtEy]); }
+};
+/// The enabled channels (of `channels`) labelled Hx, Hy, Ex, Ey; a later
+/// channel with the same label replaces an earlier one.
+MtChannels LocateMtChannels(const int32_t enabled[], const int8_t labels[], int channels);
 
 /// The transform length for a page of n samples: the smallest power of two ≥ n, at least 2.
 unsigned long TransformLength(long long n);
 
-/// Computes the spectra of the enabled channels (and, in MT mode, the
-/// cross-spectra of Hx, Hy, Ex, Ey). Returns 0 when MT mode is on and Hx, Hy
-/// and at least one of Ex, Ey are not all among the enabled channels
-/// (AppResOn and FourierOn are then cleared), else 1.
-int RunSpectrumPipeline(AppState& s);
+/// Three numbers that identify the data a trend of the given order was fitted
+/// to: the point count with the order, and two weighted sums of y[0 … n−1].
+void DataSignature(const double* y, int n, int order, double out[3]);
 
 /// The record to transform: (y − trend)[0 … n−1] (trend may be null) weighted
 /// by the data window of the given type into out, as ApplyWindow weights it,
 /// the Hanning and Hamming cosines taken by rotation (equal within rounding).
 /// When weightPower is given it receives Σ w_i², the sum of the squared weights.
-void WindowRecord(AppState& s, const double y[], const double trend[], double out[], int n, int type,
+void WindowRecord(SlepianCache& tapers, const double y[], const double trend[], double out[], int n, int type,
                   double* weightPower = nullptr);
+
+/// The complex spectrum of one record into X (N + 3 doubles, the layout above):
+/// (y − trend)[0 … n−1] windowed, zero padded to N points and transformed.
+/// Returns Σ w_i² of the window.
+double TransformRecord(SlepianCache& tapers, const double y[], const double trend[], int n, unsigned long N,
+                       int windowType, double X[]);
+
+/// The one-sided power spectral density of bins 0 … N/2 − 1 of X into power
+/// (which may be the record transformed): dt·|X_b|²/Σw² at b = 0, twice that above.
+void PowerSpectralDensity(const double X[], unsigned long N, double dt, double weightPower, double power[]);
 
 /// The bin c of 0 … bins−1 with |c·df − h| < df/2, or −1 (also when h lies
 /// exactly half a bin from the nearest bin centre).
@@ -76,19 +92,28 @@ long HarmonicBin(double h, double df, unsigned long bins);
 /// spectrum above the zero-frequency bin, straight lines fitted over the side bands to |X| and to Im X
 /// (abscissas at the bins' outer edges) replace the real and imaginary parts
 /// of bins c − gap … c + gap − 1, evaluated at the bins' upper edges. Marks
-/// the replaced bins in NotchedBins. Returns the number of harmonics notched.
-int ApplyNotch(AppState& s, int ch);
+/// the replaced bins in notched (grown to the bins of X when shorter). X holds
+/// a transform of N points at bin spacing df. Returns the number of harmonics notched.
+int ApplyNotch(double X[], unsigned long N, double df, std::vector<uint8_t>& notched);
 
-/// Band-averaged cross-spectra of the channels hx, hy, ex, ey (a channel index,
-/// or −1 for a channel that is missing: its entries become NaN). Bands are
-/// contiguous blocks of M = CoeffsSummed bins, band j covering bins
+/// Band cross-spectra of a page: per band b, cross[32·b + 8·a + 2·c + {0 re, 1 im}]
+/// = mean of X_a·conj(X_c) over the band's bins, channels in MtChannel order.
+struct BandCrossSpectra {
+  int bands = 0;
+  std::vector<double> cross;
+  std::vector<int> bins;  // bins each band averaged
+};
+
+/// Band-averaged cross-spectra of the spectra X[0 … 3] of Hx, Hy, Ex, Ey (null
+/// for a channel that is missing: its entries become NaN), transforms of N
+/// points. Bands are contiguous blocks of M bins, band j covering bins
 /// j·M … j·M + M − 1 (band 0 without bin 0), formed while M + 2·M·j < N − M.
-/// Bins marked in NotchedBins are left out; BandBins holds the bins each band
-/// averaged. Sets PlotCount to the number of bands.
-void AccumulateCrossSpectra(AppState& s, int hx, int hy, int ex, int ey);
+/// Bins marked in notched (when given) are left out.
+BandCrossSpectra AccumulateCrossSpectra(const double* const X[4], long long M, long long N,
+                                        const std::vector<uint8_t>* notched);
 
 /// ⟨A C*⟩ of band b: the mean of X_a·conj(X_c) over the band's bins.
-std::complex<double> CrossSpectrum(const AppState& s, int band, int a, int c);
+std::complex<double> CrossSpectrum(const std::vector<double>& cross, int band, int a, int c);
 
 /// The coil correction of bins 0 … N/2 − 1 of X at b·df by the response table:
 /// each bin is multiplied by (200/A)·exp(i·(P − 90°)), which is what turning
@@ -96,4 +121,4 @@ std::complex<double> CrossSpectrum(const AppState& s, int band, int a, int c);
 /// table in increasing frequency order the rows are walked along with the bins
 /// and the phase factor stepped within a row interval; any other table is
 /// looked up bin by bin. Bins with amplitude 0 are left as they are.
-void CorrectCoilSpectrum(const AppState& s, double X[], unsigned long N, double df);
+void CorrectCoilSpectrum(const ResponseTable& response, double X[], unsigned long N, double df);

@@ -5,10 +5,10 @@
 
 #include "spectral/slepian.h"
 
-void ApplyWindow(AppState& s, const double in[], double out[], int n, double fraction, int type) {
+void ApplyWindow(SlepianCache& tapers, const double in[], double out[], int n, double fraction, int type) {
   if (n <= 0) return;
   if (type == kWindowSlepian) {
-    const std::vector<double>& taper = SlepianWindow(s, n);
+    const std::vector<double>& taper = SlepianWindow(tapers, n);
     for (int i = 0; i < n; ++i) out[i] = in[i] * taper[static_cast<size_t>(i)];
     return;
   }

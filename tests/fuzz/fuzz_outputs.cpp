@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include "app/analysis.h"
 #include "app/commands.h"
 #include "app/file_commands.h"
 #include "mt/impedance.h"

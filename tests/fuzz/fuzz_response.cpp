@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "app/analysis.h"
 #include "spectral/response.h"
 #include "tests/fuzz/fuzz_support.h"
 
@@ -20,9 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (LoadResponse(s, 0) != 1) std::abort();  // the coil's own file is there
   {
     double amplitude = 0, phase = 0;
-    for (double f = 1e-4; f < 1e5; f *= 1.7) ResponseAt(s, f, &amplitude, &phase);
+    for (double f = 1e-4; f < 1e5; f *= 1.7) ResponseAt(s.Response, f, &amplitude, &phase);
     std::vector<double> X(2 * 64 + 1, 1.0);
-    CorrectSpectrum(s, X.data(), 64, 1.5);
+    CorrectSpectrum(s.Response, X.data(), 64, 1.5);
   }
   return 0;
 }

@@ -17,8 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "app/analysis.h"
 #include "app/commands.h"
+#include "app/edi_export.h"
 #include "mt/impedance.h"
+#include "app/remote_reference.h"
+#include "datafile/remote_samples.h"
 #include "mt/remote.h"
 #include "platform/headless/headless_platform.h"
 #include "plot/paint.h"
@@ -232,7 +236,7 @@ TEST_F(EdiState, BandsWithoutAnEstimateAreLeftOut) {
   Open(o, 10);
   s.NotchOn = 1;
   s.CoeffsSummed = 128;
-  ComputePageData(s);
+  AnalysePage(s);
   int empty = 0;
   for (int b = 0; b < s.PlotCount; ++b) empty += s.BandBins[static_cast<size_t>(b)] == 0;
   ASSERT_GT(empty, 0);
@@ -248,7 +252,7 @@ TEST_F(EdiState, RemoteReferenceIsDefined) {
   o.remotePath = dir / "remote.bin";
   Open(o, 2);
   ASSERT_EQ(SetRemoteReference(s, o.remotePath), "");
-  ComputePageData(s);
+  AnalysePage(s);
   ASSERT_GT(s.RemoteBands, 0);
   ASSERT_EQ(WriteEdi(s, dir / "site.edi"), "");
   const Edi edi = ReadEdi(dir / "site.edi");
@@ -265,7 +269,7 @@ TEST_F(EdiState, RefusesToOverwriteAnInputOrExportSims) {
   o.remotePath = dir / "remote.bin";
   Open(o, 2);
   ASSERT_EQ(SetRemoteReference(s, o.remotePath), "");
-  ComputePageData(s);
+  AnalysePage(s);
   const auto local = ReadBytes(dir / "site.bin"), remote = ReadBytes(dir / "remote.bin");
   EXPECT_EQ(WriteEdi(s, dir / "site.bin"), dir / "site.bin" + " is one of the files being read; nothing was written.");
   EXPECT_EQ(WriteEdi(s, dir / "remote.bin"),
@@ -274,7 +278,7 @@ TEST_F(EdiState, RefusesToOverwriteAnInputOrExportSims) {
   EXPECT_EQ(ReadBytes(dir / "remote.bin"), remote);
 
   s.LeastSquaresOn = 0;
-  ComputePageData(s);
+  AnalysePage(s);
   EXPECT_NE(WriteEdi(s, dir / "sims.edi"), "");
   EXPECT_FALSE(std::ifstream(dir / "sims.edi").good());
 }

@@ -3,6 +3,7 @@
 // apparent resistivity, errors paired with each element's own equation,
 // coherences), missing electric channels, and the four tables.
 
+#include "app/analysis.h"
 #include "mt/impedance.h"
 
 #include <gtest/gtest.h>
@@ -51,7 +52,7 @@ struct Bands {
         s.yplotdata2[ch][2 * k + 2] = v[ch].imag();
       }
     }
-    AccumulateCrossSpectra(s, 0, 1, 2, 3);
+    AccumulatePageCrossSpectra(s, 0, 1, 2, 3);
   }
   C Z(int b, int p) const { return {s.BandZ[8 * b + 2 * p], s.BandZ[8 * b + 2 * p + 1]}; }
   C Bin(int ch, long k) const { return {s.yplotdata2[ch][2 * k + 1], s.yplotdata2[ch][2 * k + 2]}; }
@@ -88,7 +89,7 @@ struct Bands {
         s.yplotdata2[3][2 * (first + k) + 2] += v.imag();
       }
     }
-    AccumulateCrossSpectra(s, 0, 1, 2, 3);
+    AccumulatePageCrossSpectra(s, 0, 1, 2, 3);
   }
 };
 
@@ -145,25 +146,24 @@ TEST(LeastSquares, ExactTensorIsRecoveredWithZeroErrorsAndCoherencesOfOne) {
 }
 
 TEST(LeastSquares, ResistivityOfPoint2At1HzForAMilliImpedance) {
-  AppState s;
-  s.BandFreq = {1.0};
-  s.ResidualEx = s.ResidualEy = {0.0};
-  s.BandCoherence.assign(4, 0.0);
-  s.CoeffsSummed = 1;
-  s.FftLength = 4;
-  s.MtChannelFound[kMtHx] = s.MtChannelFound[kMtHy] = 1;  // no electric channel: no residual pass
-  for (int ch = 0; ch < 4; ++ch) s.yplotdata2[ch].assign(8, 1.0);
-  s.CrossSpec.assign(32, 1.0);
-  for (auto& row : s.ZZ) row.assign(1, 0.0);
-  for (auto& row : s.ZZStd) row.assign(1, 0.0);
-  for (auto& row : s.ZZPhase) row.assign(1, 0.0);
-  for (auto& row : s.ZZPhaseStd) row.assign(1, 0.0);
-  s.ResistivityOn = 1;
-  DeriveBandQuantities(s, 0, C(0.001, 0), C(0, 0.001), C(-0.001, 0), C(0.0006, 0.0008));
-  for (int p = 0; p < 4; ++p) EXPECT_NEAR(s.ZZ[p][0], 0.2, 1e-15);
-  EXPECT_EQ(s.ZZPhase[0][0], 0.0);
-  EXPECT_EQ(s.ZZPhase[1][0], 90.0);
-  EXPECT_EQ(s.ZZPhase[2][0], 0.0);  // taken of −Zyx
+  const std::vector<double> cross(32, 1.0);
+  const std::vector<int> bandBins;
+  const std::vector<double> spectrum(8, 1.0);
+  ImpedanceInput in;
+  in.cross = &cross;
+  in.bandBins = &bandBins;
+  in.bands = 1;
+  in.M = 1;
+  in.N = 4;
+  in.found[kMtHx] = in.found[kMtHy] = 1;  // no electric channel: no residual pass
+  for (int k = 0; k < 4; ++k) in.spectra[k] = spectrum.data();
+  ImpedanceBand band;
+  band.freq = 1.0;
+  DeriveBandQuantities(in, 0, C(0.001, 0), C(0, 0.001), C(-0.001, 0), C(0.0006, 0.0008), nullptr, band);
+  for (int p = 0; p < 4; ++p) EXPECT_NEAR(band.resistivity[p], 0.2, 1e-15);
+  EXPECT_EQ(band.phase[0], 0.0);
+  EXPECT_EQ(band.phase[1], 90.0);
+  EXPECT_EQ(band.phase[2], 0.0);  // taken of −Zyx
 }
 
 // Noise on Ex only: the errors of Zxx and Zxy (the Ex equation) grow, those of
@@ -298,7 +298,7 @@ TEST(MissingElectricChannel, LeavesWhatNeedsItEmpty) {
   Bands bands(2, 32, kTensor);
   AppState& s = bands.s;
   s.MtChannelFound[kMtEx] = 0;
-  AccumulateCrossSpectra(s, 0, 1, -1, 3);
+  AccumulatePageCrossSpectra(s, 0, 1, -1, 3);
   EstimateImpedance(s);
   for (int b = 0; b < 2; ++b) {
     for (int p : {0, 1})
@@ -378,7 +378,7 @@ TEST_F(Tables, EmptyInSimsModeAndWithoutBands) {
 TEST_F(Tables, MissingEx) {
   AppState& s = bands.s;
   s.MtChannelFound[kMtEx] = 0;
-  AccumulateCrossSpectra(s, 0, 1, -1, 3);
+  AccumulatePageCrossSpectra(s, 0, 1, -1, 3);
   EstimateImpedance(s);
   EXPECT_TRUE(Lines(dir / "site1_ZXX.dat").empty());
   EXPECT_TRUE(Lines(dir / "site1_ZXY.dat").empty());

@@ -14,6 +14,7 @@
 #include <vector>
 #include <random>
 
+#include "app/analysis.h"
 #include "app/commands.h"
 #include "datafile/synth.h"
 #include "mt/impedance.h"
@@ -50,7 +51,7 @@ class MtPage {
   ~MtPage() { ShutdownAppState(s); }
 
   void Estimate() {
-    ComputePageData(s);
+    AnalysePage(s);
     ASSERT_EQ(s.AppResOn, 1);
     ASSERT_GT(s.PlotCount, 1);
   }

@@ -14,8 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "app/analysis.h"
 #include "app/commands.h"
 #include "app/open_file.h"
+#include "app/remote_reference.h"
+#include "datafile/loader.h"
+#include "datafile/remote_samples.h"
 #include "datafile/synth.h"
 #include "dialogs/remote_reference_dialog.h"
 #include "mt/impedance.h"
@@ -53,7 +57,7 @@ class TwoStations {
       ASSERT_GT(LoadPageAt(s, first - 1), 0);
     }
     s.RedrawAll = 1;
-    ComputePageData(s);
+    AnalysePage(s);
     ASSERT_EQ(s.AppResOn, 1);
   }
   Cx Z(int b, int p) const { return {s.BandZ[8 * b + 2 * p], s.BandZ[8 * b + 2 * p + 1]}; }

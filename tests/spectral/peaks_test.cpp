@@ -2,6 +2,7 @@
 // series, the capacity) and FindPeaks over a page: the trend, the marks, the
 // PeakData.txt lines and a file that cannot be written.
 
+#include "app/analysis.h"
 #include "spectral/peaks.h"
 
 #include <gtest/gtest.h>

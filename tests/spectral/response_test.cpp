@@ -3,6 +3,7 @@
 // open), the row format and its limits, interpolation and the end rows, and the
 // identity response leaving a spectrum unchanged.
 
+#include "app/analysis.h"
 #include "spectral/response.h"
 
 #include <gtest/gtest.h>
@@ -46,10 +47,10 @@ TEST_F(ResponseFiles, ReadsTheCoilsFileFromTheLemiFolderOfTheStartUpDirectory) {
   Write("LEMI-120_0123.rsp", "0.1 150 80\n1 190 88\n10 200 90\n");
   SetSerial(0, "0123");
   EXPECT_EQ(LoadResponse(s, 0), 1);
-  ASSERT_EQ(s.ResponseRows, 3);
-  EXPECT_EQ(s.ResponseTable[0][0], 0.1);
-  EXPECT_EQ(s.ResponseTable[1][1], 190);
-  EXPECT_EQ(s.ResponseTable[2][2], 90);
+  ASSERT_EQ(s.Response.rows, 3);
+  EXPECT_EQ(s.Response.table[0][0], 0.1);
+  EXPECT_EQ(s.Response.table[1][1], 190);
+  EXPECT_EQ(s.Response.table[2][2], 90);
   EXPECT_TRUE(host.messages.empty());
   EXPECT_EQ(ResponseDirectories(s), std::vector<std::string>{dir.path() + "/LEMI/"});
 }
@@ -65,10 +66,10 @@ TEST_F(ResponseFiles, TheFolderBesideTheDataFileIsSearchedFirst) {
   Write("LEMI-120_0123.rsp", "1 50 90\n");
   std::ofstream(dir / "site/LEMI/LEMI-120.rsp") << "1 60 90\n";
   EXPECT_EQ(LoadResponse(s, 0), 1);  // the coil's own file, in the start-up folder
-  EXPECT_EQ(s.ResponseTable[0][1], 50);
+  EXPECT_EQ(s.Response.table[0][1], 50);
   std::ofstream(dir / "site/LEMI/LEMI-120_0123.rsp") << "1 70 90\n";
   EXPECT_EQ(LoadResponse(s, 0), 1);
-  EXPECT_EQ(s.ResponseTable[0][1], 70);
+  EXPECT_EQ(s.Response.table[0][1], 70);
   EXPECT_TRUE(host.messages.empty());
   s.ResponseDir = dir / "coils";
   EXPECT_EQ(ResponseDirectories(s), std::vector<std::string>{dir.path() + "/coils/"});
@@ -82,8 +83,8 @@ TEST_F(ResponseFiles, AMissingCoilFileNamesItAndFallsBackToTheDefault) {
   EXPECT_EQ(host.messages[0].text, "LEMI-120_0123.rsp not found, using default LEMI-120.rsp");
   EXPECT_EQ(host.messages[0].caption, "Zorvan");
   EXPECT_EQ(host.messages[0].buttons, MsgButtons::Ok);
-  EXPECT_EQ(s.ResponseRows, 2);
-  EXPECT_EQ(s.ResponseTable[1][1], 200);
+  EXPECT_EQ(s.Response.rows, 2);
+  EXPECT_EQ(s.Response.table[1][1], 200);
 }
 
 TEST_F(ResponseFiles, TheMissingFileIsToldOncePerNameUntilAnotherRecordingIsOpened) {
@@ -99,30 +100,30 @@ TEST_F(ResponseFiles, TheMissingFileIsToldOncePerNameUntilAnotherRecordingIsOpen
   ForgetResponseMessages(s);
   LoadResponse(s, 0);
   EXPECT_EQ(host.messages.size(), 3u);
-  EXPECT_EQ(s.ResponseRows, 1);
+  EXPECT_EQ(s.Response.rows, 1);
 }
 
 TEST_F(ResponseFiles, NoDefaultFileEitherGivesAnEmptyTableAndNoCorrection) {
   SetSerial(0, "9");
-  s.ResponseRows = 5;
+  s.Response.rows = 5;
   s.OutHeader.ChannelLabel[0] = kLabelHy;
   EXPECT_EQ(LoadResponse(s, 0), 0);
-  EXPECT_EQ(s.ResponseRows, 0);
+  EXPECT_EQ(s.Response.rows, 0);
   EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"LEMI-120_9.rsp not found, nor the default LEMI-120.rsp, in " +
                                                           dir.path() + "/LEMI/: Hy is shown without coil correction"});
   double amp = -1, phase = -1;
-  EXPECT_EQ(ResponseAt(s, 10.0, &amp, &phase), 0);
+  EXPECT_EQ(ResponseAt(s.Response, 10.0, &amp, &phase), 0);
   EXPECT_EQ(amp, 0.0);
   std::vector<double> X = {0, 3, 4, -1, 2};
   std::vector<double> before = X;
-  CorrectSpectrum(s, X.data(), 4, 1.0);
+  CorrectSpectrum(s.Response, X.data(), 4, 1.0);
   EXPECT_EQ(X, before);
 }
 
 TEST_F(ResponseFiles, AnEmptyDefaultFileGivesAnEmptyTable) {
   Write("LEMI-120.rsp", "");
   EXPECT_EQ(LoadResponse(s, 0), 0);
-  EXPECT_EQ(s.ResponseRows, 0);
+  EXPECT_EQ(s.Response.rows, 0);
 }
 
 TEST_F(ResponseFiles, TheSerialIsTakenUpToItsZeroAndAtMostSixteenCharacters) {
@@ -138,20 +139,20 @@ TEST_F(ResponseFiles, TwoHundredAndFiftyLinesGiveTwoHundredRows) {
   Write("LEMI-120_7.rsp", text);
   SetSerial(0, "7");
   LoadResponse(s, 0);
-  EXPECT_EQ(s.ResponseRows, 200);
-  EXPECT_EQ(s.ResponseTable[199][0], 200);
-  EXPECT_EQ(s.ResponseTable[199][1], 400);
+  EXPECT_EQ(s.Response.rows, 200);
+  EXPECT_EQ(s.Response.table[199][0], 200);
+  EXPECT_EQ(s.Response.table[199][1], 400);
 }
 
 TEST_F(ResponseFiles, ATrailingLineBreakAddsNoRowAndAMissingOneLosesNone) {
   Write("LEMI-120_7.rsp", "1 2 3\n4 5 6\n7 8 9\n");
   SetSerial(0, "7");
   LoadResponse(s, 0);
-  EXPECT_EQ(s.ResponseRows, 3);
+  EXPECT_EQ(s.Response.rows, 3);
   Write("LEMI-120_7.rsp", "1 2 3\n4 5 6\n7 8 9");
   LoadResponse(s, 0);
-  EXPECT_EQ(s.ResponseRows, 3);
-  EXPECT_EQ(s.ResponseTable[2][2], 9);
+  EXPECT_EQ(s.Response.rows, 3);
+  EXPECT_EQ(s.Response.table[2][2], 9);
 }
 
 TEST_F(ResponseFiles, CarriageReturnsBlanksAndShortOrBadFieldsAreReadAsThePartSays) {
@@ -164,10 +165,10 @@ TEST_F(ResponseFiles, CarriageReturnsBlanksAndShortOrBadFieldsAreReadAsThePartSa
         "1e3 200 90 extra\n");
   SetSerial(0, "7");
   LoadResponse(s, 0);
-  ASSERT_EQ(s.ResponseRows, 6);
+  ASSERT_EQ(s.Response.rows, 6);
   const double expected[6][3] = {{0.5, 120.25, -35}, {2, 180, 0}, {0, 0, 0}, {0, 7, 8}, {3, 5, 0}, {1000, 200, 90}};
   for (int r = 0; r < 6; ++r)
-    for (int c = 0; c < 3; ++c) EXPECT_EQ(s.ResponseTable[r][c], expected[r][c]) << r << "," << c;
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(s.Response.table[r][c], expected[r][c]) << r << "," << c;
 }
 
 TEST_F(ResponseFiles, OnlyTheFirst1024CharactersOfALineAreRead) {
@@ -175,8 +176,8 @@ TEST_F(ResponseFiles, OnlyTheFirst1024CharactersOfALineAreRead) {
   Write("LEMI-120_7.rsp", longLine + "4 5 6\n");
   SetSerial(0, "7");
   LoadResponse(s, 0);
-  EXPECT_EQ(s.ResponseRows, 2);
-  EXPECT_EQ(s.ResponseTable[1][0], 4);
+  EXPECT_EQ(s.Response.rows, 2);
+  EXPECT_EQ(s.Response.table[1][0], 4);
 }
 
 TEST_F(ResponseFiles, AReadOnlyCoilFileIsFound) {
@@ -192,18 +193,18 @@ TEST_F(ResponseFiles, AReadOnlyCoilFileIsFound) {
 AppState Table(std::vector<std::array<double, 3>> rows) {
   AppState s;
   for (size_t i = 0; i < rows.size(); ++i)
-    for (int c = 0; c < 3; ++c) s.ResponseTable[i][c] = rows[i][static_cast<size_t>(c)];
-  s.ResponseRows = static_cast<int>(rows.size());
+    for (int c = 0; c < 3; ++c) s.Response.table[i][c] = rows[i][static_cast<size_t>(c)];
+  s.Response.rows = static_cast<int>(rows.size());
   return s;
 }
 
 TEST(ResponseAt, InterpolatesLinearlyBetweenTheBracketingRows) {
   AppState s = Table({{1, 100, 10}, {3, 200, 30}, {7, 600, 50}});
   double a = 0, p = 0;
-  ASSERT_EQ(ResponseAt(s, 2, &a, &p), 1);
+  ASSERT_EQ(ResponseAt(s.Response, 2, &a, &p), 1);
   EXPECT_DOUBLE_EQ(a, 150);
   EXPECT_DOUBLE_EQ(p, 20);
-  ResponseAt(s, 6, &a, &p);
+  ResponseAt(s.Response, 6, &a, &p);
   EXPECT_DOUBLE_EQ(a, 500);
   EXPECT_DOUBLE_EQ(p, 45);
 }
@@ -212,19 +213,19 @@ TEST(ResponseAt, AFrequencyEqualToARowsGivesThatRowExactly) {
   AppState s = Table({{0.1, 100.3, 10.7}, {0.3, 200.1, 30.9}, {0.7, 600.7, 50.3}});
   for (int r = 0; r < 3; ++r) {
     double a = 0, p = 0;
-    ResponseAt(s, s.ResponseTable[r][0], &a, &p);
-    EXPECT_EQ(a, s.ResponseTable[r][1]) << r;
-    EXPECT_EQ(p, s.ResponseTable[r][2]) << r;
+    ResponseAt(s.Response, s.Response.table[r][0], &a, &p);
+    EXPECT_EQ(a, s.Response.table[r][1]) << r;
+    EXPECT_EQ(p, s.Response.table[r][2]) << r;
   }
 }
 
 TEST(ResponseAt, OutsideTheTableUsesTheNearestEndRow) {
   AppState s = Table({{1, 100, 10}, {3, 200, 30}, {7, 600, 50}});
   double a = 0, p = 0;
-  ResponseAt(s, 0.0, &a, &p);
+  ResponseAt(s.Response, 0.0, &a, &p);
   EXPECT_EQ(a, 100);
   EXPECT_EQ(p, 10);
-  ResponseAt(s, 1000.0, &a, &p);
+  ResponseAt(s.Response, 1000.0, &a, &p);
   EXPECT_EQ(a, 600);
   EXPECT_EQ(p, 50);
 }
@@ -232,20 +233,20 @@ TEST(ResponseAt, OutsideTheTableUsesTheNearestEndRow) {
 TEST(ResponseAt, RowsInDescendingOrderWorkTheSameWay) {
   AppState s = Table({{7, 600, 50}, {3, 200, 30}, {1, 100, 10}});
   double a = 0, p = 0;
-  ResponseAt(s, 2, &a, &p);
+  ResponseAt(s.Response, 2, &a, &p);
   EXPECT_DOUBLE_EQ(a, 150);
-  ResponseAt(s, 0.5, &a, &p);
+  ResponseAt(s.Response, 0.5, &a, &p);
   EXPECT_EQ(a, 100);
-  ResponseAt(s, 9, &a, &p);
+  ResponseAt(s.Response, 9, &a, &p);
   EXPECT_EQ(a, 600);
 }
 
 TEST(ResponseAt, ASingleRowAnswersEveryFrequency) {
   AppState s = Table({{5, 42, 7}});
   double a = 0, p = 0;
-  ResponseAt(s, 0.01, &a, &p);
+  ResponseAt(s.Response, 0.01, &a, &p);
   EXPECT_EQ(a, 42);
-  ResponseAt(s, 500, &a, &p);
+  ResponseAt(s.Response, 500, &a, &p);
   EXPECT_EQ(p, 7);
 }
 
@@ -257,7 +258,7 @@ TEST(CorrectSpectrum, TheIdentityResponseLeavesASpectrumUnchanged) {
   std::vector<double> X(2 * N + 1);
   for (double& v : X) v = u(rng);
   std::vector<double> before = X;
-  CorrectSpectrum(s, X.data(), N, 1.0);
+  CorrectSpectrum(s.Response, X.data(), N, 1.0);
   for (unsigned long i = 1; i <= N; ++i) EXPECT_NEAR(X[i], before[i], 1e-14) << i;  // bins 0 … N/2−1
   for (unsigned long i = N + 1; i <= 2 * N; ++i) EXPECT_EQ(X[i], before[i]) << i;  // upper half untouched
 }
@@ -278,7 +279,7 @@ TEST(CorrectSpectrum, AZeroAmplitudeLeavesTheBinUncorrected) {
   EXPECT_EQ(im, -2.5);
   AppState s = Table({{0, 0, 90}, {10, 200, 90}});
   std::vector<double> X = {0, 1.5, -2.5, 3, 4};  // bins 0 and 1 of N = 4
-  CorrectSpectrum(s, X.data(), 4, 5.0);
+  CorrectSpectrum(s.Response, X.data(), 4, 5.0);
   EXPECT_EQ(X[1], 1.5);  // f = 0: amplitude 0
   EXPECT_EQ(X[2], -2.5);
   EXPECT_NEAR(X[3], 3 * 200 / 100.0, 1e-12);  // f = 5: amplitude 100, phase 90: magnitude doubled

@@ -274,18 +274,18 @@ TEST(SlepianStartUp, InitAppStateComputesTheDefaultTapersIntoEigv) {
 
 TEST(SlepianWindow, IsTheFirstTaperOfTheRecordLengthComputedOnceAndKept) {
   AppState s;
-  const std::vector<double>& w = SlepianWindow(s, 5120);
+  const std::vector<double>& w = SlepianWindow(s.SlepianWindows, 5120);
   ASSERT_EQ(w.size(), 5120u);
   std::vector<double> expected(5120);
   SlepianTapers(5120, 1, 3.0, expected.data());
   EXPECT_EQ(w, expected);
   const double* first = w.data();
-  EXPECT_EQ(SlepianWindow(s, 5120).data(), first);
+  EXPECT_EQ(SlepianWindow(s.SlepianWindows, 5120).data(), first);
   EXPECT_EQ(s.SlepianWindows.size(), 1u);
-  SlepianWindow(s, 2560);
+  SlepianWindow(s.SlepianWindows, 2560);
   EXPECT_EQ(s.SlepianWindows.size(), 2u);
   // The window is a window: symmetric and largest at its centre, not a truncated ramp.
-  const std::vector<double>& v = SlepianWindow(s, 2560);
+  const std::vector<double>& v = SlepianWindow(s.SlepianWindows, 2560);
   EXPECT_NEAR(v[0], v[2559], 1e-12);
   EXPECT_GT(v[1280], 10 * v[0]);
 }

@@ -2,6 +2,7 @@
 // against four1, the sine test, the trend, the notch, the coil correction
 // against the bin-by-bin lookup, and the band cross-spectra.
 
+#include "app/analysis.h"
 #include "spectral/spectrum.h"
 
 #include <gtest/gtest.h>
@@ -96,8 +97,8 @@ TEST(WindowRecord, EqualsApplyWindowOfTheDetrendedRecordWithinRounding) {
         trend[static_cast<size_t>(i)] = 0.1 * g(rng);
         detrended[static_cast<size_t>(i)] = y[static_cast<size_t>(i)] - trend[static_cast<size_t>(i)];
       }
-      ApplyWindow(s, detrended.data(), slow.data(), n, 1.0, type);
-      WindowRecord(s, y.data(), trend.data(), fast.data(), n, type);
+      ApplyWindow(s.SlepianWindows, detrended.data(), slow.data(), n, 1.0, type);
+      WindowRecord(s.SlepianWindows, y.data(), trend.data(), fast.data(), n, type);
       for (int i = 0; i < n; ++i)
         ASSERT_NEAR(fast[static_cast<size_t>(i)], slow[static_cast<size_t>(i)], 1e-13) << n << " " << type << " " << i;
     }
@@ -312,8 +313,7 @@ TEST(Notch, ReplacesTheHarmonicsBinsByTheSideBandTrends) {
     for (long b = c + gap; b < c + gap + side; ++b) set(b, (b + 0.5) * df);
     s.yplotdata2[0][static_cast<size_t>(2 * c + 1)] = 1e6;
     s.yplotdata2[0][static_cast<size_t>(2 * c + 2)] = -3e5;
-    s.NotchFitPending = 1;
-    EXPECT_EQ(ApplyNotch(s, 0), 4);
+    EXPECT_EQ(ApplyNotch(s.yplotdata2[0].data(), static_cast<unsigned long>(n), df, s.NotchedBins), 4);
     for (long b = c - gap; b < c + gap; ++b) {
       ASSERT_NEAR(page.Bin(0, b).real(), amplitude((b + 0.5) * df), 1e-9) << n << " " << b;
       ASSERT_NEAR(page.Bin(0, b).imag(), imaginary((b + 0.5) * df), 1e-9) << n << " " << b;
@@ -322,7 +322,6 @@ TEST(Notch, ReplacesTheHarmonicsBinsByTheSideBandTrends) {
     EXPECT_EQ(page.Bin(0, c + gap).imag(), imaginary((c + gap + 0.5) * df));
     EXPECT_EQ(s.NotchedBins[static_cast<size_t>(c - gap - 1)], 0);
     EXPECT_EQ(s.NotchedBins[static_cast<size_t>(c + gap)], 0);
-    EXPECT_EQ(s.NotchFitPending, 0);
   }
 }
 
@@ -331,7 +330,7 @@ TEST(Notch, HarmonicWhoseSideBandsDoNotFitIsLeftAlone) {
   Page low(64, 1920, {kLabelEx});
   low.s.FftLength = 64;
   low.s.yplotdata2[0].assign(64 + 3, 1.0);
-  EXPECT_EQ(ApplyNotch(low.s, 0), 3);
+  EXPECT_EQ(ApplyNotch(low.s.yplotdata2[0].data(), 64, 1920.0 / 64, low.s.NotchedBins), 3);
   EXPECT_EQ(low.s.NotchedBins[2], 0);
   EXPECT_EQ(low.s.NotchedBins[6], 1);
   EXPECT_EQ(low.s.yplotdata2[0][2 * 2 + 1], 1.0);
@@ -341,7 +340,7 @@ TEST(Notch, HarmonicWhoseSideBandsDoNotFitIsLeftAlone) {
   top.s.FftLength = n;
   top.s.yplotdata2[0].assign(n + 3, 1.0);
   EXPECT_EQ(HarmonicBin(420.0, 850.0 / n, n / 2), 4048);
-  EXPECT_EQ(ApplyNotch(top.s, 0), 3);
+  EXPECT_EQ(ApplyNotch(top.s.yplotdata2[0].data(), n, 850.0 / n, top.s.NotchedBins), 3);
   EXPECT_EQ(top.s.NotchedBins[4048], 0);
 }
 
@@ -354,14 +353,14 @@ TEST(CoilCorrection, EqualsTheBinByBinCorrectionWithinRounding) {
   std::vector<double> X(N + 3);
   for (double& v : X) v = g(rng);
   auto fill = [](AppState& s, int rows, bool falling) {
-    s.ResponseRows = rows;
+    s.Response.rows = rows;
     for (int i = 0; i < rows; ++i) {
       const int r = falling ? rows - 1 - i : i;
       const double f = std::pow(10.0, -2 + 5.0 * r / std::max(1, rows - 1));
-      s.ResponseTable[i][0] = f;
-      s.ResponseTable[i][1] =
+      s.Response.table[i][0] = f;
+      s.Response.table[i][1] =
           200.0 * f / std::sqrt(0.25 + f * f) + (r == 17 ? -200.0 * f / std::sqrt(0.25 + f * f) : 0);
-      s.ResponseTable[i][2] = 90.0 + std::atan2(0.5, f) * 180 / M_PI - 1e-3 * f;
+      s.Response.table[i][2] = 90.0 + std::atan2(0.5, f) * 180 / M_PI - 1e-3 * f;
     }
   };
   for (int rows : {51, 1})
@@ -370,8 +369,8 @@ TEST(CoilCorrection, EqualsTheBinByBinCorrectionWithinRounding) {
         AppState s;
         fill(s, rows, falling);
         std::vector<double> fast = X, slow = X;
-        CorrectCoilSpectrum(s, fast.data(), N, df);
-        CorrectSpectrum(s, slow.data(), N, df);
+        CorrectCoilSpectrum(s.Response, fast.data(), N, df);
+        CorrectSpectrum(s.Response, slow.data(), N, df);
         double worst = 0;
         for (unsigned long b = 0; b < N / 2; ++b) {
           const double m = std::hypot(slow[2 * b + 1], slow[2 * b + 2]);
@@ -398,15 +397,15 @@ TEST(CrossSpectra, SixtyThreeBandsOfM512ForN65536WithRealAutoSpectra) {
   for (int b = 0; b < 63; ++b) {
     EXPECT_EQ(s.BandBins[static_cast<size_t>(b)], b == 0 ? 511 : 512);  // band 0 without the zero frequency
     for (int a = 0; a < 4; ++a) {
-      EXPECT_EQ(CrossSpectrum(s, b, a, a).imag(), 0.0);
-      EXPECT_GT(CrossSpectrum(s, b, a, a).real(), 0.0);
-      for (int c = 0; c < 4; ++c) EXPECT_EQ(CrossSpectrum(s, b, a, c), std::conj(CrossSpectrum(s, b, c, a)));
+      EXPECT_EQ(CrossSpectrum(s.CrossSpec, b, a, a).imag(), 0.0);
+      EXPECT_GT(CrossSpectrum(s.CrossSpec, b, a, a).real(), 0.0);
+      for (int c = 0; c < 4; ++c) EXPECT_EQ(CrossSpectrum(s.CrossSpec, b, a, c), std::conj(CrossSpectrum(s.CrossSpec, b, c, a)));
     }
   }
   // ⟨Ex Hy*⟩ of band 5 from the spectra directly.
   std::complex<double> sum = 0;
   for (long k = 5 * 512; k < 6 * 512; ++k) sum += page.Bin(2, k) * std::conj(page.Bin(1, k));
-  EXPECT_NEAR(std::abs(CrossSpectrum(s, 5, kMtEx, kMtHy) - sum / 512.0), 0.0, 1e-9 * std::abs(sum / 512.0));
+  EXPECT_NEAR(std::abs(CrossSpectrum(s.CrossSpec, 5, kMtEx, kMtHy) - sum / 512.0), 0.0, 1e-9 * std::abs(sum / 512.0));
 }
 
 TEST(CrossSpectra, BandCountFollowsTheFormationRule) {
@@ -418,7 +417,7 @@ TEST(CrossSpectra, BandCountFollowsTheFormationRule) {
     s.CoeffsSummed = c.M;
     s.FftLength = c.N;
     for (int ch = 0; ch < 4; ++ch) s.yplotdata2[ch].assign(static_cast<size_t>(c.N + 3), 1.0);
-    AccumulateCrossSpectra(s, 0, 1, 2, 3);
+    AccumulatePageCrossSpectra(s, 0, 1, 2, 3);
     EXPECT_EQ(s.PlotCount, c.bands) << c.M << " " << c.N;
   }
 }
@@ -436,16 +435,16 @@ TEST(CrossSpectra, NotchedBinsAreLeftOutAndAMissingChannelGivesNaN) {
     s.yplotdata2[ch].assign(35, 0.0);
     for (int k = 0; k < 16; ++k) s.yplotdata2[ch][static_cast<size_t>(2 * k + 1)] = k;
   }
-  AccumulateCrossSpectra(s, 0, 1, -1, 3);
+  AccumulatePageCrossSpectra(s, 0, 1, -1, 3);
   ASSERT_EQ(s.PlotCount, 3);
   EXPECT_EQ(s.BandBins[0], 2);  // bins 1 and 3: bin 0 is never part of band 0
-  EXPECT_EQ(CrossSpectrum(s, 0, kMtHx, kMtHy).real(), (1.0 + 9.0) / 2);
+  EXPECT_EQ(CrossSpectrum(s.CrossSpec, 0, kMtHx, kMtHy).real(), (1.0 + 9.0) / 2);
   EXPECT_EQ(s.BandBins[1], 0);
-  EXPECT_TRUE(std::isnan(CrossSpectrum(s, 1, kMtHx, kMtHx).real()));
+  EXPECT_TRUE(std::isnan(CrossSpectrum(s.CrossSpec, 1, kMtHx, kMtHx).real()));
   EXPECT_EQ(s.BandBins[2], 4);
-  EXPECT_TRUE(std::isnan(CrossSpectrum(s, 2, kMtEx, kMtHx).real()));
-  EXPECT_TRUE(std::isnan(CrossSpectrum(s, 2, kMtHy, kMtEx).imag()));
-  EXPECT_EQ(CrossSpectrum(s, 2, kMtEy, kMtHx).real(), (64.0 + 81 + 100 + 121) / 4);
+  EXPECT_TRUE(std::isnan(CrossSpectrum(s.CrossSpec, 2, kMtEx, kMtHx).real()));
+  EXPECT_TRUE(std::isnan(CrossSpectrum(s.CrossSpec, 2, kMtHy, kMtEx).imag()));
+  EXPECT_EQ(CrossSpectrum(s.CrossSpec, 2, kMtEy, kMtHx).real(), (64.0 + 81 + 100 + 121) / 4);
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ namespace {
 
 std::vector<double> Weights(AppState& s, int n, int type) {
   std::vector<double> ones(static_cast<size_t>(n), 1.0), out(static_cast<size_t>(n), -99.0);
-  ApplyWindow(s, ones.data(), out.data(), n, 1.0, type);
+  ApplyWindow(s.SlepianWindows, ones.data(), out.data(), n, 1.0, type);
   return out;
 }
 
@@ -61,7 +61,7 @@ TEST(ApplyWindow, TypeNoneIsAnExactCopy) {
   AppState s;
   std::vector<double> in = {1.5, -0.0, 3e-300, -7.25, 1e300, 0.1, std::numeric_limits<double>::denorm_min()};
   std::vector<double> out(in.size(), 42.0);
-  ApplyWindow(s, in.data(), out.data(), static_cast<int>(in.size()), 1.0, kWindowNone);
+  ApplyWindow(s.SlepianWindows, in.data(), out.data(), static_cast<int>(in.size()), 1.0, kWindowNone);
   for (size_t i = 0; i < in.size(); ++i) {
     EXPECT_EQ(out[i], in[i]) << i;
     EXPECT_EQ(std::signbit(out[i]), std::signbit(in[i])) << i;
@@ -72,7 +72,7 @@ TEST(ApplyWindow, WeightsMultiplyTheSamples) {
   AppState s;
   std::vector<double> in = {2, -4, 6, -8, 10, -12, 14, -16};
   std::vector<double> out(8);
-  ApplyWindow(s, in.data(), out.data(), 8, 1.0, kWindowHanning);
+  ApplyWindow(s.SlepianWindows, in.data(), out.data(), 8, 1.0, kWindowHanning);
   std::vector<double> w = Weights(s, 8, kWindowHanning);
   for (size_t i = 0; i < 8; ++i) EXPECT_EQ(out[i], in[i] * w[i]);
 }
@@ -103,7 +103,7 @@ TEST(ApplyWindow, UnknownTypeLeavesTheOutputUnchanged) {
 TEST(ApplyWindow, FractionBelowOneTapersOnlyTheEnds) {
   AppState s;
   std::vector<double> ones(20, 1.0), out(20, -1.0);
-  ApplyWindow(s, ones.data(), out.data(), 20, 0.5, kWindowHanning);  // m = 5
+  ApplyWindow(s.SlepianWindows, ones.data(), out.data(), 20, 0.5, kWindowHanning);  // m = 5
   EXPECT_EQ(out[0], 0.0);
   EXPECT_EQ(out[19], 0.0);
   for (int i = 5; i < 15; ++i) EXPECT_EQ(out[static_cast<size_t>(i)], 1.0) << i;
