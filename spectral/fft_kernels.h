@@ -20,7 +20,14 @@ struct FftKernels {
   void (*radix2Last)(double* c, size_t points);
   /// w1[j] = hi·lo[j], w2[j] = w1[j]², w3[j] = w1[j]·w2[j] for j < count (even).
   void (*twiddles)(const double* hi, const double* lo, size_t count, double* w1, double* w2, double* w3);
+  /// The last pass over 2^lg points (radix 4 or 2 over groups of consecutive
+  /// points, none for radix 1), then the bit-reversal permutation that puts
+  /// the outputs in natural order. lg >= 2·kFftRevBits.
+  void (*lastAndReverse)(double* c, int lg, int radix, int sign);
 };
+
+/// Index bits of the low and high fields of lastAndReverse's blocks.
+constexpr int kFftRevBits = 5;
 
 const FftKernels& PortableFftKernels();
 /// nullptr when the vector version is not built for this target.
