@@ -190,7 +190,33 @@ void LastAndReverse(double* data, int lg, int radix, int sign) {
     LastAndReverseT<-1>(data, lg, radix);
 }
 
-const FftKernels kAvx2{Radix4, Radix4Last, Radix2Last, Twiddles, LastAndReverse};
+// Bins k, k + 1 in one register, their partners M − k, M − k − 1 in another
+// (loaded as M − k − 1, M − k and swapped); the products are rounded as in the
+// portable version (no fused multiply-add), so both give the same bits.
+void RealSplit(double* X, unsigned long M, unsigned long k0, unsigned long count, const double* roots, int sign) {
+  const __m256d half = _mm256_set1_pd(0.5);
+  const __m256d conj = _mm256_set_pd(-0.0, 0.0, -0.0, 0.0);
+  const __m256d signs = _mm256_set_pd(sign, 1.0, sign, 1.0);
+  for (unsigned long k = k0; k < k0 + count; k += 2) {
+    double* pi = X + 2 * k + 1;
+    double* pj = X + 2 * (M - k - 1) + 1;
+    const __m256d zk = _mm256_loadu_pd(pi);
+    const __m256d zj = _mm256_permute2f128_pd(_mm256_loadu_pd(pj), _mm256_loadu_pd(pj), 0x01);
+    const __m256d cj = _mm256_xor_pd(zj, conj);
+    const __m256d A = _mm256_mul_pd(half, _mm256_add_pd(zk, cj));              // ar, ai
+    const __m256d D = _mm256_mul_pd(half, _mm256_sub_pd(zk, cj));              // 0.5(kr − jr), 0.5(ki + ji)
+    const __m256d B = _mm256_xor_pd(_mm256_permute_pd(D, 0x5), conj);          // br, bi
+    const __m256d w = _mm256_mul_pd(_mm256_loadu_pd(roots + 2 * (k - k0)), signs);
+    const __m256d p1 = _mm256_mul_pd(B, _mm256_movedup_pd(w));                  // wr·br, wr·bi
+    const __m256d p2 = _mm256_mul_pd(_mm256_permute_pd(B, 0x5), _mm256_permute_pd(w, 0xF));  // wi·bi, wi·br
+    const __m256d t = _mm256_addsub_pd(p1, p2);
+    _mm256_storeu_pd(pi, _mm256_add_pd(A, t));
+    const __m256d y = _mm256_xor_pd(_mm256_sub_pd(A, t), conj);
+    _mm256_storeu_pd(pj, _mm256_permute2f128_pd(y, y, 0x01));
+  }
+}
+
+const FftKernels kAvx2{Radix4, Radix4Last, Radix2Last, Twiddles, LastAndReverse, RealSplit};
 
 }  // namespace
 

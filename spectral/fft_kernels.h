@@ -24,6 +24,12 @@ struct FftKernels {
   /// points, none for radix 1), then the bit-reversal permutation that puts
   /// the outputs in natural order. lg >= 2·kFftRevBits.
   void (*lastAndReverse)(double* c, int lg, int radix, int sign);
+  /// The split of RealSpectrum (spectral/realfft.cpp) for bins k0 <= k < k0 +
+  /// count of a transform of M complex points in X (1-based as four1's data),
+  /// each with its partner M − k; roots[k − k0] = exp(2πi·k/2M). count is even
+  /// and k0 + count < M/2, so no bin meets its partner.
+  void (*realSplit)(double* X, unsigned long M, unsigned long k0, unsigned long count, const double* roots,
+                    int sign);
 };
 
 /// Index bits of the low and high fields of lastAndReverse's blocks.
