@@ -30,6 +30,20 @@ template <int S>
 void Radix4T(double* c, size_t q, size_t count, size_t blocks, const double* w1, const double* w2,
              const double* w3) {
   const size_t step = 2 * q;
+  if (count == 2 && q == 2) {  // blocks of 8 points: one step per block, the twiddles stay in registers
+    const __m256d v1 = _mm256_loadu_pd(w1), v2 = _mm256_loadu_pd(w2), v3 = _mm256_loadu_pd(w3);
+    for (size_t b = 0; b < blocks; ++b, c += 16) {
+      const __m256d x0 = _mm256_loadu_pd(c), x1 = _mm256_loadu_pd(c + 4);
+      const __m256d x2 = _mm256_loadu_pd(c + 8), x3 = _mm256_loadu_pd(c + 12);
+      const __m256d a0 = _mm256_add_pd(x0, x2), a1 = _mm256_sub_pd(x0, x2);
+      const __m256d b0 = _mm256_add_pd(x1, x3), b1 = MulI<S>(_mm256_sub_pd(x1, x3));
+      _mm256_storeu_pd(c, _mm256_add_pd(a0, b0));
+      _mm256_storeu_pd(c + 4, Mul<S>(_mm256_sub_pd(a0, b0), v2));
+      _mm256_storeu_pd(c + 8, Mul<S>(_mm256_add_pd(a1, b1), v1));
+      _mm256_storeu_pd(c + 12, Mul<S>(_mm256_sub_pd(a1, b1), v3));
+    }
+    return;
+  }
   for (size_t b = 0; b < blocks; ++b, c += 8 * q) {
     for (size_t j = 0; j < count; j += 2) {
       double* p = c + 2 * j;
