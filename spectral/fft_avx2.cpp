@@ -26,36 +26,41 @@ inline __m256d MulI(__m256d a) {
   return _mm256_xor_pd(_mm256_permute_pd(a, 0x5), mask);
 }
 
+// One step of the radix4 butterflies: points p, p + step, p + 2step, p + 3step, two at a time.
+template <int S>
+inline void Step(double* p, size_t step, __m256d v1, __m256d v2, __m256d v3) {
+  const __m256d x0 = _mm256_loadu_pd(p), x1 = _mm256_loadu_pd(p + step);
+  const __m256d x2 = _mm256_loadu_pd(p + 2 * step), x3 = _mm256_loadu_pd(p + 3 * step);
+  const __m256d a0 = _mm256_add_pd(x0, x2), a1 = _mm256_sub_pd(x0, x2);
+  const __m256d b0 = _mm256_add_pd(x1, x3), b1 = MulI<S>(_mm256_sub_pd(x1, x3));
+  _mm256_storeu_pd(p, _mm256_add_pd(a0, b0));
+  _mm256_storeu_pd(p + step, Mul<S>(_mm256_sub_pd(a0, b0), v2));
+  _mm256_storeu_pd(p + 2 * step, Mul<S>(_mm256_add_pd(a1, b1), v1));
+  _mm256_storeu_pd(p + 3 * step, Mul<S>(_mm256_sub_pd(a1, b1), v3));
+}
+
 template <int S>
 void Radix4T(double* c, size_t q, size_t count, size_t blocks, const double* w1, const double* w2,
              const double* w3) {
   const size_t step = 2 * q;
-  if (count == 2 && q == 2) {  // blocks of 8 points: one step per block, the twiddles stay in registers
+  // Blocks of 8 and 16 points take one or two steps each: their twiddles stay in registers.
+  if (count == 2 && q == 2) {
     const __m256d v1 = _mm256_loadu_pd(w1), v2 = _mm256_loadu_pd(w2), v3 = _mm256_loadu_pd(w3);
-    for (size_t b = 0; b < blocks; ++b, c += 16) {
-      const __m256d x0 = _mm256_loadu_pd(c), x1 = _mm256_loadu_pd(c + 4);
-      const __m256d x2 = _mm256_loadu_pd(c + 8), x3 = _mm256_loadu_pd(c + 12);
-      const __m256d a0 = _mm256_add_pd(x0, x2), a1 = _mm256_sub_pd(x0, x2);
-      const __m256d b0 = _mm256_add_pd(x1, x3), b1 = MulI<S>(_mm256_sub_pd(x1, x3));
-      _mm256_storeu_pd(c, _mm256_add_pd(a0, b0));
-      _mm256_storeu_pd(c + 4, Mul<S>(_mm256_sub_pd(a0, b0), v2));
-      _mm256_storeu_pd(c + 8, Mul<S>(_mm256_add_pd(a1, b1), v1));
-      _mm256_storeu_pd(c + 12, Mul<S>(_mm256_sub_pd(a1, b1), v3));
+    for (size_t b = 0; b < blocks; ++b, c += 16) Step<S>(c, 4, v1, v2, v3);
+    return;
+  }
+  if (count == 4 && q == 4) {
+    const __m256d v1 = _mm256_loadu_pd(w1), v2 = _mm256_loadu_pd(w2), v3 = _mm256_loadu_pd(w3);
+    const __m256d u1 = _mm256_loadu_pd(w1 + 4), u2 = _mm256_loadu_pd(w2 + 4), u3 = _mm256_loadu_pd(w3 + 4);
+    for (size_t b = 0; b < blocks; ++b, c += 32) {
+      Step<S>(c, 8, v1, v2, v3);
+      Step<S>(c + 4, 8, u1, u2, u3);
     }
     return;
   }
   for (size_t b = 0; b < blocks; ++b, c += 8 * q) {
-    for (size_t j = 0; j < count; j += 2) {
-      double* p = c + 2 * j;
-      const __m256d x0 = _mm256_loadu_pd(p), x1 = _mm256_loadu_pd(p + step);
-      const __m256d x2 = _mm256_loadu_pd(p + 2 * step), x3 = _mm256_loadu_pd(p + 3 * step);
-      const __m256d a0 = _mm256_add_pd(x0, x2), a1 = _mm256_sub_pd(x0, x2);
-      const __m256d b0 = _mm256_add_pd(x1, x3), b1 = MulI<S>(_mm256_sub_pd(x1, x3));
-      _mm256_storeu_pd(p, _mm256_add_pd(a0, b0));
-      _mm256_storeu_pd(p + step, Mul<S>(_mm256_sub_pd(a0, b0), _mm256_loadu_pd(w2 + 2 * j)));
-      _mm256_storeu_pd(p + 2 * step, Mul<S>(_mm256_add_pd(a1, b1), _mm256_loadu_pd(w1 + 2 * j)));
-      _mm256_storeu_pd(p + 3 * step, Mul<S>(_mm256_sub_pd(a1, b1), _mm256_loadu_pd(w3 + 2 * j)));
-    }
+    for (size_t j = 0; j < count; j += 2)
+      Step<S>(c + 2 * j, step, _mm256_loadu_pd(w1 + 2 * j), _mm256_loadu_pd(w2 + 2 * j), _mm256_loadu_pd(w3 + 2 * j));
   }
 }
 
