@@ -314,6 +314,11 @@ void RootsOfUnity(size_t L, size_t j0, size_t count, double* out) {
   }
 }
 
+const double* RootsOfUnityTable(size_t L) {
+  const Level& level = LevelFor(Log2(L));
+  return level.w1.empty() ? nullptr : level.w1.data();
+}
+
 void four1(double data[], unsigned long nn, int isign) {
   if (nn < 2) return;
   double* c = data + 1;

@@ -46,3 +46,6 @@ void ForcePortableFftKernels(bool portable);
 /// exp(2πi·j/L) for j0 <= j < j0 + count < L/4 (L a power of two, at least 8)
 /// into out as interleaved doubles, from four1's twiddle tables.
 void RootsOfUnity(size_t L, size_t j0, size_t count, double* out);
+/// The table of exp(2πi·j/L) for j < L/4 behind RootsOfUnity, as interleaved
+/// doubles, or nullptr for levels too large to keep one (L a power of two, at least 8).
+const double* RootsOfUnityTable(size_t L);

@@ -22,15 +22,22 @@ void RealSpectrum(double X[], unsigned long N, int isign) {
 
   const int sign = isign >= 0 ? 1 : -1;
   const FftKernels& kernels = ActiveFftKernels();
-  // W^k from the transform's tables, kChunk at a time; W^(N/4) = sign·i. The
-  // bins below M/2 − 1 go through the kernel two at a time, the rest here.
+  // W^k from the transform's tables (kChunk at a time where a level has no
+  // full table); W^(N/4) = sign·i. The bins below M/2 − 1 go through the
+  // kernel two at a time, the rest here.
   constexpr unsigned long kChunk = 256;
   double roots[2 * kChunk];
   const unsigned long paired = M / 2 >= 2 ? (M / 2 - 1) / 2 * 2 : 0;  // even, 1 + paired < M/2
-  for (unsigned long k0 = 1; k0 <= paired; k0 += kChunk) {
-    const unsigned long count = std::min(kChunk, paired + 1 - k0);
-    RootsOfUnity(N, k0, count, roots);
-    kernels.realSplit(X, M, k0, count, roots, sign);
+  if (paired > 0) {
+    if (const double* table = RootsOfUnityTable(N)) {
+      kernels.realSplit(X, M, 1, paired, table + 2, sign);
+    } else {
+      for (unsigned long k0 = 1; k0 <= paired; k0 += kChunk) {
+        const unsigned long count = std::min(kChunk, paired + 1 - k0);
+        RootsOfUnity(N, k0, count, roots);
+        kernels.realSplit(X, M, k0, count, roots, sign);
+      }
+    }
   }
   for (unsigned long k = paired + 1; k <= M / 2; ++k) {
     double wr, wi;
