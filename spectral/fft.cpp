@@ -1,5 +1,6 @@
 #include "spectral/fft.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <memory>
@@ -14,7 +15,9 @@
 // depth first so that each block is worked on while it is in cache (blocks of
 // up to kInCache points run their remaining passes breadth first). An odd
 // number of radix-2 stages ends with a radix-2 pass. The outputs come out in
-// bit-reversed order and are put in place by one cache-blocked permutation.
+// bit-reversed order and are put in place by one cache-blocked permutation,
+// which also does the last pass (over groups of 4 or 2 consecutive points) on
+// its way through, saving a sweep over the array.
 // Twiddles come from tables of exp(2πi·k/L) made once per level L in long
 // double, so no error accumulates along a recurrence.
 
@@ -22,8 +25,7 @@ namespace {
 
 constexpr int kTableBits = 16;          // levels up to 2^16 points keep full twiddle tables
 constexpr size_t kChunk = 64;           // above that, twiddles are made kChunk at a time
-constexpr size_t kInCache = 1ul << 12;  // blocks that finish breadth first
-constexpr int kRevBits = 5;             // index bits of the low and high fields of the permutation
+constexpr size_t kInCache = 1ul << 10;  // blocks that finish breadth first (16 KB)
 
 // exp(2πi·k/L) as interleaved doubles.
 void Unit(double* out, size_t k, size_t L) {
@@ -99,24 +101,26 @@ struct Transform {
     }
   }
 
-  // Every remaining pass over a block of L points, breadth first.
-  void Breadth(double* c, size_t L) const {
+  // Every remaining pass over a block of L points, breadth first; the last
+  // one (over groups of 4 or 2 consecutive points) only when withLast.
+  void Breadth(double* c, size_t L, bool withLast) const {
     size_t len = L;
-    for (; len >= 8; len /= 4) Pass(c, len, L);
+        for (; len >= 8; len /= 4) Pass(c, len, L);
+    if (!withLast) return;
     if (len == 4)
       k.radix4Last(c, L, sign);
     else if (len == 2)
       k.radix2Last(c, L);
   }
 
-  void Depth(double* c, size_t L) const {
+  void Depth(double* c, size_t L, bool withLast) const {
     if (L <= kInCache) {
-      Breadth(c, L);
+      Breadth(c, L, withLast);
       return;
     }
     Pass(c, L, L);
     const size_t q = L / 4;
-    for (int part = 0; part < 4; ++part) Depth(c + 2 * part * q, q);
+    for (int part = 0; part < 4; ++part) Depth(c + 2 * part * q, q, withLast);
   }
 };
 
@@ -129,43 +133,14 @@ unsigned long ReverseBits(unsigned long x, int bits) {
   return r;
 }
 
-// Swaps point x with its bit reversal (0-based points, lg index bits). The
-// index is split into high bits a, middle bits b and low bits c, reversed to
-// rev(c)·rev(b)·rev(a); for each b all (a, c) are done together so both
-// sides of the swaps stay in cache.
-void BitReverse(double* data, int lg) {
-  if (lg < 2 * kRevBits + 1) {
-    const unsigned long n = 1ul << lg;
-    for (unsigned long x = 0; x < n; ++x) {
-      const unsigned long y = ReverseBits(x, lg);
-      if (y > x) {
-        std::swap(data[2 * x], data[2 * y]);
-        std::swap(data[2 * x + 1], data[2 * y + 1]);
-      }
-    }
-    return;
-  }
-  constexpr unsigned long kSide = 1ul << kRevBits;
-  unsigned long rev[kSide];
-  for (unsigned long k = 0; k < kSide; ++k) rev[k] = ReverseBits(k, kRevBits);
-  const int mid = lg - 2 * kRevBits;
-  const int highShift = lg - kRevBits;
-  for (unsigned long b = 0; b < (1ul << mid); ++b) {
-    const unsigned long bx = b << kRevBits;
-    const unsigned long by = ReverseBits(b, mid) << kRevBits;
-    for (unsigned long a = 0; a < kSide; ++a) {
-      const unsigned long xa = (a << highShift) | bx;
-      const unsigned long ya = by | rev[a];
-      for (unsigned long c = 0; c < kSide; ++c) {
-        const unsigned long x = xa | c;
-        const unsigned long y = (rev[c] << highShift) | ya;
-        if (y > x) {
-          double* px = data + 2 * x;
-          double* py = data + 2 * y;
-          std::swap(px[0], py[0]);
-          std::swap(px[1], py[1]);
-        }
-      }
+// Small transforms: swaps point x with its bit reversal (0-based points, lg index bits).
+void SwapReverse(double* data, int lg) {
+  const unsigned long n = 1ul << lg;
+  for (unsigned long x = 0; x < n; ++x) {
+    const unsigned long y = ReverseBits(x, lg);
+    if (y > x) {
+      std::swap(data[2 * x], data[2 * y]);
+      std::swap(data[2 * x + 1], data[2 * y + 1]);
     }
   }
 }
@@ -241,7 +216,66 @@ void PortableTwiddles(const double* hi, const double* lo, size_t count, double* 
   }
 }
 
-const FftKernels kPortable{PortableRadix4, PortableRadix4Last, PortableRadix2Last, PortableTwiddles};
+// The last pass and the permutation together (see FftKernels::lastAndReverse).
+// The 2^kRevBits × 2^kRevBits points (a, b, c) of a middle value b are read
+// row by row (a fixed, c running over contiguous points), get their last
+// butterflies and go into a small buffer at rev(c)·kSide + rev(a); the buffer
+// is then written row by row to the block of rev(b). Every access to the array
+// is a run of contiguous points; the scatter happens in the buffer, in L1.
+void PortableLastAndReverse(double* data, int lg, int radix, int sign) {
+  constexpr unsigned long kSide = 1ul << kFftRevBits;
+  unsigned long rev[kSide];
+  for (unsigned long k = 0; k < kSide; ++k) rev[k] = ReverseBits(k, kFftRevBits);
+  const int mid = lg - 2 * kFftRevBits;
+  const int highShift = lg - kFftRevBits;
+  double bufX[2 * kSide * kSide], bufY[2 * kSide * kSide];
+  auto gather = [&](unsigned long b, double* buf) {
+    for (unsigned long a = 0; a < kSide; ++a) {
+      double* row = data + 2 * ((a << highShift) | (b << kFftRevBits));
+      if (radix == 4)
+        PortableRadix4Last(row, kSide, sign);
+      else if (radix == 2)
+        PortableRadix2Last(row, kSide);
+      double* col = buf + 2 * rev[a];
+      for (unsigned long c = 0; c < kSide; ++c) {
+        col[2 * kSide * rev[c]] = row[2 * c];
+        col[2 * kSide * rev[c] + 1] = row[2 * c + 1];
+      }
+    }
+  };
+  auto scatter = [&](const double* buf, unsigned long b) {
+    for (unsigned long a = 0; a < kSide; ++a)
+      std::copy_n(buf + 2 * kSide * a, 2 * kSide, data + 2 * ((a << highShift) | (b << kFftRevBits)));
+  };
+  for (unsigned long b = 0; b < (1ul << mid); ++b) {
+    const unsigned long rb = ReverseBits(b, mid);
+    if (rb < b) continue;
+    gather(b, bufX);
+    if (rb != b) {
+      gather(rb, bufY);
+      scatter(bufY, b);
+    }
+    scatter(bufX, rb);
+  }
+}
+
+void PortableRealSplit(double* X, unsigned long M, unsigned long k0, unsigned long count, const double* roots,
+                       int sign) {
+  for (unsigned long k = k0; k < k0 + count; ++k) {
+    const double wr = roots[2 * (k - k0)], wi = sign * roots[2 * (k - k0) + 1];
+    const unsigned long i = 2 * k + 1, j = 2 * (M - k) + 1;
+    const double ar = 0.5 * (X[i] + X[j]), ai = 0.5 * (X[i + 1] - X[j + 1]);
+    const double br = 0.5 * (X[i + 1] + X[j + 1]), bi = -(0.5 * (X[i] - X[j]));
+    const double tr = wr * br - wi * bi, ti = wr * bi + wi * br;
+    X[i] = ar + tr;
+    X[i + 1] = ai + ti;
+    X[j] = ar - tr;
+    X[j + 1] = -(ai - ti);
+  }
+}
+
+const FftKernels kPortable{PortableRadix4,         PortableRadix4Last, PortableRadix2Last, PortableTwiddles,
+                           PortableLastAndReverse, PortableRealSplit};
 
 std::atomic<bool> forcePortable{false};
 
@@ -280,10 +314,23 @@ void RootsOfUnity(size_t L, size_t j0, size_t count, double* out) {
   }
 }
 
+const double* RootsOfUnityTable(size_t L) {
+  const Level& level = LevelFor(Log2(L));
+  return level.w1.empty() ? nullptr : level.w1.data();
+}
+
 void four1(double data[], unsigned long nn, int isign) {
   if (nn < 2) return;
   double* c = data + 1;
   const Transform t{ActiveFftKernels(), isign >= 0 ? 1 : -1};
-  t.Depth(c, nn);
-  BitReverse(c, Log2(nn));
+  const int lg = Log2(nn);
+  if (lg < 2 * kFftRevBits) {
+    t.Depth(c, nn, true);
+    SwapReverse(c, lg);
+    return;
+  }
+  // The last pass goes with the permutation: radix 4 when the passes before
+  // it left blocks of 4 points, 2 when they left pairs.
+  t.Depth(c, nn, false);
+  t.k.lastAndReverse(c, lg, lg % 2 == 0 ? 4 : 2, t.sign);
 }

@@ -20,7 +20,20 @@ struct FftKernels {
   void (*radix2Last)(double* c, size_t points);
   /// w1[j] = hi·lo[j], w2[j] = w1[j]², w3[j] = w1[j]·w2[j] for j < count (even).
   void (*twiddles)(const double* hi, const double* lo, size_t count, double* w1, double* w2, double* w3);
+  /// The last pass over 2^lg points (radix 4 or 2 over groups of consecutive
+  /// points, none for radix 1), then the bit-reversal permutation that puts
+  /// the outputs in natural order. lg >= 2·kFftRevBits.
+  void (*lastAndReverse)(double* c, int lg, int radix, int sign);
+  /// The split of RealSpectrum (spectral/realfft.cpp) for bins k0 <= k < k0 +
+  /// count of a transform of M complex points in X (1-based as four1's data),
+  /// each with its partner M − k; roots[k − k0] = exp(2πi·k/2M). count is even
+  /// and k0 + count < M/2, so no bin meets its partner.
+  void (*realSplit)(double* X, unsigned long M, unsigned long k0, unsigned long count, const double* roots,
+                    int sign);
 };
+
+/// Index bits of the low and high fields of lastAndReverse's blocks.
+constexpr int kFftRevBits = 5;
 
 const FftKernels& PortableFftKernels();
 /// nullptr when the vector version is not built for this target.
@@ -33,3 +46,6 @@ void ForcePortableFftKernels(bool portable);
 /// exp(2πi·j/L) for j0 <= j < j0 + count < L/4 (L a power of two, at least 8)
 /// into out as interleaved doubles, from four1's twiddle tables.
 void RootsOfUnity(size_t L, size_t j0, size_t count, double* out);
+/// The table of exp(2πi·j/L) for j < L/4 behind RootsOfUnity, as interleaved
+/// doubles, or nullptr for levels too large to keep one (L a power of two, at least 8).
+const double* RootsOfUnityTable(size_t L);

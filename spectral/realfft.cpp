@@ -20,36 +20,43 @@ void RealSpectrum(double X[], unsigned long N, int isign) {
   X[2 * M + 2] = 0.0;
   if (M < 2) return;
 
-  const double sign = isign >= 0 ? 1.0 : -1.0;
-  // W^k from the transform's tables, kChunk at a time; W^(N/4) = sign·i.
+  const int sign = isign >= 0 ? 1 : -1;
+  const FftKernels& kernels = ActiveFftKernels();
+  // W^k from the transform's tables (kChunk at a time where a level has no
+  // full table); W^(N/4) = sign·i. The bins below M/2 − 1 go through the
+  // kernel two at a time, the rest here.
   constexpr unsigned long kChunk = 256;
   double roots[2 * kChunk];
-  for (unsigned long k0 = 1; k0 <= M / 2; k0 += kChunk) {
-    const unsigned long last = std::min(M / 2, k0 + kChunk - 1);
-    const unsigned long tabled = std::min(last, N / 4 - 1);  // k < N/4 come from the table
-    if (tabled >= k0) RootsOfUnity(N, k0, tabled - k0 + 1, roots);
-    for (unsigned long k = k0; k <= last; ++k) {
-      double wr, wi;
-      if (k <= tabled) {
-        wr = roots[2 * (k - k0)];
-        wi = sign * roots[2 * (k - k0) + 1];
-      } else {
-        wr = 0.0;
-        wi = sign;
+  const unsigned long paired = M / 2 >= 2 ? (M / 2 - 1) / 2 * 2 : 0;  // even, 1 + paired < M/2
+  if (paired > 0) {
+    if (const double* table = RootsOfUnityTable(N)) {
+      kernels.realSplit(X, M, 1, paired, table + 2, sign);
+    } else {
+      for (unsigned long k0 = 1; k0 <= paired; k0 += kChunk) {
+        const unsigned long count = std::min(kChunk, paired + 1 - k0);
+        RootsOfUnity(N, k0, count, roots);
+        kernels.realSplit(X, M, k0, count, roots, sign);
       }
-      const unsigned long i = 2 * k + 1, j = 2 * (M - k) + 1;
-      const double ar = 0.5 * (X[i] + X[j]), ai = 0.5 * (X[i + 1] - X[j + 1]);
-      const double br = 0.5 * (X[i + 1] + X[j + 1]), bi = -0.5 * (X[i] - X[j]);
-      const double tr = wr * br - wi * bi, ti = wr * bi + wi * br;
-      if (i == j) {  // k = M/2 pairs with itself
-        X[i] = ar + tr;
-        X[i + 1] = ai + ti;
-        break;
-      }
-      X[i] = ar + tr;
-      X[i + 1] = ai + ti;
-      X[j] = ar - tr;
-      X[j + 1] = -(ai - ti);
     }
+  }
+  for (unsigned long k = paired + 1; k <= M / 2; ++k) {
+    double wr, wi;
+    if (k < N / 4) {
+      RootsOfUnity(N, k, 1, roots);
+      wr = roots[0];
+      wi = sign * roots[1];
+    } else {
+      wr = 0.0;
+      wi = sign;
+    }
+    const unsigned long i = 2 * k + 1, j = 2 * (M - k) + 1;
+    const double ar = 0.5 * (X[i] + X[j]), ai = 0.5 * (X[i + 1] - X[j + 1]);
+    const double br = 0.5 * (X[i + 1] + X[j + 1]), bi = -(0.5 * (X[i] - X[j]));
+    const double tr = wr * br - wi * bi, ti = wr * bi + wi * br;
+    X[i] = ar + tr;
+    X[i + 1] = ai + ti;
+    if (i == j) break;  // k = M/2 pairs with itself
+    X[j] = ar - tr;
+    X[j + 1] = -(ai - ti);
   }
 }

@@ -1,6 +1,7 @@
 // four1: against a direct DFT in long double for every power of two from 2
 // to 2^22 in both directions, with the vector and the portable kernels; the
-// round trip, the impulse and constant cases.
+// round trip, the impulse and constant cases. RealSpectrum: both kernel sets
+// give the same bits and the bins of the complex transform.
 
 #include "spectral/fft.h"
 
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "spectral/fft_kernels.h"
+#include "spectral/realfft.h"
 
 namespace {
 
@@ -168,6 +170,48 @@ TEST(Four1, PositiveSignPutsAPositiveFrequencyToneInItsBin) {
   four1(data.data(), N, +1);
   EXPECT_NEAR(data[2 * 5 + 1], N, 1e-12);
   EXPECT_NEAR(data[2 * 7 + 1], 0.0, 1e-12);
+}
+
+TEST(RealSpectrum, MatchesTheComplexTransformWithEitherKernelSet) {
+  for (bool forcePortable : {false, true}) {
+    for (unsigned long N = 2; N <= (1ul << 16); N *= 2) {
+      for (int isign : {+1, -1}) {
+        std::vector<double> samples = RandomData(N / 2, static_cast<unsigned>(N + (isign > 0)));
+        samples.resize(N + 3, 0.0);
+        // The complex transform of the same samples with zero imaginary parts.
+        std::vector<double> full(2 * N + 1, 0.0);
+        for (unsigned long j = 0; j < N; ++j) full[2 * j + 1] = samples[j + 1];
+        four1(full.data(), N, isign);
+        ForcePortableFftKernels(forcePortable);
+        RealSpectrum(samples.data(), N, isign);
+        ForcePortableFftKernels(false);
+        double err2 = 0, ref2 = 0;
+        for (unsigned long i = 1; i <= N + 2; ++i) {
+          err2 += (samples[i] - full[i]) * (samples[i] - full[i]);
+          ref2 += full[i] * full[i];
+        }
+        EXPECT_LT(std::sqrt(err2 / ref2), 2e-16 * std::log2(static_cast<double>(N)) * 10)
+            << "N " << N << " isign " << isign << " portable " << forcePortable;
+      }
+    }
+  }
+}
+
+TEST(RealSpectrum, VectorSplitGivesThePortableSplitsBits) {
+  const FftKernels& active = ActiveFftKernels();
+  if (&active == &PortableFftKernels()) GTEST_SKIP() << "no vector kernels on this processor";
+  for (unsigned long M : {8ul, 64ul, 4096ul}) {
+    for (int sign : {+1, -1}) {
+      const std::vector<double> input = RandomData(M + 1, static_cast<unsigned>(M));
+      const unsigned long count = (M / 2 - 1) / 2 * 2;
+      std::vector<double> roots(2 * count);
+      RootsOfUnity(2 * M, 1, count, roots.data());
+      std::vector<double> vector = input, portable = input;
+      active.realSplit(vector.data(), M, 1, count, roots.data(), sign);
+      PortableFftKernels().realSplit(portable.data(), M, 1, count, roots.data(), sign);
+      for (size_t i = 0; i < input.size(); ++i) ASSERT_EQ(vector[i], portable[i]) << "M " << M << " element " << i;
+    }
+  }
 }
 
 }  // namespace
