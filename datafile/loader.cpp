@@ -147,7 +147,7 @@ int LoadRecorderFile(AppState& s, const std::string& path) {
   int err = 0;
   if (std::string why = WhyNotRecording(f, FileTitleOf(path), err); !why.empty()) {
     std::fclose(f);
-    if (err) ReportErrorAndExit(host, s.ProgramName, err);
+    if (err) ReportSystemError(host, s.ProgramName, err);
     else ShowMessage(host, why, MsgIcon::Error);
     return 0;
   }
@@ -177,7 +177,7 @@ int LoadRecorderFile(AppState& s, const std::string& path) {
       break;
     }
     if (hr.status == ReadStatus::Error) {
-      ReportErrorAndExit(host, s.ProgramName, hr.err);
+      ReportSystemError(host, s.ProgramName, hr.err);
       break;
     }
     if (hr.status == ReadStatus::Truncated) {
@@ -230,7 +230,7 @@ int LoadRecorderFile(AppState& s, const std::string& path) {
     }
     RecordReadResult br = ReadBlock(f, s.BlockBytes, s.RawBlock);
     if (br.status == ReadStatus::Error) {
-      ReportErrorAndExit(host, s.ProgramName, br.err);
+      ReportSystemError(host, s.ProgramName, br.err);
       break;
     }
     if (br.status == ReadStatus::Truncated) {
@@ -285,7 +285,7 @@ int ReadRecord(AppState& s) {
   long start = std::ftell(s.DataFile);
   RecordReadResult hr = ReadHeader(s.DataFile, raw, h);
   if (hr.status != ReadStatus::Ok) {
-    if (hr.status == ReadStatus::Error) ReportErrorAndExit(host, s.ProgramName, hr.err);
+    if (hr.status == ReadStatus::Error) ReportSystemError(host, s.ProgramName, hr.err);
     if (hr.status == ReadStatus::Truncated) TellIncomplete(s);
     if (start >= 0) std::fseek(s.DataFile, start, SEEK_SET);
     s.EndOfFile = 1;
@@ -301,7 +301,7 @@ int ReadRecord(AppState& s) {
   uint64_t bytes = BlockBytes(h);
   RecordReadResult br = ReadBlock(s.DataFile, bytes, s.RawBlock);
   if (br.status != ReadStatus::Ok) {
-    if (br.status == ReadStatus::Error) ReportErrorAndExit(host, s.ProgramName, br.err);
+    if (br.status == ReadStatus::Error) ReportSystemError(host, s.ProgramName, br.err);
     else TellIncomplete(s);
     if (start >= 0) std::fseek(s.DataFile, start, SEEK_SET);
     s.EndOfFile = 1;
@@ -448,7 +448,6 @@ int LoadPageAt(AppState& s, int firstRecord) {
   s.CurrentRecord = firstRecord;
   s.PageRecords = read;
   s.NumPlotPoints = n;
-  s.RecomputeSpectra = 1;
   s.FitValid = 0;
   s.RecordTimeShown = ShownTime(s, s.PlotStartTime);
   std::string part0 = s.CurrentFileTitle;
