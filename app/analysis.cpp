@@ -194,7 +194,6 @@ void AnalysePage(AppState& s) {
 
   if (s.FourierOn && !RunSpectrumPipeline(s)) {
     s.host->MessageBox("Ex, Ey, Hx, Hy Labels not all present in header", "Zorvan", MsgButtons::Ok, MsgIcon::Warning);
-    s.RecomputeSpectra = 0;
     s.LogX = 0;
     s.LogY = 0;  // time series on a log axis would lose every panel with values <= 0
     s.AppResOn = 0;

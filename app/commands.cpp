@@ -79,7 +79,6 @@ int FinishOpen(AppState& s, const std::function<int()>& open) {
   KeepXLimitsWithThePage(s, s.PlotStartTime, 0.0);
   s.PlotStartTime = 0;
   s.CurrentRecord = 0;
-  s.RecomputeSpectra = 1;
   s.FitValid = 0;
   s.CaptureLimits = 1;
   ShowRecordStatus(s);
@@ -110,7 +109,6 @@ int CmdOpenPath(AppState& s, const std::string& path) {
 
 void CmdStepForward(AppState& s) {
   if (!s.FileLoaded || s.RecordsPerPlot < 1) return;
-  s.RecomputeSpectra = 1;
   // A page that holds nothing (a first record without channels) is stepped over.
   const int first = s.CurrentRecord, end = s.CurrentRecord + std::max(1, s.PageRecords);
   if (ShowPage(s, end)) {
@@ -125,7 +123,6 @@ void CmdStepForward(AppState& s) {
 
 void CmdStepBack(AppState& s) {
   if (!s.FileLoaded || s.RecordsPerPlot < 1 || !s.DataFile) return;
-  s.RecomputeSpectra = 1;
   if (s.CurrentRecord <= 0) return;
   // Back to the page that was shown before this one, else to the page before
   // it as paging from the first record lays them out.
@@ -185,7 +182,6 @@ void CmdToggleFilter(AppState& s) {
   s.FilterOn = !s.FilterOn;
   s.host->SetCursor(s.FilterOn ? CursorShape::Wait : CursorShape::Arrow);
   s.FitValid = 0;
-  s.RecomputeSpectra = 1;
   ShowToggleStates(s);
   Redraw(s, true);
 }
@@ -219,7 +215,6 @@ void CmdToggleFourier(AppState& s) {
   } else {
     // Autoscale X too: the time range of the page is no frequency range.
     SetAutoscale(s, 1);
-    s.RecomputeSpectra = 1;
     s.LogY = 1;
     s.FourierOn = 1;
   }
@@ -246,7 +241,6 @@ void CmdToggleAppRes(AppState& s) {
     s.AppResOn = 1;
     s.FourierOn = 1;
   }
-  s.RecomputeSpectra = 1;
   ShowToggleStates(s);
   Redraw(s, true);
 }
@@ -292,7 +286,6 @@ void RunCommand(AppState& s, int id, const Surface& window) {
       Redraw(s, true);
       break;
     case kMenuFourierSettings:
-      s.RecomputeSpectra = 1;
       RunFourierSettingsDialog(s);
       break;
     case kMenuFindPeaks: RunFindPeaksDialog(s); break;

@@ -119,7 +119,6 @@ int ReopenAtRecord(AppState& s, const std::string& path, int record, bool keepOu
   }
   ShowRecordStatus(s);
   s.RedrawAll = 1;
-  s.RecomputeSpectra = 1;
   s.host->InvalidatePlot(true);
   return 1;
 }

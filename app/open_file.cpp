@@ -73,7 +73,7 @@ std::FILE* OpenRecording(AppState& s, const std::string& path) {
   int err = 0;
   if (std::string why = WhyNotRecording(f, FileTitleOf(path), err); !why.empty()) {
     std::fclose(f);
-    if (err) ReportErrorAndExit(*s.host, s.ProgramName, err);
+    if (err) ReportSystemError(*s.host, s.ProgramName, err);
     else ShowMessage(*s.host, why, MsgIcon::Error);
     return nullptr;
   }
@@ -136,7 +136,7 @@ std::string ReadFirstPage(AppState& s) {
   std::string gapMessage;
   switch (page.stop) {
     case PageStop::FileEnd: s.EndOfFile = 1; break;
-    case PageStop::ReadError: ReportErrorAndExit(*s.host, s.ProgramName, page.err); break;
+    case PageStop::ReadError: ReportSystemError(*s.host, s.ProgramName, page.err); break;
     case PageStop::Incomplete:
       s.EndOfFile = 1;
       TellIncompleteRecord(s);
@@ -249,7 +249,7 @@ int ReadRecord(AppState& s) {
   long start = std::ftell(s.DataFile);
   RecordReadResult hr = ReadHeader(s.DataFile, raw, h);
   if (hr.status != ReadStatus::Ok) {
-    if (hr.status == ReadStatus::Error) ReportErrorAndExit(host, s.ProgramName, hr.err);
+    if (hr.status == ReadStatus::Error) ReportSystemError(host, s.ProgramName, hr.err);
     if (hr.status == ReadStatus::Truncated) TellIncompleteRecord(s);
     if (start >= 0) std::fseek(s.DataFile, start, SEEK_SET);
     s.EndOfFile = 1;
@@ -265,7 +265,7 @@ int ReadRecord(AppState& s) {
   uint64_t bytes = BlockBytes(h);
   RecordReadResult br = ReadBlock(s.DataFile, bytes, s.RawBlock);
   if (br.status != ReadStatus::Ok) {
-    if (br.status == ReadStatus::Error) ReportErrorAndExit(host, s.ProgramName, br.err);
+    if (br.status == ReadStatus::Error) ReportSystemError(host, s.ProgramName, br.err);
     else TellIncompleteRecord(s);
     if (start >= 0) std::fseek(s.DataFile, start, SEEK_SET);
     s.EndOfFile = 1;
@@ -299,7 +299,7 @@ namespace {
 bool TellPageCut(AppState& s, const PageRead& page, const RecordIndex& index) {
   switch (page.stop) {
     case PageStop::ReadError:
-      ReportErrorAndExit(*s.host, s.ProgramName, page.err);
+      ReportSystemError(*s.host, s.ProgramName, page.err);
       s.EndOfFile = 1;
       break;
     case PageStop::Incomplete:
@@ -369,7 +369,6 @@ int LoadPageAt(AppState& s, int firstRecord) {
   s.CurrentRecord = firstRecord;
   s.PageRecords = read;
   s.NumPlotPoints = page.points;
-  s.RecomputeSpectra = 1;
   s.FitValid = 0;
   s.RecordTimeShown = ShownTime(s, s.PlotStartTime);
   const std::string part0 = read == want ? TellPageEnd(s, end, index) : s.CurrentFileTitle;

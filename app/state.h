@@ -91,13 +91,11 @@ struct AppState {
   int AmplPhaseOn = 0;
   int FindPeaksOn = 0;
   int RedrawAll = 1;
-  int RecomputeSpectra = 1;
   int KeyHandled = 0;
   int CtrlDown = 0;
 
   // Plot geometry and limits, left by the last full redraw.
   int ClientWidth = 0, ClientHeight = 0;
-  int ImageWidth = 0, ImageHeight = 0;
   int PlotLeft = 0, PlotTop = 0, PlotWidth = 0, PanelHeight = 0, PanelGap = 0;
   int PanelTop[kChannels] = {};
   double XMin = 0, XMax = 0, YMin = 0, YMax = 0;

@@ -34,8 +34,6 @@ void PaintWindow(AppState& s, Surface& window) {
 void WindowResized(AppState& s, int width, int height) {
   s.ClientWidth = width;
   s.ClientHeight = height;
-  s.ImageWidth = width;
-  s.ImageHeight = height;
   s.RedrawAll = 1;
   s.host->InvalidatePlot(true);
 }

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "cli/gui_start.h"
+#include "cli/front_end.h"
 #include "cli/session.h"
 
 namespace {

@@ -6,20 +6,17 @@
 
 #include "app/file_commands.h"
 #include "cli/commands.h"
+#include "cli/front_end.h"
 #include "cli/session.h"
 #include "app/open_file.h"
 #include "datafile/file_io.h"
 #include "plot/paint.h"
 #include "spectral/lowpass.h"
-#ifdef ZORVAN_HAVE_QT
-#include "platform/qt/qimage_surface.h"
-#endif
 
 namespace {
 
-// The display settings of the options, as the toolbar and dialogs would set them
-// (unused in a build without Qt, which cannot draw the image).
-[[maybe_unused]] std::string ApplyRenderOptions(const Args& args, AppState& s, int& width, int& height) {
+// The display settings of the options, as the toolbar and dialogs would set them.
+std::string ApplyRenderOptions(const Args& args, AppState& s, int& width, int& height) {
   if (auto t = args.Get("size")) {
     int w = 0, h = 0;
     char x = 0, rest = 0;
@@ -67,9 +64,8 @@ int RunRender(const Args& args) {
   if (!out || out->empty()) return Fail("render: give the image file with --out PAGE.png");
   PageOptions page;
   if (std::string e = ReadPageOptions(args, page); !e.empty()) return Fail("render: " + e);
-#ifndef ZORVAN_HAVE_QT
-  return Fail("render: this build has no Qt, which draws the image");
-#else
+  const FrontEnd& front_end = InstalledFrontEnd();
+  if (!front_end.render_png) return Fail("render: this build has no Qt, which draws the image");
   Session session;
   AppState& s = session.state;
   int width = 1600, height = 900;
@@ -79,16 +75,13 @@ int RunRender(const Args& args) {
   if (page.record > 1 && !LoadPageAt(s, page.record - 1))
     return Fail("render: " + path + " has no record " + std::to_string(page.record));
   if (s.NumPlotPoints == 0) return Fail("render: " + path + " has no samples to draw on that page");
-  QImageSurface image(width, height);
-  PaintPlotWindow(s, image);
-  const std::vector<uint8_t> png = image.PngBytes();
+  const std::vector<uint8_t> png = front_end.render_png(s, width, height);
   if (png.empty()) return Fail("render: the page could not be encoded as PNG");
   if (std::string why = WriteCheckedFile(s, *out, png.data(), png.size()); !why.empty())
     return Fail("render: " + why);
   std::cout << "Wrote " << *out << ": " << width << "x" << height << ", records " << s.CurrentRecord + 1 << " to "
             << s.CurrentRecord + s.NumPlotPoints / std::max(1, s.SampsPerBlock) << " of " << path << "\n";
   return 0;
-#endif
 }
 
 const CliCommand kRenderCommand{

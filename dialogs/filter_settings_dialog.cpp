@@ -20,7 +20,6 @@ void ReadCorner(AppState& s, DialogView& view) {
 // spectra are computed anew (as the toolbar's Filter button does).
 void DataChanged(AppState& s) {
   s.FitValid = 0;
-  s.RecomputeSpectra = 1;
   RedrawPlot(s);
 }
 

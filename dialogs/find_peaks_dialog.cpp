@@ -68,7 +68,6 @@ DialogProcedure FindPeaksProcedure(AppState& s) {
         break;
       case kPeaksRemove:
         s.RemovePeaks = view.GetCheck(kPeaksRemove) ? 1 : 0;
-        s.RecomputeSpectra = 1;
         s.host->InvalidatePlot(false);
         break;
       default:

@@ -22,7 +22,6 @@ struct Saved {
 // under the cursor of the window's mode.
 void Finish(AppState& s, DialogView& view, int result) {
   s.SineTestOn = 0;
-  s.RecomputeSpectra = 1;
   s.host->SetCursor(s.ZoomMode ? CursorShape::Zoom : CursorShape::Arrow);
   view.Close(result);
   RedrawPlot(s);
@@ -62,7 +61,6 @@ DialogProcedure FourierSettingsProcedure(AppState& s) {
     if (FollowFieldEvent(*checks, view, *s.host, message) == kFourierTestFreq) {
       // The refused text is gone: the sine follows the frequency the field shows again.
       s.SineTestFreq = ReadDecimal(view, kFourierTestFreq);
-      s.RecomputeSpectra = 1;
       RedrawPlot(s);
     }
     switch (message.event) {
@@ -83,18 +81,13 @@ DialogProcedure FourierSettingsProcedure(AppState& s) {
       case DialogEvent::TextChanged:
         if (id != kFourierTestFreq) break;
         s.SineTestFreq = ReadDecimal(view, kFourierTestFreq);
-        s.RecomputeSpectra = 1;
         RedrawPlot(s);
         break;
       case DialogEvent::Clicked:
         for (int type = 0; type < 4; ++type)
-          if (id == kWindowIds[type]) {
-            s.WindowType = type;
-            s.RecomputeSpectra = 1;
-          }
+          if (id == kWindowIds[type]) s.WindowType = type;
         if (id == kFourierSineTest) {
           s.SineTestOn = view.GetCheck(kFourierSineTest) ? 1 : 0;
-          s.RecomputeSpectra = 1;
           RedrawPlot(s);
         } else if (id == kFourierNotch) {
           s.NotchOn = view.GetCheck(kFourierNotch) ? 1 : 0;

@@ -173,7 +173,6 @@ void Ok(AppState& s, DialogView& view) {
   s.OverlapPct = static_cast<int>(ReadInteger(view, kGenOverlap));
   s.LeastSquaresOn = view.GetCheck(kGenLsEnable) ? 1 : 0;
   s.OutHeader.SampleRate = static_cast<uint32_t>(s.SampleRate / std::max(1, s.DecimationFactor));
-  s.RecomputeSpectra = 1;
   view.Close(kIdOk);
   s.PolyOverlayOn = 0;
   RedrawPlot(s);

@@ -55,7 +55,6 @@ DialogProcedure RemoteReferenceDialogProcedure(AppState& s) {
 int ChooseRemoteReference(AppState& s) {
   const int result = s.host->RunDialog(RemoteReferenceDialogTemplate(), RemoteReferenceDialogProcedure(s));
   if (result == kRemoteOpen || result == kRemoteNone) {
-    s.RecomputeSpectra = 1;
     s.RedrawAll = 1;
     s.host->InvalidatePlot(true);
   }

@@ -8,8 +8,7 @@ std::vector<FileFilter> RecorderFileFilters() {
   return {{"Qor files(*.bin)", "*.bin"}, {"All Files(*.*)", "*.*"}};
 }
 
-void ReportErrorAndExit(Platform& host, const std::string& text, int err) {
-  // The name is kept from the recorder's tools; the operation stops, the program does not.
+void ReportSystemError(Platform& host, const std::string& text, int err) {
   std::string message = text + " failed with error " + std::to_string(err) + ": " + std::strerror(err);
   host.MessageBox(message, "Error", MsgButtons::Ok, MsgIcon::Error);
 }

@@ -79,7 +79,7 @@ class Platform {
 
 /// Shows "<text> failed with error <err>: <system message>" captioned "Error".
 /// The caller then stops the operation and keeps what it had.
-void ReportErrorAndExit(Platform& host, const std::string& text, int err);
+void ReportSystemError(Platform& host, const std::string& text, int err);
 
 /// A message box with the program's caption "Zorvan" and an OK button.
 void ShowMessage(Platform& host, const std::string& text, MsgIcon icon = MsgIcon::Information);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -75,6 +76,15 @@ std::vector<Tick> LinearTicks(double first, int c, int n, double minor, double l
     ++c;
   }
   return ticks;
+}
+
+// The ticks of a linear axis over [lo, hi]: n to a step, the majors on whole
+// multiples of the step.
+std::vector<Tick> AxisTicks(double lo, double hi, double step, int n) {
+  if (!(step > 0) || !std::isfinite(step)) return {};
+  double first = CeilCount(lo * n / step) * step / n;
+  int c = n - static_cast<int>(FloorCount((CeilCount(lo / step) * step - lo) * n / step));
+  return LinearTicks(first, c, n, step / n, hi);
 }
 
 struct LogTick {
@@ -345,6 +355,47 @@ struct FrameGeometry {
   int Lx, Ly, textHeight, labelTop, gap;
 };
 
+// A tick on one side of the frame: where it leaves the side and how far in it reaches.
+struct SideTick {
+  int pos;  // x on the bottom and top, y on the left and right
+  int length;
+};
+
+// One side of the frame: the line at `at` (a y for the bottom and top, an x
+// for the left and right) from `from` to `to`, its ticks pointing inward
+// (+1 or -1 along the other axis).
+struct Side {
+  bool horizontal;
+  int at, from, to, inward;
+};
+
+// Draws a side as one pen path with each tick a spur off it, in order;
+// afterTick(i), when given, runs once tick i is drawn.
+void DrawSide(Surface& sf, const Side& side, const std::vector<SideTick>& ticks,
+              const std::function<void(size_t)>& afterTick = nullptr) {
+  auto to = [&](int along, int in, bool line) {
+    const int x = side.horizontal ? along : side.at + side.inward * in;
+    const int y = side.horizontal ? side.at + side.inward * in : along;
+    if (line)
+      sf.LineTo(x, y);
+    else
+      sf.MoveTo(x, y);
+  };
+  to(side.from, 0, false);
+  for (size_t i = 0; i < ticks.size(); ++i) {
+    to(ticks[i].pos, 0, true);
+    to(ticks[i].pos, ticks[i].length, true);
+    to(ticks[i].pos, 0, false);
+    if (afterTick) afterTick(i);
+  }
+  to(side.to, 0, true);
+}
+
+Side Bottom(const FrameGeometry& g) { return {true, g.bottom, g.left, g.right, -1}; }
+Side Top(const FrameGeometry& g) { return {true, g.top, g.left, g.right, +1}; }
+Side LeftSide(const FrameGeometry& g) { return {false, g.left, g.bottom, g.top, +1}; }
+Side RightSide(const FrameGeometry& g) { return {false, g.right, g.bottom, g.top, -1}; }
+
 void DrawXLabel(Painter& p, const XLabel& l, int labelTop, int bottom) {
   p.Text(l.left, labelTop, l.base, p.label);
   if (l.exp.empty()) return;
@@ -452,34 +503,29 @@ void DrawLinearXSides(AppState& s, Surface& sf, Painter& p, const FrameSpec& f, 
                       bool timeAxis, int NX) {
   std::vector<Tick> ticks;
   ClockTicks clock{};
-  if (f.xstep > 0 && std::isfinite(f.xstep)) {
-    double u = f.xstep / NX;
-    double x0 = CeilCount(f.xmin * NX / f.xstep) * f.xstep / NX;
-    int c = NX - static_cast<int>(FloorCount((CeilCount(f.xmin / f.xstep) * f.xstep - f.xmin) * NX / f.xstep));
-    if (timeAxis) {
-      RecordTime t = s.PlotFirstRecordTime;
-      if (s.TimeFormatHST) AddSeconds(t, -36000.0);  // Hawaii: UTC - 10 h
-      AddSeconds(t, f.xmin);
-      clock = AlignToClock(t, f.xmin, f.xstep, NX);
-      x0 = clock.x0;
-      c = clock.c;
-    }
-    ticks = LinearTicks(x0, c, NX, u, f.xmax);
+  if (timeAxis && f.xstep > 0 && std::isfinite(f.xstep)) {
+    RecordTime t = s.PlotFirstRecordTime;
+    if (s.TimeFormatHST) AddSeconds(t, -36000.0);  // Hawaii: UTC - 10 h
+    AddSeconds(t, f.xmin);
+    clock = AlignToClock(t, f.xmin, f.xstep, NX);
+    ticks = LinearTicks(clock.x0, clock.c, NX, f.xstep / NX, f.xmax);
+  } else {
+    ticks = AxisTicks(f.xmin, f.xmax, f.xstep, NX);
   }
+  std::vector<SideTick> bottom, top;
   std::vector<int> majorPx;
   std::vector<double> majorX;
-  sf.MoveTo(g.left, g.bottom);
   for (const Tick& t : ticks) {
-    int px = g.left + TruncPx((t.v - f.xmin) * g.sx);
-    sf.LineTo(px, g.bottom);
-    sf.LineTo(px, g.bottom - (t.major ? g.Lx : g.Lx / 2));
-    sf.MoveTo(px, g.bottom);
+    const int length = t.major ? g.Lx : g.Lx / 2;
+    const int px = g.left + TruncPx((t.v - f.xmin) * g.sx);
+    bottom.push_back({px, length});
+    top.push_back({t.v < f.xmin ? g.left : g.left + CeilPx((t.v - f.xmin) * g.sx), length});
     if (t.major) {
       majorPx.push_back(px);
       majorX.push_back(t.v);
     }
   }
-  sf.LineTo(g.right, g.bottom);
+  DrawSide(sf, Bottom(g), bottom);
   if (f.XLabelsOn) {
     int lastRight = timeAxis ? DrawClockLabels(p, g, majorPx, clock.firstMajor, f.xstep)
                              : DrawFrequencyLabels(p, g, majorPx, majorX, f.xstep);
@@ -487,15 +533,7 @@ void DrawLinearXSides(AppState& s, Surface& sf, Painter& p, const FrameSpec& f, 
     int x = lastRight == std::numeric_limits<int>::min() ? g.right : std::max(g.right, lastRight + g.gap);
     p.Text(x, g.labelTop, f.XAxisTitle, p.label);
   }
-
-  sf.MoveTo(g.left, g.top);
-  for (const Tick& t : ticks) {
-    int px = t.v < f.xmin ? g.left : g.left + CeilPx((t.v - f.xmin) * g.sx);
-    sf.LineTo(px, g.top);
-    sf.LineTo(px, g.top + (t.major ? g.Lx : g.Lx / 2));
-    sf.MoveTo(px, g.top);
-  }
-  sf.LineTo(g.right, g.top);
+  DrawSide(sf, Top(g), top);
 }
 
 // A tick of a logarithmic axis at log10 position pos.
@@ -516,6 +554,14 @@ std::vector<LogMark> LogMarks(const std::vector<LogTick>& ticks, const std::vect
   }
   std::sort(marks.begin(), marks.end(), [](const LogMark& a, const LogMark& b) { return a.pos < b.pos; });
   return marks;
+}
+
+// The marks at their pixels, majors `major` long and the others `minor`.
+template <typename Pixel>
+std::vector<SideTick> MarkTicks(const std::vector<LogMark>& marks, Pixel pixel, int major, int minor) {
+  std::vector<SideTick> out;
+  for (const LogMark& m : marks) out.push_back({pixel(m.pos), m.major ? major : minor});
+  return out;
 }
 
 // The bottom and top sides of a logarithmic X axis. Decades are labelled;
@@ -567,15 +613,8 @@ void DrawLogXSides(Surface& sf, Painter& p, const FrameSpec& f, const FrameGeome
       }
     }
   }
-  const std::vector<LogMark> marks = LogMarks(ticks, values);
-  sf.MoveTo(g.left, g.bottom);
-  for (const LogMark& m : marks) {
-    int px = pixel(m.pos);
-    sf.LineTo(px, g.bottom);
-    sf.LineTo(px, g.bottom - (m.major ? g.Lx : g.Lx / 2));
-    sf.MoveTo(px, g.bottom);
-  }
-  sf.LineTo(g.right, g.bottom);
+  const std::vector<SideTick> marks = MarkTicks(LogMarks(ticks, values), pixel, g.Lx, g.Lx / 2);
+  DrawSide(sf, Bottom(g), marks);
   if (f.XLabelsOn) {
     int lastRight = g.right;
     for (const XLabel& l : labels) {
@@ -585,14 +624,7 @@ void DrawLogXSides(Surface& sf, Painter& p, const FrameSpec& f, const FrameGeome
     TextSize size = p.Extent(f.XAxisTitle, p.label);
     p.Text(std::max(g.right + size.cx / 2, lastRight + g.gap), g.labelTop, f.XAxisTitle, p.label);
   }
-  sf.MoveTo(g.left, g.top);
-  for (const LogMark& m : marks) {
-    int px = pixel(m.pos);
-    sf.LineTo(px, g.top);
-    sf.LineTo(px, g.top + (m.major ? g.Lx : g.Lx / 2));
-    sf.MoveTo(px, g.top);
-  }
-  sf.LineTo(g.right, g.top);
+  DrawSide(sf, Top(g), marks);
 }
 
 // The left and right sides of a logarithmic Y axis. About five decades carry
@@ -640,15 +672,8 @@ int DrawLogYSides(Surface& sf, Painter& p, const FrameSpec& f, const FrameGeomet
     }
     values = best;
   }
-  const std::vector<LogMark> marks = LogMarks(ticks, values);
-  sf.MoveTo(g.left, g.bottom);
-  for (const LogMark& m : marks) {
-    int py = pixel(m.pos);
-    sf.LineTo(g.left, py);
-    sf.LineTo(g.left + (m.major ? 2 * g.Ly : g.Ly), py);
-    sf.MoveTo(g.left, py);
-  }
-  sf.LineTo(g.left, g.top);
+  const std::vector<SideTick> marks = MarkTicks(LogMarks(ticks, values), pixel, 2 * g.Ly, g.Ly);
+  DrawSide(sf, LeftSide(g), marks);
 
   int labelsLeft = g.left;
   for (double v : values) {
@@ -673,15 +698,80 @@ int DrawLogYSides(Surface& sf, Painter& p, const FrameSpec& f, const FrameGeomet
     labelsLeft = std::min(labelsLeft, x);
   }
 
-  sf.MoveTo(g.right, g.bottom);
-  for (const LogMark& m : marks) {
-    int py = pixel(m.pos);
-    sf.LineTo(g.right, py);
-    sf.LineTo(g.right - (m.major ? 2 * g.Ly : g.Ly), py);
-    sf.MoveTo(g.right, py);
-  }
-  sf.LineTo(g.right, g.top);
+  DrawSide(sf, RightSide(g), marks);
   return labelsLeft;
+}
+
+// The ticks of a linear Y axis at their pixels; a tick at a whole step is
+// long, except at the top edge.
+std::vector<SideTick> LinearYTicks(const std::vector<Tick>& ticks, const FrameSpec& f, const FrameGeometry& g,
+                                   int NY) {
+  const double nearTop = f.ymax - kCountEps * f.ystep / NY;
+  std::vector<SideTick> out;
+  for (const Tick& t : ticks)
+    out.push_back({t.v < f.ymin ? g.bottom : g.bottom - CeilPx((t.v - f.ymin) * g.sy),
+                   t.c == NY && t.v < nearTop ? 2 * g.Ly : g.Ly});
+  return out;
+}
+
+// The left side of a linear Y axis with its labels: numbers at the major
+// ticks, with one exponent for the axis when its limits are that large or
+// small. Returns the left edge of the leftmost label.
+int DrawLinearYLeft(Surface& sf, Painter& p, const FrameSpec& f, const FrameGeometry& g, int NY) {
+  const std::vector<Tick> ticks = AxisTicks(f.ymin, f.ymax, f.ystep, NY);
+  // Decimal exponent of the axis; limits of 0 do not count.
+  int E = 0;
+  bool any = false;
+  for (double v : {f.ymax, f.ymin})
+    if (v != 0 && std::isfinite(v)) {
+      int e = static_cast<int>(std::floor(std::log10(std::fabs(v))));
+      E = any ? std::max(E, e) : e;
+      any = true;
+    }
+  const bool axisExponent = E >= 4 || E < -3;
+  const std::vector<SideTick> marks = LinearYTicks(ticks, f, g, NY);
+  int labelsLeft = g.left;
+  DrawSide(sf, LeftSide(g), marks, [&](size_t i) {
+    const Tick& t = ticks[i];
+    const int py = marks[i].pos;
+    if (!t.major || py <= g.top + g.textHeight / 2) return;
+    std::string base, exp;
+    int baseRight;
+    if (axisExponent) {
+      char buf[64];
+      std::snprintf(buf, sizeof buf, "%6.2f", t.v / std::pow(10.0, E));
+      base = std::string(buf) + "x10";
+      exp = IntText(E);
+      baseRight = g.left - static_cast<int>(0.9 * g.textHeight);
+    } else {
+      TickLabel label = FormatTickLabel(t.v, f.ystep);
+      base = label.display;
+      if (!label.exponent.empty() && label.exponent != "0") exp = label.exponent;
+      baseRight = g.left - g.textHeight / 2 - (exp.empty() ? 0 : p.Extent(exp, p.exponent).cx);
+    }
+    TextSize size = p.Extent(base, p.label);
+    int y = py - size.cy / 2;
+    if (!exp.empty()) {
+      // The exponent follows the base and stays clear of the frame.
+      int expWidth = p.Extent(exp, p.exponent).cx;
+      if (baseRight + expWidth > g.left - 2) baseRight = g.left - 2 - expWidth;
+      p.Text(baseRight, y - p.EF / 3, exp, p.exponent);
+    }
+    p.Text(baseRight - size.cx, y, base, p.label);
+    labelsLeft = std::min(labelsLeft, baseRight - size.cx);
+  });
+  return labelsLeft;
+}
+
+// The right side of a linear Y axis: its ticks count from zero (or the whole
+// step nearest it) rather than from the limit.
+void DrawLinearYRight(Surface& sf, const FrameSpec& f, const FrameGeometry& g, int NY) {
+  std::vector<Tick> ticks;
+  if (f.ystep > 0 && std::isfinite(f.ystep)) {
+    double start = f.ymin == 0 ? 0.0 : std::copysign(FloorCount(std::fabs(f.ymin) / f.ystep) * f.ystep, f.ymin);
+    ticks = LinearTicks(start, 0, NY, f.ystep / NY, f.ymax);
+  }
+  DrawSide(sf, RightSide(g), LinearYTicks(ticks, f, g, NY));
 }
 
 }  // namespace
@@ -792,7 +882,6 @@ void DrawPlotFrame(AppState& s, Surface& sf, const FrameSpec& f) {
   const bool timeAxis = !s.FourierOn && !s.AppResOn && s.PlotTimeKnown;
   const int NX = timeAxis ? MinorDivisionsTime(f.xstep) : MinorDivisionsLinear(f.xstep, true);
   const int NY = MinorDivisionsLinear(f.ystep, false);
-  const bool yStepOk = f.ystep > 0 && std::isfinite(f.ystep);
 
   FontId labelFont = sf.CreateFont({"Arial", F, 500, 0});
   FontId verticalFont = sf.CreateFont({"Arial", F, 500, 900});
@@ -815,64 +904,9 @@ void DrawPlotFrame(AppState& s, Surface& sf, const FrameSpec& f) {
   else
     DrawLogXSides(sf, p, f, g);
 
-  // Left and right sides; labelsLeft follows the leftmost Y tick label.
-  int labelsLeft = left;
-  if (logy) {
-    labelsLeft = DrawLogYSides(sf, p, f, g);
-  } else {
-    std::vector<Tick> ticks;
-    if (yStepOk) {
-      double y0 = CeilCount(f.ymin * NY / f.ystep) * f.ystep / NY;
-      int c = NY - static_cast<int>(FloorCount((CeilCount(f.ymin / f.ystep) * f.ystep - f.ymin) * NY / f.ystep));
-      ticks = LinearTicks(y0, c, NY, f.ystep / NY, f.ymax);
-    }
-    // Decimal exponent of the axis; limits of 0 do not count.
-    int E = 0;
-    {
-      bool any = false;
-      for (double v : {f.ymax, f.ymin})
-        if (v != 0 && std::isfinite(v)) {
-          int e = static_cast<int>(std::floor(std::log10(std::fabs(v))));
-          E = any ? std::max(E, e) : e;
-          any = true;
-        }
-    }
-    const bool axisExponent = E >= 4 || E < -3;
-    const double nearTop = f.ymax - kCountEps * f.ystep / NY;
-    sf.MoveTo(left, bottom);
-    for (const Tick& t : ticks) {
-      int py = t.v < f.ymin ? bottom : bottom - CeilPx((t.v - f.ymin) * sy);
-      sf.LineTo(left, py);
-      sf.LineTo(left + (t.c == NY && t.v < nearTop ? 2 * Ly : Ly), py);
-      sf.MoveTo(left, py);
-      if (!t.major || py <= top + textHeight / 2) continue;
-      std::string base, exp;
-      int baseRight;
-      if (axisExponent) {
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%6.2f", t.v / std::pow(10.0, E));
-        base = std::string(buf) + "x10";
-        exp = IntText(E);
-        baseRight = left - static_cast<int>(0.9 * textHeight);
-      } else {
-        TickLabel label = FormatTickLabel(t.v, f.ystep);
-        base = label.display;
-        if (!label.exponent.empty() && label.exponent != "0") exp = label.exponent;
-        baseRight = left - textHeight / 2 - (exp.empty() ? 0 : p.Extent(exp, exponentFont).cx);
-      }
-      TextSize size = p.Extent(base, labelFont);
-      int y = py - size.cy / 2;
-      if (!exp.empty()) {
-        // The exponent follows the base and stays clear of the frame.
-        int expWidth = p.Extent(exp, exponentFont).cx;
-        if (baseRight + expWidth > left - 2) baseRight = left - 2 - expWidth;
-        p.Text(baseRight, y - EF / 3, exp, exponentFont);
-      }
-      p.Text(baseRight - size.cx, y, base, labelFont);
-      labelsLeft = std::min(labelsLeft, baseRight - size.cx);
-    }
-    sf.LineTo(left, top);
-  }
+  // The left side (and the right one of a logarithmic axis); labelsLeft
+  // follows the leftmost Y tick label.
+  const int labelsLeft = logy ? DrawLogYSides(sf, p, f, g) : DrawLinearYLeft(sf, p, f, g, NY);
 
   // The Y-axis label runs upwards, centred on the panel.
   if (!f.YAxisLabel.empty()) {
@@ -882,22 +916,7 @@ void DrawPlotFrame(AppState& s, Surface& sf, const FrameSpec& f) {
     p.Text(x, top + H / 2 + size.cx / 2, f.YAxisLabel, verticalFont);
   }
 
-  if (!logy) {
-    std::vector<Tick> ticks;
-    if (yStepOk) {
-      double start = f.ymin == 0 ? 0.0 : std::copysign(FloorCount(std::fabs(f.ymin) / f.ystep) * f.ystep, f.ymin);
-      ticks = LinearTicks(start, 0, NY, f.ystep / NY, f.ymax);
-    }
-    const double nearTop = f.ymax - kCountEps * f.ystep / NY;
-    sf.MoveTo(right, bottom);
-    for (const Tick& t : ticks) {
-      int py = t.v < f.ymin ? bottom : bottom - CeilPx((t.v - f.ymin) * sy);
-      sf.LineTo(right, py);
-      sf.LineTo(right - (t.c == NY && t.v < nearTop ? 2 * Ly : Ly), py);
-      sf.MoveTo(right, py);
-    }
-    sf.LineTo(right, top);
-  }
+  if (!logy) DrawLinearYRight(sf, f, g, NY);
 
   sf.SelectFont(oldFont);
   sf.SelectPen(oldPen);

@@ -263,8 +263,7 @@ void SetupPlotAxes(AppState& s) {
     for (int ch = 0; ch < kChannels; ++ch) {
       if (!(s.AppResOn ? k < 4 : s.OutHeader.ChannelEnabled[ch] != 0)) continue;
       if (s.AutoscaleChan[ch]) {
-        const std::vector<double>& y =
-            s.AppResOn ? (s.AmplPhaseOn ? s.ZZPhase[k] : s.ZZ[k]) : (s.FourierOn ? s.yplotdata[ch] : s.yplotdata[ch]);
+        const std::vector<double>& y = s.AppResOn ? (s.AmplPhaseOn ? s.ZZPhase[k] : s.ZZ[k]) : s.yplotdata[ch];
         // A logarithmic panel starts at its smallest positive value; one
         // without any is drawn linear around its values.
         double lo = 1e32, hi = -1e32, lowestPositive = 1e32;

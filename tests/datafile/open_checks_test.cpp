@@ -143,7 +143,7 @@ TEST_F(OpenChecksTest, AnEmptyPageIsDrawnAsAnEmptyFrameAtOnce) {
   s.NumPlotPoints = 0;  // what an empty or header-only file left before it was refused
   for (int fourier = 0; fourier < 2; ++fourier) {
     s.FourierOn = s.LogY = fourier;
-    s.RedrawAll = s.RecomputeSpectra = 1;
+    s.RedrawAll = 1;
     RecordingSurface surface(800, 600);
     PaintPlotWindow(s, surface);
     EXPECT_TRUE(std::isfinite(s.XMin) && std::isfinite(s.XMax) && s.XMin < s.XMax) << s.XMin << " " << s.XMax;

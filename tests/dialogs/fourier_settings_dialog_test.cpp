@@ -80,7 +80,6 @@ TEST_F(FourierSettingsTest, TheSineTestFollowsTheTypedFrequencyAndEndsWithOk) {
   EXPECT_EQ(host.messages[0].icon, MsgIcon::Warning);
   EXPECT_EQ(s.SineTestOn, 0);
   EXPECT_EQ(s.SineTestFreq, 30.0);
-  EXPECT_EQ(s.RecomputeSpectra, 1);
   EXPECT_EQ(s.RedrawAll, 1);
 }
 

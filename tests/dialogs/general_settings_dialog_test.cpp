@@ -141,7 +141,6 @@ TEST_F(GeneralSettingsTest, OkSetsTheRateOfADecimatedSaveAndReadsTheEdits) {
   EXPECT_EQ(s.DecimationFactor, 40);
   EXPECT_EQ(s.OutHeader.SampleRate, 25u);
   EXPECT_EQ(s.CoeffsSummed, 256);
-  EXPECT_EQ(s.RecomputeSpectra, 1);
   EXPECT_TRUE(host.messages.empty());
 
   // Opening again and choosing 1 gives the file's own rate back, not 25 / 1.

@@ -27,15 +27,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (link(path.c_str(), ImpedanceTablePath(path, 2).c_str()) != 0) std::abort();
     RecordingSurface surface(400, 300);
     s.FindPeaksOn = 1;
-    s.RedrawAll = s.RecomputeSpectra = 1;
+    s.RedrawAll = 1;
     PaintPlotWindow(s, surface);
     FindPeaks(s);
     s.FindPeaksOn = 0;
     s.FourierOn = s.AppResOn = s.LogY = 1;
-    s.RedrawAll = s.RecomputeSpectra = 1;
+    s.RedrawAll = 1;
     PaintPlotWindow(s, surface);
     s.FourierOn = s.AppResOn = s.LogY = 0;
-    s.RedrawAll = s.RecomputeSpectra = 1;
+    s.RedrawAll = 1;
     const uint8_t image[4] = {0x89, 'P', 'N', 'G'};
     const std::string dotted = fuzz::Folder() + "./site.bin";
     for (const std::string& out : {path, dotted, ImpedanceTablePath(path, 2)})

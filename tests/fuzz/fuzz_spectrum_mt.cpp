@@ -21,15 +21,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     s.LogX = (options >> 3) & 1;
     s.FourierOn = 1;
     s.LogY = 1;
-    s.RedrawAll = s.RecomputeSpectra = 1;
+    s.RedrawAll = 1;
     PaintPlotWindow(s, surface);
     s.AppResOn = 1;
     s.CoherOn = (options >> 4) & 1;
     s.AmplPhaseOn = (options >> 5) & 1;
-    s.RedrawAll = s.RecomputeSpectra = 1;
+    s.RedrawAll = 1;
     PaintPlotWindow(s, surface);
     s.FourierOn = s.AppResOn = s.LogX = s.LogY = s.CoherOn = s.AmplPhaseOn = 0;
-    s.RedrawAll = s.RecomputeSpectra = 1;
+    s.RedrawAll = 1;
   }
   fuzz::CheckUnchanged(path, data, size);
   return 0;
