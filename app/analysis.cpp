@@ -79,7 +79,6 @@ std::string FileStamp(const std::string& path) {
          std::to_string(st.st_mtim.tv_nsec);
 }
 
-
 // The element the Sims flags choose, tested in the order Zxx, Zxy, Zyy, Zyx
 // (a later flag wins); −1 when none is set.
 int SimsElement(const AppState& s) {
@@ -92,9 +91,7 @@ int SimsElement(const AppState& s) {
 }
 
 // Channels a value needs, as bits of kMtHx … kMtEy.
-constexpr unsigned Bit(int k) {
-  return 1u << k;
-}
+constexpr unsigned Bit(int k) { return 1u << k; }
 constexpr unsigned kNeedEx = Bit(kMtEx), kNeedEy = Bit(kMtEy);
 
 // The four tables of one redraw; a table that cannot be created or written is
@@ -451,7 +448,8 @@ void EstimateImpedance(AppState& s) {
 std::vector<std::string> ResponseDirectories(const AppState& s) {
   if (!s.ResponseDir.empty()) return {WithSeparator(s.ResponseDir)};
   std::vector<std::string> dirs;
-  if (!s.CurrentFilePath.empty()) dirs.push_back(WithSeparator(DirectoryOf(s.CurrentFilePath)) + "LEMI" + kPathSeparator);
+  if (!s.CurrentFilePath.empty())
+    dirs.push_back(WithSeparator(DirectoryOf(s.CurrentFilePath)) + "LEMI" + kPathSeparator);
   const std::string start = WithSeparator(s.StartDir) + "LEMI" + kPathSeparator;
   if (dirs.empty() || dirs[0] != start) dirs.push_back(start);
   return dirs;

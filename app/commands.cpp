@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <functional>
 
+#include "app/edi_export.h"
 #include "app/file_commands.h"
 #include "app/navigation.h"
-#include "app/edi_export.h"
 #include "app/open_file.h"
 #include "dialogs/about_dialog.h"
 #include "dialogs/edit_header_dialog.h"
@@ -127,8 +127,10 @@ void CmdStepBack(AppState& s) {
   // Back to the page that was shown before this one, else to the page before
   // it as paging from the first record lays them out.
   int previous = -1;
-  if (!s.PageTrail.empty() && s.PageTrail.back().second == s.CurrentRecord) previous = s.PageTrail.back().first;
-  else s.PageTrail.clear();
+  if (!s.PageTrail.empty() && s.PageTrail.back().second == s.CurrentRecord)
+    previous = s.PageTrail.back().first;
+  else
+    s.PageTrail.clear();
   if (previous < 0) previous = PreviousPageStart(OpenFileIndex(s), s.CurrentRecord, s.RecordsPerPlot);
   if (previous < 0) return;
   if (ShowPage(s, previous) && !s.PageTrail.empty()) s.PageTrail.pop_back();
@@ -285,9 +287,7 @@ void RunCommand(AppState& s, int id, const Surface& window) {
       ShowToggleStates(s);
       Redraw(s, true);
       break;
-    case kMenuFourierSettings:
-      RunFourierSettingsDialog(s);
-      break;
+    case kMenuFourierSettings: RunFourierSettingsDialog(s); break;
     case kMenuFindPeaks: RunFindPeaksDialog(s); break;
     case kCmdFindNoise: RunFindNoiseDialog(s); break;
     case kMenuAbout: ShowAboutDialog(s); break;

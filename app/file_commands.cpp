@@ -22,15 +22,9 @@ class HostEvents : public WriterEvents {
 
   void Tell(const std::string& text, Kind kind) override {
     switch (kind) {
-      case Kind::Warning:
-        ShowMessage(*s_.host, text, MsgIcon::Warning);
-        break;
-      case Kind::Error:
-        ShowMessage(*s_.host, text, MsgIcon::Error);
-        break;
-      case Kind::SystemError:
-        s_.host->MessageBox(text, "Error", MsgButtons::Ok, MsgIcon::Error);
-        break;
+      case Kind::Warning: ShowMessage(*s_.host, text, MsgIcon::Warning); break;
+      case Kind::Error: ShowMessage(*s_.host, text, MsgIcon::Error); break;
+      case Kind::SystemError: s_.host->MessageBox(text, "Error", MsgButtons::Ok, MsgIcon::Error); break;
     }
   }
   void ShowProgress(const std::string& what, double fraction) override { s_.host->ReportProgress(what, fraction); }
@@ -65,13 +59,9 @@ WriterSetup SetupOf(AppState& s, std::vector<FileId> keep) {
 
 }  // namespace
 
-FileWriteSystem& WriteSystemOf(AppState& s) {
-  return WriteSystemOr(s.WriteSystem);
-}
+FileWriteSystem& WriteSystemOf(AppState& s) { return WriteSystemOr(s.WriteSystem); }
 
-std::vector<FileId> OpenInputsOf(const AppState& s) {
-  return IdsOfOpenFile(s.DataFile, s.CurrentFilePath);
-}
+std::vector<FileId> OpenInputsOf(const AppState& s) { return IdsOfOpenFile(s.DataFile, s.CurrentFilePath); }
 
 std::string WriteCheckedFile(AppState& s, const std::string& path, const void* data, size_t n,
                              const std::vector<FileId>& moreInputs) {
@@ -82,9 +72,7 @@ std::string WriteCheckedFile(AppState& s, const std::string& path, const void* d
 
 // ---- Names and the page --------------------------------------------------
 
-std::string OutputDirectory(const AppState& s) {
-  return WithSeparator(s.SaveInDataDir ? s.DataDir : s.WorkDir);
-}
+std::string OutputDirectory(const AppState& s) { return WithSeparator(s.SaveInDataDir ? s.DataDir : s.WorkDir); }
 
 std::string DefaultSaveName(const AppState& s) {
   return OutputDirectory(s) + BaseOfTitle(s.CurrentFileTitle) + (s.DecimationFactor >= 2 ? "_DEC.bin" : "_MOD.bin");

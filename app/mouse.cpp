@@ -31,8 +31,8 @@ bool PanelLogY(const AppState& s) { return s.LogY && !s.AmplPhaseOn && !s.CoherO
 // The mapping the panel of channel c (top T) is drawn with; false when it
 // leaves nothing to place.
 bool PanelMapping(const AppState& s, int c, int T, SeriesMapping& m) {
-  SeriesAxes a{s.PlotLeft, T, s.PlotWidth, s.PanelHeight, s.XMin, s.XMax, s.YMinChan[c], s.YMaxChan[c],
-               s.LogX, PanelLogY(s) ? 1 : 0};
+  SeriesAxes a{s.PlotLeft,    T,      s.PlotWidth,         s.PanelHeight, s.XMin, s.XMax, s.YMinChan[c],
+               s.YMaxChan[c], s.LogX, PanelLogY(s) ? 1 : 0};
   return m.Setup(a);
 }
 

@@ -61,8 +61,10 @@ int RecordAtTime(AppState& s, double seconds) {
   while (lo < hi) {
     const int mid = lo + (hi - lo + 1) / 2;
     if (!RecordSpan(s, mid, start, end)) return -1;
-    if (start <= seconds) lo = mid;
-    else hi = mid - 1;
+    if (start <= seconds)
+      lo = mid;
+    else
+      hi = mid - 1;
   }
   if (!RecordSpan(s, lo, start, end)) return -1;
   if (seconds < end) return lo;

@@ -73,8 +73,10 @@ std::FILE* OpenRecording(AppState& s, const std::string& path) {
   int err = 0;
   if (std::string why = WhyNotRecording(f, FileTitleOf(path), err); !why.empty()) {
     std::fclose(f);
-    if (err) ReportSystemError(*s.host, s.ProgramName, err);
-    else ShowMessage(*s.host, why, MsgIcon::Error);
+    if (err)
+      ReportSystemError(*s.host, s.ProgramName, err);
+    else
+      ShowMessage(*s.host, why, MsgIcon::Error);
     return nullptr;
   }
   return f;
@@ -143,9 +145,10 @@ std::string ReadFirstPage(AppState& s) {
       break;
     case PageStop::NoChannel:
       if (page.records == 0) {
-        ShowMessage(*s.host,
-                    "No channel is enabled in the first record of " + s.CurrentFileTitle + ": there is nothing to plot.",
-                    MsgIcon::Warning);
+        ShowMessage(
+            *s.host,
+            "No channel is enabled in the first record of " + s.CurrentFileTitle + ": there is nothing to plot.",
+            MsgIcon::Warning);
       } else {
         s.EndOfFile = 1;
         TellNoChannel(s, page.records + 1);
@@ -265,8 +268,10 @@ int ReadRecord(AppState& s) {
   uint64_t bytes = BlockBytes(h);
   RecordReadResult br = ReadBlock(s.DataFile, bytes, s.RawBlock);
   if (br.status != ReadStatus::Ok) {
-    if (br.status == ReadStatus::Error) ReportSystemError(host, s.ProgramName, br.err);
-    else TellIncompleteRecord(s);
+    if (br.status == ReadStatus::Error)
+      ReportSystemError(host, s.ProgramName, br.err);
+    else
+      TellIncompleteRecord(s);
     if (start >= 0) std::fseek(s.DataFile, start, SEEK_SET);
     s.EndOfFile = 1;
     return 0;

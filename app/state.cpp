@@ -13,11 +13,20 @@
 
 namespace {
 
-const char* const kTooltips[kToolbarButtons] = {
-    "File Open",          "File Save",         "Print",           "Copy Graph to Clipboard",
-    "Back One Record",    "Forward One Record", "Zoom On/Off",    "Pan On/Off",
-    "Reset",              "Autoscale On/Off",  "Filter On/Off",   "Fourier Transform On/Off",
-    "Apparent Resisivity On/Off", "Find Peaks On/Off"};
+const char* const kTooltips[kToolbarButtons] = {"File Open",
+                                                "File Save",
+                                                "Print",
+                                                "Copy Graph to Clipboard",
+                                                "Back One Record",
+                                                "Forward One Record",
+                                                "Zoom On/Off",
+                                                "Pan On/Off",
+                                                "Reset",
+                                                "Autoscale On/Off",
+                                                "Filter On/Off",
+                                                "Fourier Transform On/Off",
+                                                "Apparent Resisivity On/Off",
+                                                "Find Peaks On/Off"};
 
 std::string CurrentDirectory() {
   std::vector<char> buf(4096);

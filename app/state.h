@@ -19,7 +19,7 @@
 
 class Platform;
 
-constexpr int kHistoryPoints = 200;        // filter priming points per channel
+constexpr int kHistoryPoints = 200;  // filter priming points per channel
 constexpr int kToolbarButtons = 14;
 constexpr int kToolbarHeight = 24;
 constexpr int kStatusBarHeight = 20;
@@ -51,11 +51,11 @@ struct AppState {
   // The open file and the record position.
   std::FILE* DataFile = nullptr;
   int FileLoaded = 0;
-  int EndOfFile = 0;        // the last read met the end of the file
-  int IncompleteTold = 0;   // the incomplete last record was reported for this file
-  RecordIndex PageIndex;    // record offsets of the open file, while its size stays the same
+  int EndOfFile = 0;       // the last read met the end of the file
+  int IncompleteTold = 0;  // the incomplete last record was reported for this file
+  RecordIndex PageIndex;   // record offsets of the open file, while its size stays the same
   int PageIndexValid = 0;
-  int PageRecords = 0;      // records the page holds, from CurrentRecord on
+  int PageRecords = 0;                         // records the page holds, from CurrentRecord on
   std::vector<std::pair<int, int>> PageTrail;  // first record and end of each page stepped forward from
   RecorderHeader Header{};
   RecorderHeader OutHeader{};
@@ -146,18 +146,18 @@ struct AppState {
 
   // Numerics: filter state, tapers, response table.
   static constexpr int kMaxResponseRows = ResponseTable::kMaxRows;
-  int LowPassCorner = 1;                         // 1..6: corner of 5, 10, 20, 50, 100, 200 samples
-  LowPassState DisplayFilter;                    // the display filter's histories, kept from paint to paint
+  int LowPassCorner = 1;                            // 1..6: corner of 5, 10, 20, 50, 100, 200 samples
+  LowPassState DisplayFilter;                       // the display filter's histories, kept from paint to paint
   std::vector<std::vector<double>> SlepianWindows;  // first Slepian taper of each record length used (NW 3.0)
-  ResponseTable Response;                            // the coil response last read: Hz, amplitude, phase in degrees
-  std::vector<std::string> ResponseToldNames;  // missing coil files already reported since the last open
-  std::string CoeffsMessageShown;             // the last "#Coeffs summed" too large message shown
+  ResponseTable Response;                           // the coil response last read: Hz, amplitude, phase in degrees
+  std::vector<std::string> ResponseToldNames;       // missing coil files already reported since the last open
+  std::string CoeffsMessageShown;                   // the last "#Coeffs summed" too large message shown
 
   // File writing settings.
-  int DecimationFactor = 1;         // 1, 40, 80 or 200: input records per output record of a save
-  int SaveCorner = 1;               // 1..6: low-pass corner of decimated saves, 5 … 200 samples
-  int SaveInDataDir = 1;            // outputs are offered in DataDir, else in WorkDir
-  unsigned BlocksPerSegment = 100;  // records per file of a split
+  int DecimationFactor = 1;                      // 1, 40, 80 or 200: input records per output record of a save
+  int SaveCorner = 1;                            // 1..6: low-pass corner of decimated saves, 5 … 200 samples
+  int SaveInDataDir = 1;                         // outputs are offered in DataDir, else in WorkDir
+  unsigned BlocksPerSegment = 100;               // records per file of a split
   class FileWriteSystem* WriteSystem = nullptr;  // the writers' file system; null: the real one
 
   // Window and mouse state.
@@ -173,31 +173,31 @@ struct AppState {
   double SineTestFreq = 60.0;  // Hz
   int NotchOn = 0;             // power-line harmonic notch
   int HxChan = 0, HyChan = 0, ExChan = 0, EyChan = 0;
-  int MtChannelFound[4] = {};       // Hx, Hy, Ex, Ey among the enabled channels (MT mode)
-  int TrendFitted[kChannels] = {};  // ypoly[ch] is the trend of the current page's data
+  int MtChannelFound[4] = {};                // Hx, Hy, Ex, Ey among the enabled channels (MT mode)
+  int TrendFitted[kChannels] = {};           // ypoly[ch] is the trend of the current page's data
   double TrendSignature[kChannels][3] = {};  // order and point count, two weighted sums of the data it was fitted to
-  double TrendCoeffs[22] = {};      // coefficients of the spectral pipeline's own trend fits
+  double TrendCoeffs[22] = {};               // coefficients of the spectral pipeline's own trend fits
   // Per band b: CrossSpec[32·b + 8·a + 2·c + {0 re, 1 im}] = mean of X_a·conj(X_c)
   // over the band's bins, channels a, c in the order Hx, Hy, Ex, Ey (unscaled spectra).
   std::vector<double> CrossSpec;
-  std::vector<int> BandBins;          // bins each band averaged (MT mode leaves notched bins out)
-  std::vector<uint8_t> NotchedBins;   // 1 for each spectral bin the notch replaced
-  std::vector<double> BandFreq;       // Hz, the mean frequency of each band's bins
+  std::vector<int> BandBins;                   // bins each band averaged (MT mode leaves notched bins out)
+  std::vector<uint8_t> NotchedBins;            // 1 for each spectral bin the notch replaced
+  std::vector<double> BandFreq;                // Hz, the mean frequency of each band's bins
   std::vector<double> ResidualEx, ResidualEy;  // mean |E' − E|² of each band
   std::vector<double> BandZ;          // per band 8 doubles: least-squares Zxx, Zxy, Zyx, Zyy (re, im), (mV/km)/pT
   std::vector<double> BandCoherence;  // per band 4: coherence of Hx, Hy, Ex, Ey
-  std::string ResponseDir;            // folder of the coil response files; empty: LEMI beside the file, then in StartDir
-  int TableWriteFailed = 0;           // the last impedance tables could not be written (status part 0 says so)
+  std::string ResponseDir;   // folder of the coil response files; empty: LEMI beside the file, then in StartDir
+  int TableWriteFailed = 0;  // the last impedance tables could not be written (status part 0 says so)
 
   // Remote reference: the Hx, Hy of a second station recorded at the same time (mt/remote).
-  std::string RemotePath;   // empty: none; the estimates use the page's own magnetic field
-  std::string RemoteTitle;  // its file name, shown in status part 0 as " (RR: name)"
+  std::string RemotePath;                             // empty: none; the estimates use the page's own magnetic field
+  std::string RemoteTitle;                            // its file name, shown in status part 0 as " (RR: name)"
   std::array<std::vector<double>, 2> RemoteSeries;    // remote Hx, Hy at the page's sample times, pT
   std::array<std::vector<double>, 2> RemoteSpectrum;  // their coil-corrected spectra, laid out as yplotdata2
-  std::string RemoteSeriesKey;   // the page and remote RemoteSeries (or RemoteProblem) belongs to
-  std::string RemoteProblem;     // why the remote cannot serve that page; empty when it can
-  std::string RemoteSerial[2];   // sensor serials of the remote Hx, Hy (their coil files)
-  std::string RemoteToldKey;     // the page whose problem was last shown
+  std::string RemoteSeriesKey;                        // the page and remote RemoteSeries (or RemoteProblem) belongs to
+  std::string RemoteProblem;                          // why the remote cannot serve that page; empty when it can
+  std::string RemoteSerial[2];                        // sensor serials of the remote Hx, Hy (their coil files)
+  std::string RemoteToldKey;                          // the page whose problem was last shown
   // Per band 24 doubles: <A R*> (re, im) for A = Hx, Hy, Ex, Ey, Rx, Ry and R = Rx, Ry, at 24·b + 4·A + 2·R.
   std::vector<double> RemoteCrossSpec;
   int RemoteBands = 0;  // bands of RemoteCrossSpec for the current page; 0: estimated without the remote
@@ -207,9 +207,9 @@ struct AppState {
   int HeaderChannel = 1;          // channel shown by File Information, 1..6
   int ScalingChannel = 1;         // channel shown by Plot Scaling, 1..6
   double NoiseLevel[kChannels] = {0.5, 0.5, 0.03, 0.03, 0, 0};  // noise sigma of the peak search per channel
-  double SNCutoff = 2.0;    // a minimum deeper than SNCutoff sigma hides the next 5 samples from the search
+  double SNCutoff = 2.0;  // a minimum deeper than SNCutoff sigma hides the next 5 samples from the search
   int RemovePeaks = 0;
-  int PeakFileFailed = 0;   // the last search could not write PeakData.txt (status part 0 says so)
+  int PeakFileFailed = 0;  // the last search could not write PeakData.txt (status part 0 says so)
 };
 
 struct StartupOptions {

@@ -41,8 +41,8 @@ inline void WriteRepeatedRecord(const std::string& path, long count) {
   RecorderHeader h;
   DecodeHeader(reinterpret_cast<const uint8_t*>(record.data()), h);
   const uint64_t first = h.FirstSampleTicks;
-  const uint64_t perRecord =
-      static_cast<uint64_t>(std::llround(static_cast<double>(DecoderClockHz(h)) * SampsPerBlockOf(h) / RateHz(h.SampleRate)));
+  const uint64_t perRecord = static_cast<uint64_t>(
+      std::llround(static_cast<double>(DecoderClockHz(h)) * SampsPerBlockOf(h) / RateHz(h.SampleRate)));
   std::ofstream out(path, std::ios::binary);
   for (long r = 0; r < count; ++r) {
     const uint64_t ticks = first + static_cast<uint64_t>(r) * perRecord;

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/open_file.h"
 #include "app/state.h"
 #include "bench/bench_support.h"
-#include "app/open_file.h"
 #include "platform/headless/headless_platform.h"
 
 #ifdef ZORVAN_HAVE_QT

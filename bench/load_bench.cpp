@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "app/open_file.h"
 #include "app/state.h"
 #include "bench/bench_support.h"
-#include "app/open_file.h"
 #include "datafile/synth.h"
 #include "platform/headless/headless_platform.h"
 

@@ -13,15 +13,15 @@
 #include <memory>
 #include <vector>
 
+#include "app/open_file.h"
 #include "app/state.h"
 #include "bench/bench_support.h"
-#include "app/open_file.h"
 #include "platform/headless/headless_platform.h"
+#include "platform/headless/recording_surface.h"
 #include "plot/paint.h"
 #include "spectral/fft.h"
 #include "spectral/realfft.h"
 #include "spectral/spectrum.h"
-#include "platform/headless/recording_surface.h"
 
 #ifdef ZORVAN_HAVE_FFTW
 #include <fftw3.h>
@@ -103,14 +103,10 @@ void Transforms(benchmark::State& state, bool halfLength) {
   Report(state, s);
 }
 
-void BM_TransformsAlone(benchmark::State& state) {
-  Transforms(state, true);
-}
+void BM_TransformsAlone(benchmark::State& state) { Transforms(state, true); }
 BENCHMARK(BM_TransformsAlone)->Arg(1 << 20)->Arg(MaxPlotPoints)->Unit(benchmark::kMillisecond);
 
-void BM_TransformsAloneFullLengthFour1(benchmark::State& state) {
-  Transforms(state, false);
-}
+void BM_TransformsAloneFullLengthFour1(benchmark::State& state) { Transforms(state, false); }
 BENCHMARK(BM_TransformsAloneFullLengthFour1)->Arg(1 << 20)->Arg(MaxPlotPoints)->Unit(benchmark::kMillisecond);
 
 #ifdef ZORVAN_HAVE_FFTW
@@ -197,19 +193,13 @@ void Redraw(benchmark::State& state, bool mt, bool newPage) {
   state.counters["bands"] = mt ? s.PlotCount : 0;
 }
 
-void BM_FullRedrawFourier(benchmark::State& state) {
-  Redraw(state, false, false);
-}
+void BM_FullRedrawFourier(benchmark::State& state) { Redraw(state, false, false); }
 BENCHMARK(BM_FullRedrawFourier)->Arg(1 << 20)->Arg(MaxPlotPoints)->Unit(benchmark::kMillisecond);
 
-void BM_FullRedrawMt(benchmark::State& state) {
-  Redraw(state, true, false);
-}
+void BM_FullRedrawMt(benchmark::State& state) { Redraw(state, true, false); }
 BENCHMARK(BM_FullRedrawMt)->Arg(1 << 20)->Arg(MaxPlotPoints)->Unit(benchmark::kMillisecond);
 
-void BM_FullRedrawMtNewPage(benchmark::State& state) {
-  Redraw(state, true, true);
-}
+void BM_FullRedrawMtNewPage(benchmark::State& state) { Redraw(state, true, true); }
 BENCHMARK(BM_FullRedrawMtNewPage)->Arg(1 << 20)->Arg(MaxPlotPoints)->Unit(benchmark::kMillisecond);
 #endif
 

@@ -3,9 +3,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include "app/open_file.h"
 #include "app/state.h"
 #include "bench/bench_support.h"
-#include "app/open_file.h"
 #include "platform/headless/headless_platform.h"
 #include "plot/paint.h"
 #include "plot/series.h"
@@ -54,8 +54,8 @@ void BM_MapSixChannelsOnly(benchmark::State& state) {
     long long sum = 0;
     for (int ch = 0; ch < 6; ++ch) {
       SeriesMapping m;
-      m.Setup({s.PlotLeft, s.PlotTop, s.PlotWidth, s.PanelHeight, 0.0, s.xplotdata[s.NumPlotPoints - 1], -1e6, 1e6, 0,
-               0});
+      m.Setup(
+          {s.PlotLeft, s.PlotTop, s.PlotWidth, s.PanelHeight, 0.0, s.xplotdata[s.NumPlotPoints - 1], -1e6, 1e6, 0, 0});
       const double* x = s.xplotdata.data();
       const double* y = s.yplotdata_orig[ch].data();
       for (int i = 0; i < s.NumPlotPoints; ++i) {

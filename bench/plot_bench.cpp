@@ -40,15 +40,12 @@ const Series& Data(int n, int shape) {
   std::normal_distribution<double> noise(0, 1);
   for (int i = 0; i < n; ++i) {
     s.x[i] = i / 62.5;
-    s.y[i] = shape == 0 ? 0.6 * std::sin(i * 2e-5) + 0.2 * std::sin(i * 3e-4) + 0.03 * noise(rng)
-                        : noise(rng) / 3;
+    s.y[i] = shape == 0 ? 0.6 * std::sin(i * 2e-5) + 0.2 * std::sin(i * 3e-4) + 0.03 * noise(rng) : noise(rng) / 3;
   }
   return cache.emplace(key, std::move(s)).first->second;
 }
 
-SeriesAxes Axes(const Series& s) {
-  return {180, 99, 1440, 700, s.x.front(), s.x.back(), -1.0, 1.0, 0, 0};
-}
+SeriesAxes Axes(const Series& s) { return {180, 99, 1440, 700, s.x.front(), s.x.back(), -1.0, 1.0, 0, 0}; }
 
 void BM_MapPointsOnly(benchmark::State& state) {
   const Series& s = Data(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));

@@ -11,10 +11,10 @@
 #include <string>
 
 #include "app/analysis.h"
+#include "app/open_file.h"
 #include "app/state.h"
 #include "bench/bench_support.h"
 #include "cli/commands.h"
-#include "app/open_file.h"
 #include "platform/headless/headless_platform.h"
 #include "plot/paint.h"
 

@@ -12,16 +12,16 @@
 
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "app/file_commands.h"
+#include "app/open_file.h"
 #include "app/state.h"
 #include "bench/bench_support.h"
-#include "app/open_file.h"
 #include "datafile/synth.h"
 #include "platform/headless/headless_platform.h"
 
@@ -52,7 +52,6 @@ Recordings& Files() {
   files.Make();
   return files;
 }
-
 
 // Opens in as the desktop program would and writes it to out; the records written.
 int WriteCopy(const std::string& in, const std::string& out, int factor, int filterCorner = 0) {
@@ -122,9 +121,6 @@ void BM_PlainCopyYardstick(benchmark::State& state) {
   std::remove(f.out.c_str());
 }
 BENCHMARK(BM_PlainCopyYardstick)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-
-
-
 
 // The filtered save and its yardstick interleaved, each timed on its own
 // (wall clock and the process's CPU time, system time included): on a shared

@@ -14,9 +14,8 @@ namespace {
 
 const std::vector<const CliCommand*>& Commands() {
   static const std::vector<const CliCommand*> commands{
-      &kInfoCommand,    &kSynthCommand,  &kRenderCommand, &kSaveCommand,
-      &kDecimateCommand, &kSegmentCommand, &kConcatCommand, &kSyncCommand,
-      &kPeaksCommand,   &kSpectraCommand, &kMtCommand};
+      &kInfoCommand,   &kSynthCommand, &kRenderCommand, &kSaveCommand,    &kDecimateCommand, &kSegmentCommand,
+      &kConcatCommand, &kSyncCommand,  &kPeaksCommand,  &kSpectraCommand, &kMtCommand};
   return commands;
 }
 

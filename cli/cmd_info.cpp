@@ -49,8 +49,7 @@ int RunInfo(const Args& args) {
 
   RecorderHeader h, first, last;
   if (!ReadHeaderAt(s.DataFile, index.offsets[static_cast<size_t>(page.record - 1)], h) ||
-      !ReadHeaderAt(s.DataFile, index.offsets.front(), first) ||
-      !ReadHeaderAt(s.DataFile, index.offsets.back(), last))
+      !ReadHeaderAt(s.DataFile, index.offsets.front(), first) || !ReadHeaderAt(s.DataFile, index.offsets.back(), last))
     return Fail("info: reading " + path + " failed");
   ComputeGains(h);
 
@@ -82,11 +81,14 @@ int RunInfo(const Args& args) {
 }
 
 const CliCommand kInfoCommand{
-    "info", "print the decoded header of a record and a summary of the file",
+    "info",
+    "print the decoded header of a record and a summary of the file",
     "Usage: zorvan info FILE [options]\n"
     "Prints the header of one record as \"Label: value\" lines with the labels of the\n"
     "File Information dialog, one block per channel, and a summary of the file.\n\nOptions:\n"
     "  --record N            the record whose header is shown, 1-based (default 1)\n"
     "  --records-per-plot R  records joined into the page (default 1)\n"
     "  --lemi DIR            folder of the coil response files (default: LEMI beside FILE, then ./LEMI)\n",
-    {}, {"record", "records-per-plot", "lemi"}, RunInfo};
+    {},
+    {"record", "records-per-plot", "lemi"},
+    RunInfo};

@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <iostream>
 
-#include "cli/transform_options.h"
-#include "mt/impedance.h"
+#include "app/analysis.h"
 #include "app/edi_export.h"
 #include "app/remote_reference.h"
-#include "app/analysis.h"
+#include "cli/transform_options.h"
+#include "mt/impedance.h"
 #include "spectral/spectrum.h"
 
 namespace {

@@ -5,11 +5,11 @@
 #include <cstring>
 #include <iostream>
 
+#include "app/analysis.h"
+#include "app/open_file.h"
 #include "cli/commands.h"
 #include "cli/session.h"
-#include "app/open_file.h"
 #include "dialogs/header_fields.h"
-#include "app/analysis.h"
 #include "spectral/peaks.h"
 
 namespace {

@@ -5,10 +5,10 @@
 #include <iostream>
 
 #include "app/file_commands.h"
+#include "app/open_file.h"
 #include "cli/commands.h"
 #include "cli/front_end.h"
 #include "cli/session.h"
-#include "app/open_file.h"
 #include "datafile/file_io.h"
 #include "plot/paint.h"
 #include "spectral/lowpass.h"
@@ -77,15 +77,15 @@ int RunRender(const Args& args) {
   if (s.NumPlotPoints == 0) return Fail("render: " + path + " has no samples to draw on that page");
   const std::vector<uint8_t> png = front_end.render_png(s, width, height);
   if (png.empty()) return Fail("render: the page could not be encoded as PNG");
-  if (std::string why = WriteCheckedFile(s, *out, png.data(), png.size()); !why.empty())
-    return Fail("render: " + why);
+  if (std::string why = WriteCheckedFile(s, *out, png.data(), png.size()); !why.empty()) return Fail("render: " + why);
   std::cout << "Wrote " << *out << ": " << width << "x" << height << ", records " << s.CurrentRecord + 1 << " to "
             << s.CurrentRecord + s.NumPlotPoints / std::max(1, s.SampsPerBlock) << " of " << path << "\n";
   return 0;
 }
 
 const CliCommand kRenderCommand{
-    "render", "draw a page of a recording into a PNG image",
+    "render",
+    "draw a page of a recording into a PNG image",
     "Usage: zorvan render FILE --out PAGE.png [options]\n"
     "Draws the page as the window does (time series, spectra or MT estimates) into a PNG file.\n\nOptions:\n"
     "  --out PAGE.png        the image to write\n"

@@ -56,26 +56,24 @@ int RunConcat(const Args& args) {
   return 0;
 }
 
-const CliCommand kSegmentCommand{
-    "segment",
-    "split a recording into files of N records each",
-    "Usage: zorvan segment FILE --blocks N\n"
-    "Writes the records of FILE, through the record pipeline, into FILE's path\n"
-    "without its extension + _01.bin, _02.bin, …, N records each (the last one holds\n"
-    "the rest). A recording without a complete record writes nothing.\n",
-    {},
-    {"blocks"},
-    RunSegment};
+const CliCommand kSegmentCommand{"segment",
+                                 "split a recording into files of N records each",
+                                 "Usage: zorvan segment FILE --blocks N\n"
+                                 "Writes the records of FILE, through the record pipeline, into FILE's path\n"
+                                 "without its extension + _01.bin, _02.bin, …, N records each (the last one holds\n"
+                                 "the rest). A recording without a complete record writes nothing.\n",
+                                 {},
+                                 {"blocks"},
+                                 RunSegment};
 
-const CliCommand kConcatCommand{
-    "concat",
-    "join recordings into one file, ordered by their names",
-    "Usage: zorvan concat FILE FILE... [--out PATH]\n"
-    "Joins every record of the files, each with its own header, ordered by the part of\n"
-    "the name that starts three characters before its first \".b\" (X_007.bin: 007.bin),\n"
-    "upper and lower case alike.\n\n"
-    "Options:\n"
-    "  --out PATH  the output (default: the first file's folder and name + _CONCAT.bin)\n",
-    {},
-    {"out"},
-    RunConcat};
+const CliCommand kConcatCommand{"concat",
+                                "join recordings into one file, ordered by their names",
+                                "Usage: zorvan concat FILE FILE... [--out PATH]\n"
+                                "Joins every record of the files, each with its own header, ordered by the part of\n"
+                                "the name that starts three characters before its first \".b\" (X_007.bin: 007.bin),\n"
+                                "upper and lower case alike.\n\n"
+                                "Options:\n"
+                                "  --out PATH  the output (default: the first file's folder and name + _CONCAT.bin)\n",
+                                {},
+                                {"out"},
+                                RunConcat};

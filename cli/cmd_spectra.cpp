@@ -4,8 +4,8 @@
 #include <iostream>
 #include <vector>
 
-#include "cli/transform_options.h"
 #include "app/analysis.h"
+#include "cli/transform_options.h"
 
 namespace {
 

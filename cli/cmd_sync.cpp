@@ -29,15 +29,14 @@ int RunSync(const Args& args) {
   return 0;
 }
 
-const CliCommand kSyncCommand{
-    "sync",
-    "cut recordings of one sampling rate to a common start and length",
-    "Usage: zorvan sync FILE FILE...\n"
-    "Writes for each file its path without .bin + _SYNC.bin: the copy starts at the\n"
-    "latest start among the files and all copies have the same length, a multiple of\n"
-    "5120 samples; each record's header states the time of its own first sample. Files\n"
-    "that cannot take part (empty, fewer than two complete records, no enabled channel,\n"
-    "no usable start time) are left out with the reason.\n",
-    {},
-    {},
-    RunSync};
+const CliCommand kSyncCommand{"sync",
+                              "cut recordings of one sampling rate to a common start and length",
+                              "Usage: zorvan sync FILE FILE...\n"
+                              "Writes for each file its path without .bin + _SYNC.bin: the copy starts at the\n"
+                              "latest start among the files and all copies have the same length, a multiple of\n"
+                              "5120 samples; each record's header states the time of its own first sample. Files\n"
+                              "that cannot take part (empty, fewer than two complete records, no enabled channel,\n"
+                              "no usable start time) are left out with the reason.\n",
+                              {},
+                              {},
+                              RunSync};

@@ -29,8 +29,7 @@ std::string ApplyIntList(const Args& args, const char* name, long long lo, long 
   for (size_t i = 0; i < items.size(); ++i) {
     long long v = 0;
     if (!ParseInt(items[i], v) || v < lo || v > hi)
-      return std::string("--") + name + " takes whole numbers from " + std::to_string(lo) + " to " +
-             std::to_string(hi);
+      return std::string("--") + name + " takes whole numbers from " + std::to_string(lo) + " to " + std::to_string(hi);
     set(o.channels[i], static_cast<int>(v));
   }
   return {};
@@ -165,7 +164,8 @@ int RunSynth(const Args& args) {
 }
 
 const CliCommand kSynthCommand{
-    "synth", "write a generated recording with an MT-consistent signal",
+    "synth",
+    "write a generated recording with an MT-consistent signal",
     "Usage: zorvan synth OUT.bin [options]\n"
     "Writes a recorder file: Hx, Hy coloured noise in pT, Ex = Z*Hy and Ey = -Z*Hx in mV/km\n"
     "from a layered earth (a half-space of resistivity R gives apparent resistivity R and\n"
@@ -194,6 +194,7 @@ const CliCommand kSynthCommand{
     "                     its own recorder and sensor serials (R + the local serial)\n"
     "  --remote-delay K   the second station starts K records later (default 0)\n",
     {},
-    {"records", "rate", "samples", "channels", "gain-mux", "gain-sel", "lp", "sensor-ids", "spacing", "serials", "start",
-     "earth", "noise", "h-rms", "seed", "coil", "lemi", "comments", "remote", "remote-delay"},
+    {"records",    "rate",    "samples", "channels", "gain-mux", "gain-sel",    "lp",
+     "sensor-ids", "spacing", "serials", "start",    "earth",    "noise",       "h-rms",
+     "seed",       "coil",    "lemi",    "comments", "remote",   "remote-delay"},
     RunSynth};

@@ -12,7 +12,7 @@ struct AppState;
 struct CliCommand {
   const char* name;
   const char* summary;
-  const char* help;  // usage and options
+  const char* help;               // usage and options
   std::set<std::string> flags;    // options without a value
   std::set<std::string> options;  // every option it accepts
   int (*run)(const Args& args);

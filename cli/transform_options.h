@@ -3,11 +3,11 @@
 
 #include <string>
 
+#include "app/open_file.h"
 #include "app/state.h"
 #include "cli/args.h"
 #include "cli/commands.h"
 #include "cli/session.h"
-#include "app/open_file.h"
 
 /// Reads --window, --notch and --fit-order into the state; returns an error message or "".
 inline std::string ReadSpectralOptions(const Args& args, AppState& s) {

@@ -54,8 +54,8 @@ class PosixOutputFile : public OutputFile {
     Close();
     // Removed by name only while the name still leads to the regular file created.
     struct stat named;
-    return regular_ && ::stat(path_.c_str(), &named) == 0 && named.st_dev == id_.st_dev &&
-           named.st_ino == id_.st_ino && ::unlink(path_.c_str()) == 0;
+    return regular_ && ::stat(path_.c_str(), &named) == 0 && named.st_dev == id_.st_dev && named.st_ino == id_.st_ino &&
+           ::unlink(path_.c_str()) == 0;
   }
 
  private:
@@ -162,9 +162,7 @@ FileWriteSystem& RealFileSystem() {
   return system;
 }
 
-FileWriteSystem& WriteSystemOr(FileWriteSystem* chosen) {
-  return chosen ? *chosen : RealFileSystem();
-}
+FileWriteSystem& WriteSystemOr(FileWriteSystem* chosen) { return chosen ? *chosen : RealFileSystem(); }
 
 std::vector<FileId> IdsOfOpenFile(std::FILE* open, const std::string& path) {
   std::vector<FileId> ids;

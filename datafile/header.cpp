@@ -19,7 +19,8 @@ namespace {
 
 uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
 uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 | p[3];
+  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 |
+         p[3];
 }
 uint64_t Get64(const uint8_t* p) { return static_cast<uint64_t>(Get32(p)) << 32 | Get32(p + 4); }
 
@@ -350,4 +351,3 @@ int SampsPerBlockOf(const RecorderHeader& h) { return h.VersionBytes[3] < 0x4A ?
 uint64_t BlockBytes(const RecorderHeader& h) {
   return static_cast<uint64_t>(CountEnabled(h)) * static_cast<uint64_t>(SampsPerBlockOf(h)) * 3u;
 }
-

@@ -13,7 +13,15 @@ constexpr int kHeaderBytes = 1024;
 constexpr int kMaxSampsPerBlock = 5120;
 
 // Label codes of ChannelLabel.
-enum ChannelLabelCode { kLabelHx = 0, kLabelHy = 1, kLabelHz = 2, kLabelEx = 3, kLabelEy = 4, kLabelNC = 5, kLabelUnused = 6 };
+enum ChannelLabelCode {
+  kLabelHx = 0,
+  kLabelHy = 1,
+  kLabelHz = 2,
+  kLabelEx = 3,
+  kLabelEy = 4,
+  kLabelNC = 5,
+  kLabelUnused = 6
+};
 
 /// The decoded header of one record. A plain record: copy it freely.
 struct RecorderHeader {
@@ -55,7 +63,7 @@ struct RecorderHeader {
   int32_t GainMUX[kChannels] = {};
   int32_t GainSEL[kChannels] = {};
   int32_t LPF_MUX[kChannels] = {};
-  int32_t Bits11A = 0;  // low two bits of byte 282
+  int32_t Bits11A = 0;                  // low two bits of byte 282
   int32_t ChannelGain[kChannels] = {};  // computed by ComputeGains
   double DAOffset[kChannels] = {};      // mV
   uint16_t Field130 = 0;

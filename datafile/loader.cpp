@@ -28,7 +28,6 @@ std::string WhyNotRecording(std::FILE* f, const std::string& title, int& err) {
   return {};
 }
 
-
 PageEnd::Kind PageBreakBetween(const RecordShape& prev, const RecordShape& cur, double* gap) {
   if (cur.channels != prev.channels || cur.blockBytes != prev.blockBytes || cur.rateCode != prev.rateCode)
     return PageEnd::Layout;
@@ -39,8 +38,9 @@ PageEnd::Kind PageBreakBetween(const RecordShape& prev, const RecordShape& cur, 
 
 std::string TimeGapMessage(double gap, int record) {
   char text[96];
-  std::snprintf(text, sizeof text, std::fabs(gap) >= 1 ? "Time gap of %.1f s before record %d: page ends"
-                                                       : "Time gap of %.3g s before record %d: page ends",
+  std::snprintf(text, sizeof text,
+                std::fabs(gap) >= 1 ? "Time gap of %.1f s before record %d: page ends"
+                                    : "Time gap of %.3g s before record %d: page ends",
                 gap, record);
   return text;
 }
@@ -114,7 +114,6 @@ double RecordPlotStart(const RecordIndex& index, int k) {
   return anchor + static_cast<double>(since) / rate;
 }
 
-
 long long PagePointsBound(std::FILE* f, int perPlot) {
   const long position = std::ftell(f);
   const uint64_t bytes = FileBytesOf(f);
@@ -135,7 +134,8 @@ namespace {
 // A 24-bit big-endian two's-complement sample.
 inline int32_t Sample24(const uint8_t* b) {
   return static_cast<int32_t>(static_cast<uint32_t>(b[0]) << 24 | static_cast<uint32_t>(b[1]) << 16 |
-                              static_cast<uint32_t>(b[2]) << 8) >> 8;
+                              static_cast<uint32_t>(b[2]) << 8) >>
+         8;
 }
 
 // Rows of N interleaved samples into N arrays; N fixed so the inner loop unrolls.
@@ -152,8 +152,10 @@ void DecodeBlock(const uint8_t* block, const RecorderHeader& h, int rows, const 
   int n = 0;
   for (int k = 0; k < kChannels; ++k) {
     double* row = out.counts[static_cast<size_t>(k)] + p;
-    if (h.ChannelEnabled[k]) to[n++] = row;
-    else std::fill_n(row, rows, 0.0);
+    if (h.ChannelEnabled[k])
+      to[n++] = row;
+    else
+      std::fill_n(row, rows, 0.0);
   }
   switch (n) {
     case 1: DecodeRows<1>(block, rows, to); break;

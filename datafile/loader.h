@@ -34,8 +34,8 @@ struct PageEnd {
     Layout,    // the next record has another channel set, block size or sample rate
     TimeGap,   // the next record does not start where this one ends
   } kind = Full;
-  int next = 0;     // the record after the page (0-based)
-  double gap = 0;   // s, for TimeGap: next start − (previous start + its duration)
+  int next = 0;    // the record after the page (0-based)
+  double gap = 0;  // s, for TimeGap: next start − (previous start + its duration)
 };
 
 /// Whether cur can follow prev on one page: the same channel set, block size
@@ -77,10 +77,10 @@ struct PageBuffers {
 
 struct PageRequest {
   int maxRecords = 1;
-  double startTime = 0;  // s, the time of the page's first point
-  RecordTime fileStart;  // the start of the file's first record, which record shapes are measured from
+  double startTime = 0;           // s, the time of the page's first point
+  RecordTime fileStart;           // the start of the file's first record, which record shapes are measured from
   bool fileStartIsFirst = false;  // the page starts the file: fileStart is its first record's start
-  RecorderHeader header;  // decoded over, so ChannelInvert and ChannelGain keep their values
+  RecorderHeader header;          // decoded over, so ChannelInvert and ChannelGain keep their values
 };
 
 /// Why ReadPage stopped.

@@ -40,9 +40,12 @@ RecordReadResult ReadBlock(std::FILE* f, uint64_t blockBytes, std::vector<uint8_
   if (block.size() < blockBytes) block.resize(blockBytes);
   errno = 0;
   r.bytesRead = ReadFully(f, block.data(), blockBytes, &r.err);
-  if (r.err) r.status = ReadStatus::Error;
-  else if (r.bytesRead < blockBytes) r.status = ReadStatus::Truncated;
-  else r.status = ReadStatus::Ok;
+  if (r.err)
+    r.status = ReadStatus::Error;
+  else if (r.bytesRead < blockBytes)
+    r.status = ReadStatus::Truncated;
+  else
+    r.status = ReadStatus::Ok;
   return r;
 }
 

@@ -37,12 +37,12 @@ void UnpackBlock(const uint8_t* block, const RecorderHeader& h, int samps,
 
 /// What decides whether two records can share a page.
 struct RecordShape {
-  double start = 0;         // s from the file's first record, by the record's own header
-  double rate = 1;          // samples per second
-  int samples = 0;          // per channel
+  double start = 0;  // s from the file's first record, by the record's own header
+  double rate = 1;   // samples per second
+  int samples = 0;   // per channel
   uint64_t blockBytes = 0;
   uint32_t rateCode = 0;
-  uint8_t channels = 0;     // enabled channel slots, bit k for slot k
+  uint8_t channels = 0;  // enabled channel slots, bit k for slot k
 };
 RecordShape ShapeOf(const RecorderHeader& h, const RecordTime& fileStart);
 
@@ -52,9 +52,9 @@ RecordShape ShapeOf(const RecorderHeader& h, const RecordTime& fileStart);
 struct RecordIndex {
   std::vector<uint64_t> offsets;
   std::vector<RecordShape> shapes;  // one per offset
-  bool truncated = false;  // the file ends inside a record
-  bool noChannel = false;  // the record after the last one has no enabled channel, which ends the recording
-  int err = 0;             // a read error stopped the scan
+  bool truncated = false;           // the file ends inside a record
+  bool noChannel = false;           // the record after the last one has no enabled channel, which ends the recording
+  int err = 0;                      // a read error stopped the scan
   uint64_t fileBytes = 0;
   uint64_t totalSamples = 0;  // samples per channel in the complete records
 };

@@ -94,7 +94,8 @@ std::string FormatTime(const RecordTime& t) {
 
 double SecondsBetween(const RecordTime& a, const RecordTime& b) {
   auto total = [](const RecordTime& t) {
-    return static_cast<double>(DayNumber(t.year, t.month, t.day)) * 86400.0 + t.hour * 3600.0 + t.minute * 60.0 + t.second;
+    return static_cast<double>(DayNumber(t.year, t.month, t.day)) * 86400.0 + t.hour * 3600.0 + t.minute * 60.0 +
+           t.second;
   };
   return total(b) - total(a);
 }

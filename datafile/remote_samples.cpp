@@ -42,16 +42,11 @@ double CountFactor(const RecorderHeader& h, int ch, double adcSpanMilliVolts) {
   double scale = 1.0;
   switch (h.SensorID[ch]) {
     case 2:
-    case 7:
-      scale = h.Spacing[ch] >= 1 ? 1000.0 / h.Spacing[ch] : 1000.0 / 150.0;
-      break;
+    case 7: scale = h.Spacing[ch] >= 1 ? 1000.0 / h.Spacing[ch] : 1000.0 / 150.0; break;
     case 4:
     case 5:
-    case 6:
-      scale = 5.0;
-      break;
-    default:
-      break;
+    case 6: scale = 5.0; break;
+    default: break;
   }
   const int gain = h.ChannelGain[ch] > 0 ? h.ChannelGain[ch] : 1;
   return scale * adcSpanMilliVolts / 16777216.0 / gain;

@@ -3,9 +3,9 @@
 // same bits. This file alone is compiled with -mavx2 (without -mfma: every
 // product and quotient rounds on its own); it runs only after a run-time check.
 
-#include "datafile/sample_rows.h"
-
 #include <cstddef>
+
+#include "datafile/sample_rows.h"
 
 #if defined(__AVX2__) && !defined(__FMA__)
 #include <immintrin.h>
@@ -92,7 +92,8 @@ void ToBlockAvx2(const double* rows, int samps, const OutputColumn* cols, int m,
     const double* row = rows + static_cast<std::size_t>(r) * kSampleRowStride;
     const __m256d y0 = _mm256_xor_pd(_mm256_loadu_pd(row), n0);
     const __m256d y1 = _mm256_xor_pd(_mm256_loadu_pd(row + 4), n1);
-    _mm_store_si128(reinterpret_cast<__m128i*>(counts), Counts(_mm256_div_pd(_mm256_mul_pd(_mm256_mul_pd(y0, full), g0), s)));
+    _mm_store_si128(reinterpret_cast<__m128i*>(counts),
+                    Counts(_mm256_div_pd(_mm256_mul_pd(_mm256_mul_pd(y0, full), g0), s)));
     _mm_store_si128(reinterpret_cast<__m128i*>(counts + 4),
                     Counts(_mm256_div_pd(_mm256_mul_pd(_mm256_mul_pd(y1, full), g1), s)));
     counts[kSampleRowStride - 1] = 0;

@@ -15,9 +15,7 @@ std::string SegmentBase(const std::string& path) {
   return path.substr(0, path.size() - title.size() + dot);
 }
 
-std::string SegmentName(const std::string& base, int number) {
-  return base + Format("_%02d", number) + ".bin";
-}
+std::string SegmentName(const std::string& base, int number) { return base + Format("_%02d", number) + ".bin"; }
 
 int WriteSegments(SplitJob& job, WriterEvents& events, WriteReport& r) {
   const std::string& path = job.inPath;
@@ -116,13 +114,16 @@ int WriteSegments(SplitJob& job, WriterEvents& events, WriteReport& r) {
   if (ok == 0) {
     std::string more;
     if (!r.outputs.empty())
-      more = r.outputs.size() == 1 ? FileTitleOf(r.outputs.front()) + " is complete."
-                                   : FileTitleOf(r.outputs.front()) + " to " + FileTitleOf(r.outputs.back()) +
-                                         " are complete.";
-    if (out) AbandonOutput(events, job.setup.programName, *out, name, r, more);
-    else events.Tell(Format("%s failed with error %d: %s (reading %s)", job.setup.programName.c_str(), r.err,
-                            std::strerror(r.err), in.path.c_str()) + (more.empty() ? "" : " " + more),
-                     WriterEvents::Kind::Error);
+      more = r.outputs.size() == 1
+                 ? FileTitleOf(r.outputs.front()) + " is complete."
+                 : FileTitleOf(r.outputs.front()) + " to " + FileTitleOf(r.outputs.back()) + " are complete.";
+    if (out)
+      AbandonOutput(events, job.setup.programName, *out, name, r, more);
+    else
+      events.Tell(Format("%s failed with error %d: %s (reading %s)", job.setup.programName.c_str(), r.err,
+                         std::strerror(r.err), in.path.c_str()) +
+                      (more.empty() ? "" : " " + more),
+                  WriterEvents::Kind::Error);
   }
   if (ok == 1 && r.outputs.empty()) {
     events.Tell(in.title + " gave no record to write; nothing was written.", WriterEvents::Kind::Error);
@@ -192,8 +193,10 @@ int WriteConcatenation(ConcatJob& job, WriterEvents& events, WriteReport& r) {
     ok = SaveData(events, in, *out, nullptr, job.samples, progress, records, work, &r);
     CloseWriterInput(in);
     if (!ok) break;
-    if (records > before) ++joined;
-    else r.leftOut.push_back(path);
+    if (records > before)
+      ++joined;
+    else
+      r.leftOut.push_back(path);
   }
   if (ok && records == 0) {
     out->Discard();

@@ -39,15 +39,14 @@ bool UsableStartTime(const RecorderHeader& h) {
     std::memcpy(buf, h.GpsTime + from, static_cast<size_t>(count));
     return ParseDecimal(buf);
   };
-  const double hour = field(3, 2), minute = field(5, 2), second = field(7, 6), day = field(14, 2),
-               month = field(17, 2), year = field(20, 4);
-  if (!(hour < 24 && minute < 60 && second >= 0 && second < 61 && day >= 1 && day <= 31 && month >= 1 &&
-        month <= 12 && year >= 1))
+  const double hour = field(3, 2), minute = field(5, 2), second = field(7, 6), day = field(14, 2), month = field(17, 2),
+               year = field(20, 4);
+  if (!(hour < 24 && minute < 60 && second >= 0 && second < 61 && day >= 1 && day <= 31 && month >= 1 && month <= 12 &&
+        year >= 1))
     return false;
   const RecordTime& t = h.StartTime;
-  return std::isfinite(t.second) && t.second >= 0 && t.second < 61 && t.minute >= 0 && t.minute < 60 &&
-         t.hour >= 0 && t.hour < 24 && t.day >= 1 && t.day <= 31 && t.month >= 1 && t.month <= 12 &&
-         t.year >= 1 && t.year <= 1000000;
+  return std::isfinite(t.second) && t.second >= 0 && t.second < 61 && t.minute >= 0 && t.minute < 60 && t.hour >= 0 &&
+         t.hour < 24 && t.day >= 1 && t.day <= 31 && t.month >= 1 && t.month <= 12 && t.year >= 1 && t.year <= 1000000;
 }
 
 enum class Survey { Taken, LeftOut, Error };
@@ -304,8 +303,8 @@ int PlanSynchronization(const SyncJob& job, WriterEvents& events, SyncPlan& plan
     f.secs = SecondsAfter(latest, f);
     const double samples = std::floor(f.secs * fs0 + kSampleTolerance);
     if (!(samples >= 0 && samples < kLargestCount)) {
-      events.Tell(FileTitleOf(f.path) + " starts " + Format("%.6g", f.secs) + " s before " +
-                      FileTitleOf(latest.path) + ", too far to count in samples; nothing was synchronized.",
+      events.Tell(FileTitleOf(f.path) + " starts " + Format("%.6g", f.secs) + " s before " + FileTitleOf(latest.path) +
+                      ", too far to count in samples; nothing was synchronized.",
                   WriterEvents::Kind::Error);
       return -1;
     }
@@ -339,8 +338,9 @@ int PlanSynchronization(const SyncJob& job, WriterEvents& events, SyncPlan& plan
     if (o == 0) continue;
     const double move = static_cast<double>(o) * static_cast<double>(f.largestClock) / fs0 + 1;
     if (!f.clocksUsable || static_cast<double>(f.largestTicks) + move >= 18446744073709549568.0) {
-      events.Tell(FileTitleOf(f.path) + " has a record whose GPS sync clock or first-sample count cannot state the "
-                                        "start of its synchronized copy; nothing was synchronized.",
+      events.Tell(FileTitleOf(f.path) +
+                      " has a record whose GPS sync clock or first-sample count cannot state the "
+                      "start of its synchronized copy; nothing was synchronized.",
                   WriterEvents::Kind::Error);
       return -1;
     }

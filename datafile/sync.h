@@ -26,10 +26,10 @@ struct SyncFile {
   // whole seconds and fraction apart so that differences keep their precision.
   int64_t AcquireSeconds = 0;
   double AcquireFraction = 0;
-  bool clocksUsable = true;    // every record used has a GPS sync clock the decoder can count with
-  int64_t largestClock = 0;    // Hz, over the records used
-  uint64_t largestTicks = 0;   // largest first-sample count of the records used
-  double secs = 0;  // delay of its start behind the latest start
+  bool clocksUsable = true;   // every record used has a GPS sync clock the decoder can count with
+  int64_t largestClock = 0;   // Hz, over the records used
+  uint64_t largestTicks = 0;  // largest first-sample count of the records used
+  double secs = 0;            // delay of its start behind the latest start
   long long SamplesToStart = 0;
   int recnum = 0;  // records to write
 };
@@ -63,8 +63,7 @@ int PlanSynchronization(const SyncJob& job, WriterEvents& events, SyncPlan& plan
 /// Plans and writes the synchronized copies. Returns the number of files
 /// written, or -1 after an error (told): the copy that failed is removed,
 /// earlier ones are complete and stay, and the message says which.
-int WriteSynchronizedCopies(const SyncJob& job, WriterEvents& events, WriteReport& report,
-                            SyncPlan* planOut = nullptr);
+int WriteSynchronizedCopies(const SyncJob& job, WriterEvents& events, WriteReport& report, SyncPlan* planOut = nullptr);
 
 /// Seconds since 1970-01-01 00:00:00 of a calendar date and time (whole
 /// seconds; Gregorian leap years).

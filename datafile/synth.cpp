@@ -174,8 +174,10 @@ std::string EarthDescription(const std::vector<EarthLayer>& earth) {
   std::string text = "Synthetic MT recording, earth:";
   char buf[64];
   for (size_t i = 0; i < earth.size(); ++i) {
-    if (i + 1 < earth.size()) std::snprintf(buf, sizeof buf, " %g ohm-m %g m,", earth[i].resistivity, earth[i].thickness);
-    else std::snprintf(buf, sizeof buf, " %g ohm-m half-space", earth[i].resistivity);
+    if (i + 1 < earth.size())
+      std::snprintf(buf, sizeof buf, " %g ohm-m %g m,", earth[i].resistivity, earth[i].thickness);
+    else
+      std::snprintf(buf, sizeof buf, " %g ohm-m half-space", earth[i].resistivity);
     text += buf;
   }
   return text;
@@ -396,8 +398,10 @@ class StationWriter {
     for (int k = 0; k < kChannels; ++k) {
       const SynthChannel& c = o_.channels[static_cast<size_t>(k)];
       double scale = 1.0;
-      if (c.sensorId == 2 || c.sensorId == 7) scale = c.spacing >= 1 ? 1000.0 / c.spacing : 1000.0 / 150.0;
-      else if (c.sensorId >= 4 && c.sensorId <= 6) scale = 5.0;
+      if (c.sensorId == 2 || c.sensorId == 7)
+        scale = c.spacing >= 1 ? 1000.0 / c.spacing : 1000.0 / 150.0;
+      else if (c.sensorId >= 4 && c.sensorId <= 6)
+        scale = 5.0;
       factor_[k] = scale * 10000.0 / 16777216.0 / h_.ChannelGain[k];
     }
   }

@@ -22,8 +22,8 @@ struct EarthLayer {
 
 struct SynthChannel {
   bool enabled = false;
-  int label = 5;       // label code: 0 Hx, 1 Hy, 2 Hz, 3 Ex, 4 Ey, 5 NC
-  int gainMux = 1;     // codes 0..3
+  int label = 5;    // label code: 0 Hx, 1 Hy, 2 Hz, 3 Ex, 4 Ey, 5 NC
+  int gainMux = 1;  // codes 0..3
   int gainSel = 0;
   int lpFilter = 1;
   int sensorId = 0;
@@ -41,13 +41,13 @@ struct SynthOptions {
   std::array<SynthChannel, 6> channels = DefaultChannels();
   RecordTime start{2026, 12, 7, 13, 45, 10.0};
   std::vector<EarthLayer> earth{{100.0, 0.0}};
-  double noise = 0.0;       // white noise on every channel, relative to the channel's rms
-  double hRms = 20.0;       // pT
+  double noise = 0.0;  // white noise on every channel, relative to the channel's rms
+  double hRms = 20.0;  // pT
   uint64_t seed = 1;
   bool realisticCoil = false;  // record H through the coil response of the written response files
   std::string recorderSerial = "QOR-0417";
   std::string gpsPosition = "N6451.4021 W14743.1876 A0132.5";  // NMEA-style latitude, longitude, altitude
-  std::string comments;  // empty: describes the earth model
+  std::string comments;                                        // empty: describes the earth model
   // A second station (a remote reference): the same earth and source field, its
   // own independent noise at the same level on every channel, its own recorder
   // and sensor serials, starting remoteDelayRecords records later.
@@ -72,8 +72,8 @@ std::string WriteSynthFile(const std::string& path, const SynthOptions& options)
 SynthOptions RemoteStationOptions(const SynthOptions& options);
 
 /// Writes LEMI-120.rsp and LEMI-120_<serial>.rsp for every magnetic channel
-/// into dir (created if missing), the remote station's too when one is written: identity (amplitude 200, phase 90°) or the
-/// realistic coil response. Returns an empty string or a message.
+/// into dir (created if missing), the remote station's too when one is written: identity (amplitude 200, phase 90°) or
+/// the realistic coil response. Returns an empty string or a message.
 std::string WriteResponseFiles(const std::string& dir, const SynthOptions& options);
 
 /// The coil's response at f: amplitude (200 = unit gain) and phase in degrees

@@ -20,13 +20,8 @@ const char* const kBlockWriteError = "SaveData Write error %d";
 constexpr double kCountsPerSpan = 16777216.0;  // 2^24 counts span AdcSpanMilliVolts
 
 // A count as mV at the recorder's input (no sensor scale), and back.
-double CountsToMv(double counts, double span, int gain) {
-  return counts * span / kCountsPerSpan / gain;
-}
-double MvToCounts(double mv, double span, int gain) {
-  return mv * kCountsPerSpan * gain / span;
-}
-
+double CountsToMv(double counts, double span, int gain) { return counts * span / kCountsPerSpan / gain; }
+double MvToCounts(double mv, double span, int gain) { return mv * kCountsPerSpan * gain / span; }
 
 // Order-4 rows of the decimating filter for the corners whose display filter
 // is of order 8, with the design table's gain. The filter divides by the gain
@@ -70,9 +65,7 @@ bool SameLayout(const RecorderHeader& a, const RecorderHeader& b) {
 // Factors a decimation offers.
 constexpr int kDecimationFactors[] = {40, 80, 200};
 
-std::string HzText(double hz) {
-  return Format("%.10g Hz", hz);
-}
+std::string HzText(double hz) { return Format("%.10g Hz", hz); }
 
 int OutputChannels(const RecorderHeader& o, int (&channels)[kChannels]) {
   int m = 0;
@@ -203,13 +196,11 @@ NextRecord ReadNextRecord(WriterEvents& events, WriterInput& in, InputRecord& re
       ComputeGains(rec.h);
       ++in.records;
       return NextRecord::Record;
-    case ReadStatus::End:
-      return NextRecord::End;
+    case ReadStatus::End: return NextRecord::End;
     case ReadStatus::Truncated:
       events.Tell("The last record of " + in.title + " is incomplete; it was not copied.", WriterEvents::Kind::Warning);
       return NextRecord::Truncated;
-    case ReadStatus::Error:
-      break;
+    case ReadStatus::Error: break;
   }
   in.err = r.err ? r.err : EIO;
   return NextRecord::Error;
@@ -405,13 +396,9 @@ int SaveData(WriterEvents& events, WriterInput& in, OutputFile& out, RecorderHea
       o = &own;
     }
     switch (WriteThroughPipeline(rec, *o, filter, out, work, report)) {
-      case PipelineResult::Written:
-        break;
-      case PipelineResult::NoChannels:
-        TellNoChannels(events, in);
-        return 1;
-      case PipelineResult::WriteError:
-        return 0;
+      case PipelineResult::Written: break;
+      case PipelineResult::NoChannels: TellNoChannels(events, in); return 1;
+      case PipelineResult::WriteError: return 0;
     }
     ++recordsWritten;
     progress.Add(kHeaderBytes + rec.blockBytes);
@@ -434,8 +421,7 @@ bool DecimationFilter(int corner, double c[4], double& gain) {
 }
 
 int DecimateToFile(WriterEvents& events, WriterInput& in, OutputFile& out, const RecorderHeader& outHeader, int factor,
-                   int corner, double adcSpanMv, Progress& progress,
-                   int& recordsWritten, WriteReport* report) {
+                   int corner, double adcSpanMv, Progress& progress, int& recordsWritten, WriteReport* report) {
   const int F = factor;
   double c[4], G = 1;
   if (F < 2 || !DecimationFilter(corner, c, G)) {
@@ -453,7 +439,7 @@ int DecimateToFile(WriterEvents& events, WriterInput& in, OutputFile& out, const
   uint8_t groupRaw[kHeaderBytes];
   RecorderHeader first{};
   std::array<std::vector<double>, kChannels> kept;  // the kept samples of the group, per channel
-  LowPassState filter;  // the decimation's own, at rest at the start
+  LowPassState filter;                              // the decimation's own, at rest at the start
   std::vector<uint8_t> outBlock;
   int S = 0;
   for (;;) {
@@ -575,8 +561,7 @@ int WriteProcessedCopy(SaveJob& job, WriterEvents& events, WriteReport& r) {
   if (!OpenWriterInput(events, job.inPath, in)) return 0;
   std::vector<FileId> inputs{in.id};
   inputs.insert(inputs.end(), job.setup.keep.begin(), job.setup.keep.end());
-  std::unique_ptr<OutputFile> out =
-      CreateOutput(events, WriteSystemOr(job.setup.system), job.outPath, inputs, &r);
+  std::unique_ptr<OutputFile> out = CreateOutput(events, WriteSystemOr(job.setup.system), job.outPath, inputs, &r);
   if (!out) {
     CloseWriterInput(in);
     return 0;

@@ -55,16 +55,16 @@ class WriterEvents {
 
 /// How the samples of a copy are treated.
 struct SampleFilter {
-  bool on = false;              // low-pass filtered, else copied as exact counts
-  int corner = 1;               // corner index 1 … 6 of the filter
-  double adcSpanMv = 10000.0;   // the recorder's input span: counts to millivolts and back
+  bool on = false;             // low-pass filtered, else copied as exact counts
+  int corner = 1;              // corner index 1 … 6 of the filter
+  double adcSpanMv = 10000.0;  // the recorder's input span: counts to millivolts and back
 };
 
 /// Where a writer creates its outputs and what it tells.
 struct WriterSetup {
-  FileWriteSystem* system = nullptr;    // null: the real file system
-  std::vector<FileId> keep;             // files no output may be, besides the operation's inputs
-  std::string programName = "Zorvan";   // names the program in read-failure messages
+  FileWriteSystem* system = nullptr;   // null: the real file system
+  std::vector<FileId> keep;            // files no output may be, besides the operation's inputs
+  std::string programName = "Zorvan";  // names the program in read-failure messages
 };
 
 /// A processed or decimated copy of a recording.
@@ -184,7 +184,7 @@ struct PipelineWork {
   std::vector<std::array<int32_t, kChannels>> counts;
   std::vector<double> rows;  // a record's samples in mV, kLowPassRowStride per row
   std::vector<uint8_t> outBlock;
-  LowPassState filter;       // the low-pass histories, carried from record to record
+  LowPassState filter;  // the low-pass histories, carried from record to record
 };
 
 enum class PipelineResult { Written, NoChannels, WriteError };
@@ -219,8 +219,7 @@ int SaveData(WriterEvents& events, WriterInput& in, OutputFile& out, RecorderHea
 /// DecimatedRateCode. The filter starts at rest. Returns 1 when done,
 /// 0 after an error (noted in report, or told when it is not a read or write).
 int DecimateToFile(WriterEvents& events, WriterInput& in, OutputFile& out, const RecorderHeader& outHeader, int factor,
-                   int corner, double adcSpanMv, Progress& progress,
-                   int& recordsWritten, WriteReport* report);
+                   int corner, double adcSpanMv, Progress& progress, int& recordsWritten, WriteReport* report);
 
 /// Order-4 feedback coefficients c[0..3] and gain at zero frequency of the
 /// decimating filter of a corner index 1..6 (5 … 200 samples); false for other

@@ -8,9 +8,7 @@
 
 namespace {
 
-std::vector<std::string> Items(const char* const* table, int n) {
-  return {table, table + n};
-}
+std::vector<std::string> Items(const char* const* table, int n) { return {table, table + n}; }
 
 int32_t* ComboField(RecorderHeader& h, int k, const ChannelControlIds& ids, int id) {
   if (id == ids.gainMux) return &h.GainMUX[k];
@@ -19,9 +17,7 @@ int32_t* ComboField(RecorderHeader& h, int k, const ChannelControlIds& ids, int 
   return nullptr;
 }
 
-uint16_t ToUint16(long long v) {
-  return static_cast<uint16_t>(std::clamp(v, 0LL, 65535LL));
-}
+uint16_t ToUint16(long long v) { return static_cast<uint16_t>(std::clamp(v, 0LL, 65535LL)); }
 
 }  // namespace
 

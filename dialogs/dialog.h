@@ -29,8 +29,8 @@ struct ControlTemplate {
   std::string group;  // the titled group box it sits in ("" for none)
   int row = 0;        // layout cell within its group
   int column = 0;
-  int buddy = 0;  // for a spin control: the edit showing its number; both are drawn as one spin box
-  int chars = 0;  // for an edit: characters it must show whole (0: as the layout gives)
+  int buddy = 0;         // for a spin control: the edit showing its number; both are drawn as one spin box
+  int chars = 0;         // for an edit: characters it must show whole (0: as the layout gives)
   bool showEnd = false;  // a text wider than its field shows its end (a path its file name)
 };
 
@@ -41,13 +41,13 @@ struct DialogTemplate {
 };
 
 enum class DialogEvent {
-  Init,           // before the dialog shows
-  Clicked,        // a button, check box or radio button was clicked (check state already changed)
-  TextChanged,    // the user changed an edit's text
+  Init,              // before the dialog shows
+  Clicked,           // a button, check box or radio button was clicked (check state already changed)
+  TextChanged,       // the user changed an edit's text
   SelectionChanged,  // a combo's selection changed
-  SpinChanged,    // a spin control's position changed
-  FocusGained,    // an edit got the keyboard focus (the user clicked into it)
-  EditFinished,   // the user left an edit (after FocusGained and any TextChanged)
+  SpinChanged,       // a spin control's position changed
+  FocusGained,       // an edit got the keyboard focus (the user clicked into it)
+  EditFinished,      // the user left an edit (after FocusGained and any TextChanged)
 };
 
 struct DialogMessage {

@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "datafile/header.h"
-#include "app/open_file.h"
-#include "platform/platform.h"
 #include "app/analysis.h"
+#include "app/open_file.h"
+#include "datafile/header.h"
+#include "platform/platform.h"
 #include "spectral/polyfit.h"
 
 std::string CutText(const std::string& text, size_t limit) {
@@ -18,9 +18,7 @@ std::string CutText(const std::string& text, size_t limit) {
   return text.substr(0, n);
 }
 
-std::string ReadEdit(DialogView& view, int id, size_t limit) {
-  return CutText(view.GetText(id), limit);
-}
+std::string ReadEdit(DialogView& view, int id, size_t limit) { return CutText(view.GetText(id), limit); }
 
 double ReadDecimal(DialogView& view, int id) {
   const double value = ParseDecimal(ReadEdit(view, id).c_str());

@@ -100,12 +100,9 @@ DialogProcedure EditHeaderDialog(AppState& s) {
           view.Close(kIdCancel);
         }
         break;
-      default:
-        break;
+      default: break;
     }
   };
 }
 
-int RunEditHeaderDialog(AppState& s) {
-  return s.host->RunDialog(EditHeaderTemplate(), EditHeaderDialog(s));
-}
+int RunEditHeaderDialog(AppState& s) { return s.host->RunDialog(EditHeaderTemplate(), EditHeaderDialog(s)); }

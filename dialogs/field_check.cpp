@@ -73,13 +73,9 @@ int FollowFieldEvent(FieldChecks& checks, DialogView& view, Platform& host, cons
       f->accepted = view.GetText(f->id);
       f->typed = false;
       return 0;
-    case DialogEvent::TextChanged:
-      f->typed = true;
-      return 0;
-    case DialogEvent::EditFinished:
-      return Refused(*f, view, host) ? f->id : 0;
-    default:
-      return 0;
+    case DialogEvent::TextChanged: f->typed = true; return 0;
+    case DialogEvent::EditFinished: return Refused(*f, view, host) ? f->id : 0;
+    default: return 0;
   }
 }
 

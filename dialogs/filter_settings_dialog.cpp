@@ -75,8 +75,7 @@ DialogProcedure FilterSettingsProcedure(AppState& s) {
           view.Close(kIdCancel);
         }
         break;
-      default:
-        break;
+      default: break;
     }
   };
 }

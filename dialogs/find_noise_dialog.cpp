@@ -25,6 +25,4 @@ DialogProcedure FindNoiseProcedure(AppState& s) {
   };
 }
 
-int RunFindNoiseDialog(AppState& s) {
-  return s.host->RunDialog(FindNoiseTemplate(), FindNoiseProcedure(s));
-}
+int RunFindNoiseDialog(AppState& s) { return s.host->RunDialog(FindNoiseTemplate(), FindNoiseProcedure(s)); }

@@ -70,12 +70,9 @@ DialogProcedure FindPeaksProcedure(AppState& s) {
         s.RemovePeaks = view.GetCheck(kPeaksRemove) ? 1 : 0;
         s.host->InvalidatePlot(false);
         break;
-      default:
-        break;
+      default: break;
     }
   };
 }
 
-int RunFindPeaksDialog(AppState& s) {
-  return s.host->RunDialog(FindPeaksTemplate(), FindPeaksProcedure(s));
-}
+int RunFindPeaksDialog(AppState& s) { return s.host->RunDialog(FindPeaksTemplate(), FindPeaksProcedure(s)); }

@@ -107,8 +107,7 @@ DialogProcedure FourierSettingsProcedure(AppState& s) {
           Finish(s, view, kIdCancel);
         }
         break;
-      default:
-        break;
+      default: break;
     }
   };
 }

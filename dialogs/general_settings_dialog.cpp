@@ -281,15 +281,9 @@ DialogProcedure GeneralSettingsDialog(AppState& s) {
             SetTimeFormat(s, id == kGenHst);
             RedrawPlot(s);
             break;
-          case kGenShowFit:
-            ClickShowFit(s, view);
-            break;
-          case kGenSubtract:
-            ClickSubtract(s, view);
-            break;
-          case kIdReplot:
-            RedrawPlot(s);
-            break;
+          case kGenShowFit: ClickShowFit(s, view); break;
+          case kGenSubtract: ClickSubtract(s, view); break;
+          case kIdReplot: RedrawPlot(s); break;
           case kIdOk:
             if (CheckTypedFields(*checks, view, *s.host)) Ok(s, view);
             break;
@@ -299,12 +293,10 @@ DialogProcedure GeneralSettingsDialog(AppState& s) {
             s.PolyOverlayOn = 0;
             RedrawPlot(s);
             break;
-          default:
-            break;
+          default: break;
         }
         break;
-      default:
-        break;
+      default: break;
     }
   };
 }

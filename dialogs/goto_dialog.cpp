@@ -65,8 +65,8 @@ int TargetRecord(AppState& s, const std::string& typed) {
   if (AllDigits(text)) {
     const long long n = text.size() > 10 ? -1 : std::stoll(text);
     if (n >= 1 && n <= f.records) return static_cast<int>(n - 1);
-    Refuse(s, Format("Record %s is outside %s: it holds records 1 to %d.", text.c_str(),
-                     s.CurrentFileTitle.c_str(), f.records));
+    Refuse(s, Format("Record %s is outside %s: it holds records 1 to %d.", text.c_str(), s.CurrentFileTitle.c_str(),
+                     f.records));
     return -1;
   }
   const std::optional<TypedTime> t = ParseTypedTime(text, s.TimeFormatHST != 0);

@@ -15,13 +15,9 @@ namespace {
 constexpr size_t kCommentsLength = 128;
 constexpr int kRecorderColumns = 2;
 
-int ShownIndex(const AppState& s) {
-  return std::clamp(s.HeaderChannel, 1, kChannels) - 1;
-}
+int ShownIndex(const AppState& s) { return std::clamp(s.HeaderChannel, 1, kChannels) - 1; }
 
-void StoreTexts(AppState& s, DialogView& view) {
-  StoreChannelTexts(view, s.OutHeader, ShownIndex(s), kInfoChannelIds);
-}
+void StoreTexts(AppState& s, DialogView& view) { StoreChannelTexts(view, s.OutHeader, ShownIndex(s), kInfoChannelIds); }
 
 }  // namespace
 
@@ -121,8 +117,7 @@ DialogProcedure HeaderContentsDialog(AppState& s) {
           view.Close(kIdCancel);
         }
         break;
-      default:
-        break;
+      default: break;
     }
   };
 }

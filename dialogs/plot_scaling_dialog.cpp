@@ -57,22 +57,14 @@ struct DialogState {
   bool replotted = false;  // the plot was redrawn with what was set
 };
 
-std::string LimitText(double v) {
-  return Format("%6.3e", v);
-}
+std::string LimitText(double v) { return Format("%6.3e", v); }
 
-int Shown(const AppState& s) {
-  return std::clamp(s.ScalingChannel, 1, kChannels) - 1;
-}
+int Shown(const AppState& s) { return std::clamp(s.ScalingChannel, 1, kChannels) - 1; }
 
 // The limits the paint uses for channel k: its current ones while it
 // autoscales, its fixed ones otherwise.
-double& LowerLimit(AppState& s, int k) {
-  return s.AutoscaleChan[k] ? s.YMinChan[k] : s.YMinManual[k];
-}
-double& UpperLimit(AppState& s, int k) {
-  return s.AutoscaleChan[k] ? s.YMaxChan[k] : s.YMaxManual[k];
-}
+double& LowerLimit(AppState& s, int k) { return s.AutoscaleChan[k] ? s.YMinChan[k] : s.YMinManual[k]; }
+double& UpperLimit(AppState& s, int k) { return s.AutoscaleChan[k] ? s.YMaxChan[k] : s.YMaxManual[k]; }
 
 void ShowChannel(AppState& s, DialogView& view) {
   const int k = Shown(s);
@@ -337,16 +329,12 @@ DialogProcedure PlotScalingProcedure(AppState& s) {
               s.RedrawAll = 0;  // nothing to recompute: the paint copies the picture
             }
             break;
-          default:
-            break;
+          default: break;
         }
         break;
-      default:
-        break;
+      default: break;
     }
   };
 }
 
-int RunPlotScalingDialog(AppState& s) {
-  return s.host->RunDialog(PlotScalingTemplate(), PlotScalingProcedure(s));
-}
+int RunPlotScalingDialog(AppState& s) { return s.host->RunDialog(PlotScalingTemplate(), PlotScalingProcedure(s)); }

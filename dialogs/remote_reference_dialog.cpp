@@ -43,11 +43,8 @@ DialogProcedure RemoteReferenceDialogProcedure(AppState& s) {
         ClearRemoteReference(s);
         view.Close(kRemoteNone);
         break;
-      case kIdCancel:
-        view.Close(kIdCancel);
-        break;
-      default:
-        break;
+      case kIdCancel: view.Close(kIdCancel); break;
+      default: break;
     }
   };
 }

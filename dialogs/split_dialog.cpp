@@ -16,9 +16,7 @@ double BlockSeconds(const AppState& s) {
   return rate > 0 ? samples / rate : 0.0;
 }
 
-std::string MinutesText(const AppState& s) {
-  return Format("%10.2f", s.BlocksPerSegment * BlockSeconds(s) / 60.0);
-}
+std::string MinutesText(const AppState& s) { return Format("%10.2f", s.BlocksPerSegment * BlockSeconds(s) / 60.0); }
 
 constexpr long kMostBlocks = 1000000000;
 
@@ -37,9 +35,7 @@ unsigned ParseBlocks(const std::string& text) {
 }
 
 // "62.5" for rate code 62, whole hertz otherwise.
-std::string RateText(int code) {
-  return code == 62 ? Format("%7.1f", RateHz(62)) : Format("%7d", code);
-}
+std::string RateText(int code) { return code == 62 ? Format("%7.1f", RateHz(62)) : Format("%7d", code); }
 
 }  // namespace
 
@@ -96,8 +92,7 @@ DialogProcedure SplitDialogProcedure(AppState& s) {
           view.Close(kIdCancel);
         }
         break;
-      default:
-        break;
+      default: break;
     }
   };
 }

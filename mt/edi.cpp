@@ -23,9 +23,7 @@ std::string DateText(const RecordTime& t) {
 }
 
 // A value as EDI data blocks carry it; not a number is EMPTY.
-std::string Value(double v) {
-  return Format("%14.6E", std::isfinite(v) ? v : kEmpty);
-}
+std::string Value(double v) { return Format("%14.6E", std::isfinite(v) ? v : kEmpty); }
 
 void Block(std::string& out, const std::string& keyword, const std::vector<double>& values) {
   out += ">" + keyword + " //" + std::to_string(values.size()) + "\n";
@@ -44,13 +42,9 @@ int ChannelOf(const RecorderHeader& h, int label) {
 }
 
 // A coordinate rounded to decimetres, without a negative zero.
-double Metres(double v) {
-  return std::round(v * 10.0) / 10.0 + 0.0;
-}
+double Metres(double v) { return std::round(v * 10.0) / 10.0 + 0.0; }
 
-std::string Decimal(double v, int decimals) {
-  return Format("%.*f", decimals, v);
-}
+std::string Decimal(double v, int decimals) { return Format("%.*f", decimals, v); }
 
 }  // namespace
 
@@ -85,19 +79,14 @@ bool ParseGpsPosition(const std::string& text, double& latitude, double& longitu
         longitude = token[0] == 'E' ? angle : -angle;
         haveLon = true;
         break;
-      case 'A':
-        elevation = v;
-        break;
-      default:
-        break;
+      case 'A': elevation = v; break;
+      default: break;
     }
   }
   return haveLat && haveLon;
 }
 
-std::string EdiFileName(const std::string& dataPath) {
-  return ImpedanceTableBase(FileTitleOf(dataPath)) + ".edi";
-}
+std::string EdiFileName(const std::string& dataPath) { return ImpedanceTableBase(FileTitleOf(dataPath)) + ".edi"; }
 
 std::string EdiDate(const RecordTime& t) { return DateText(t); }
 

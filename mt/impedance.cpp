@@ -17,9 +17,7 @@ constexpr double kDeg = 180.0 / M_PI;
 const char* const kTableSuffix[4] = {"_ZXX.dat", "_ZXY.dat", "_ZYX.dat", "_ZYY.dat"};
 
 // Channels a value needs, as bits of kMtHx … kMtEy.
-constexpr unsigned Bit(int k) {
-  return 1u << k;
-}
+constexpr unsigned Bit(int k) { return 1u << k; }
 
 unsigned FoundChannels(const ImpedanceInput& in) {
   unsigned found = 0;
@@ -28,9 +26,7 @@ unsigned FoundChannels(const ImpedanceInput& in) {
   return found;
 }
 
-Complex At(const double* X, long long k) {
-  return {X[2 * k + 1], X[2 * k + 2]};
-}
+Complex At(const double* X, long long k) { return {X[2 * k + 1], X[2 * k + 2]}; }
 
 // The Sims estimate of one element from the auxiliary pair (P, Q): the two
 // equations ⟨E P*⟩ = Z1⟨Hx P*⟩ + Z2⟨Hy P*⟩ and the same with Q, solved by
@@ -196,7 +192,8 @@ void DeriveBandQuantities(const ImpedanceInput& in, int b, Complex Zxx, Complex 
   Complex m[4];
   const std::vector<double>& cross = *in.cross;
   InvertTensor2x2(std::conj(CrossSpectrum(cross, b, kMtHx, kMtHx)), std::conj(CrossSpectrum(cross, b, kMtHx, kMtHy)),
-                  std::conj(CrossSpectrum(cross, b, kMtHy, kMtHx)), std::conj(CrossSpectrum(cross, b, kMtHy, kMtHy)), m);
+                  std::conj(CrossSpectrum(cross, b, kMtHy, kMtHx)), std::conj(CrossSpectrum(cross, b, kMtHy, kMtHy)),
+                  m);
   if (errorMatrix) std::copy(errorMatrix, errorMatrix + 4, m);
   const Complex mOf[4] = {m[0], m[3], m[0], m[3]};
   const double residual[4] = {out.residualEx, out.residualEx, out.residualEy, out.residualEy};
@@ -242,8 +239,7 @@ std::vector<ImpedanceBand> EstimateImpedanceBands(const ImpedanceInput& in) {
       };
       // With a remote reference that covers the page, Z = <E R*><H R*>⁻¹ instead.
       Complex remoteError[4];
-      const bool remote =
-          in.remoteCross && RemoteReferenceTensor(*in.remoteCross, in.remoteBands, b, Z, remoteError);
+      const bool remote = in.remoteCross && RemoteReferenceTensor(*in.remoteCross, in.remoteBands, b, Z, remoteError);
       for (int p = 0; p < 4; ++p) band.Z[p] = Z[p];
       DeriveBandQuantities(in, b, Z[0], Z[1], Z[2], Z[3], remote ? remoteError : nullptr, band);
     } else if (simsElement >= 0) {

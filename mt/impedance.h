@@ -20,33 +20,33 @@ using Complex = std::complex<double>;
 /// What the estimator works on: a page's spectra, its band cross-spectra
 /// (spectral/spectrum.h) and how to estimate.
 struct ImpedanceInput {
-  const double* spectra[4] = {};           // Hx, Hy, Ex, Ey spectra, laid out as the transform leaves them
-  int found[4] = {};                       // Hx, Hy, Ex, Ey present (an electric one's spectrum may be null otherwise)
+  const double* spectra[4] = {};  // Hx, Hy, Ex, Ey spectra, laid out as the transform leaves them
+  int found[4] = {};              // Hx, Hy, Ex, Ey present (an electric one's spectrum may be null otherwise)
   const std::vector<double>* cross = nullptr;  // band cross-spectra
   int bands = 0;
   const std::vector<int>* bandBins = nullptr;        // bins each band averaged
   const std::vector<uint8_t>* notched = nullptr;     // bins the notch replaced; null without the notch
-  long long M = 1;                         // bins per band
-  long long N = 2;                         // transform length
-  double fs = 1;                           // sample rate, Hz
-  int points = 0;                          // samples of the page (before padding to N)
-  bool leastSquares = true;                // else the Sims estimates of simsElement
-  int simsElement = -1;                    // 0 Zxx, 1 Zxy, 2 Zyx, 3 Zyy; −1: none
+  long long M = 1;                                   // bins per band
+  long long N = 2;                                   // transform length
+  double fs = 1;                                     // sample rate, Hz
+  int points = 0;                                    // samples of the page (before padding to N)
+  bool leastSquares = true;                          // else the Sims estimates of simsElement
+  int simsElement = -1;                              // 0 Zxx, 1 Zxy, 2 Zyx, 3 Zyy; −1: none
   const std::vector<double>* remoteCross = nullptr;  // remote-reference cross-spectra (mt/remote.h)
   int remoteBands = 0;
 };
 
 /// Everything estimated for one band; NaN where nothing was estimated.
 struct ImpedanceBand {
-  double freq = 0;            // Hz, the mean frequency of the bins the band kept
-  bool estimated = false;     // false for a band whose bins the notch all replaced
-  Complex Z[4];               // least-squares Zxx, Zxy, Zyx, Zyy, (mV/km)/pT
-  double magnitude[4];        // 1000·|Z|, (mV/km)/nT (the Sims estimates: of each panel's estimate)
-  double resistivity[4];      // apparent resistivity, ohm-m
-  double phase[4];            // degrees, 0 … 180
-  double relError[4];         // relative error of |Z| (that of the resistivity is twice it)
-  double phaseError[4];       // degrees
-  double coherence[4];        // of Hx, Hy, Ex, Ey
+  double freq = 0;                // Hz, the mean frequency of the bins the band kept
+  bool estimated = false;         // false for a band whose bins the notch all replaced
+  Complex Z[4];                   // least-squares Zxx, Zxy, Zyx, Zyy, (mV/km)/pT
+  double magnitude[4];            // 1000·|Z|, (mV/km)/nT (the Sims estimates: of each panel's estimate)
+  double resistivity[4];          // apparent resistivity, ohm-m
+  double phase[4];                // degrees, 0 … 180
+  double relError[4];             // relative error of |Z| (that of the resistivity is twice it)
+  double phaseError[4];           // degrees
+  double coherence[4];            // of Hx, Hy, Ex, Ey
   double residualEx, residualEy;  // residual powers of the E equations
   ImpedanceBand();
 };

@@ -4,9 +4,7 @@
 
 #include <cstring>
 
-std::vector<FileFilter> RecorderFileFilters() {
-  return {{"Qor files(*.bin)", "*.bin"}, {"All Files(*.*)", "*.*"}};
-}
+std::vector<FileFilter> RecorderFileFilters() { return {{"Qor files(*.bin)", "*.bin"}, {"All Files(*.*)", "*.*"}}; }
 
 void ReportSystemError(Platform& host, const std::string& text, int err) {
   std::string message = text + " failed with error " + std::to_string(err) + ": " + std::strerror(err);

@@ -181,8 +181,7 @@ std::string ClockText(const RecordTime& t, int decimals, bool withDate) {
     std::snprintf(sec, sizeof sec, "%0*.*f", decimals + 3, decimals, t.second);
   char buf[96];
   if (withDate)
-    std::snprintf(buf, sizeof buf, "%02d/%02d/%2d %02d:%02d:%s", t.month, t.day, t.year - 2000, t.hour, t.minute,
-                  sec);
+    std::snprintf(buf, sizeof buf, "%02d/%02d/%2d %02d:%02d:%s", t.month, t.day, t.year - 2000, t.hour, t.minute, sec);
   else
     std::snprintf(buf, sizeof buf, "%02d:%02d:%s", t.hour, t.minute, sec);
   return buf;
@@ -195,8 +194,9 @@ const std::vector<double>& LabelSteps() {
     std::vector<double> v;
     for (double e = 1e-7; e < 1; e *= 10)
       for (double m : {1.0, 2.0, 2.5, 5.0}) v.push_back(m * e);
-    for (double s : {1.0, 2.0, 5.0, 10.0, 15.0, 20.0, 30.0, 60.0, 120.0, 300.0, 600.0, 900.0, 1200.0, 1800.0, 3600.0,
-                     7200.0, 10800.0, 14400.0, 21600.0, 43200.0, 86400.0, 172800.0, 604800.0, 1209600.0, 2419200.0})
+    for (double s : {1.0,     2.0,     5.0,     10.0,     15.0,     20.0,      30.0,     60.0,    120.0,
+                     300.0,   600.0,   900.0,   1200.0,   1800.0,   3600.0,    7200.0,   10800.0, 14400.0,
+                     21600.0, 43200.0, 86400.0, 172800.0, 604800.0, 1209600.0, 2419200.0})
       v.push_back(s);
     return v;
   }();
@@ -499,8 +499,8 @@ int DrawFrequencyLabels(Painter& p, const FrameGeometry& g, const std::vector<in
 
 // The bottom and top sides of a linear X axis: a clock axis in time-series
 // mode, aligned to round times of the zone shown on both sides.
-void DrawLinearXSides(AppState& s, Surface& sf, Painter& p, const FrameSpec& f, const FrameGeometry& g,
-                      bool timeAxis, int NX) {
+void DrawLinearXSides(AppState& s, Surface& sf, Painter& p, const FrameSpec& f, const FrameGeometry& g, bool timeAxis,
+                      int NX) {
   std::vector<Tick> ticks;
   ClockTicks clock{};
   if (timeAxis && f.xstep > 0 && std::isfinite(f.xstep)) {
@@ -704,8 +704,7 @@ int DrawLogYSides(Surface& sf, Painter& p, const FrameSpec& f, const FrameGeomet
 
 // The ticks of a linear Y axis at their pixels; a tick at a whole step is
 // long, except at the top edge.
-std::vector<SideTick> LinearYTicks(const std::vector<Tick>& ticks, const FrameSpec& f, const FrameGeometry& g,
-                                   int NY) {
+std::vector<SideTick> LinearYTicks(const std::vector<Tick>& ticks, const FrameSpec& f, const FrameGeometry& g, int NY) {
   const double nearTop = f.ymax - kCountEps * f.ystep / NY;
   std::vector<SideTick> out;
   for (const Tick& t : ticks)

@@ -9,9 +9,9 @@ struct AppState;
 class Surface;
 
 struct FrameSpec {
-  int left = 0, top = 0;       // top-left corner of the panel, pixels
-  int width = 0, height = 0;   // panel size, pixels
-  double xmin = 0, xmax = 0;   // seconds from the file's first record on a time axis
+  int left = 0, top = 0;      // top-left corner of the panel, pixels
+  int width = 0, height = 0;  // panel size, pixels
+  double xmin = 0, xmax = 0;  // seconds from the file's first record on a time axis
   double ymin = 0, ymax = 0;
   double xstep = 1, ystep = 1;  // major tick steps (TimeStep / NiceStep)
   std::string XAxisTitle;

@@ -58,7 +58,8 @@ void DrawPeaks(AppState& s, Surface& surface, int ch, int top, PenId pen) {
   const auto& py = s.PeakY[ch];
   for (int i = 0; i < s.PeakCount[ch] && static_cast<size_t>(i) < px.size() && static_cast<size_t>(i) < py.size();
        ++i) {
-    int x = s.PlotLeft + static_cast<int>(std::trunc((px[static_cast<size_t>(i)] - s.XMin) * s.PlotWidth / (s.XMax - s.XMin)));
+    int x = s.PlotLeft +
+            static_cast<int>(std::trunc((px[static_cast<size_t>(i)] - s.XMin) * s.PlotWidth / (s.XMax - s.XMin)));
     int y = top + s.PanelHeight + 5 -
             static_cast<int>(std::trunc((py[static_cast<size_t>(i)] - s.YMinChan[ch]) * s.PanelHeight /
                                         (s.YMaxChan[ch] - s.YMinChan[ch])));
@@ -131,8 +132,8 @@ void FullRedraw(AppState& s, Surface& surface) {
     if (p == 0) f.PanelTitle = s.CurrentFilePath;
     DrawPlotFrame(s, surface, f);
 
-    SeriesAxes axes{s.PlotLeft, top, s.PlotWidth, s.PanelHeight, s.XMin, s.XMax, s.YMinChan[ch], s.YMaxChan[ch],
-                    s.LogX, logy};
+    SeriesAxes axes{s.PlotLeft,     top,    s.PlotWidth, s.PanelHeight, s.XMin, s.XMax, s.YMinChan[ch],
+                    s.YMaxChan[ch], s.LogX, logy};
     surface.SelectPen(series);
     if (s.AppResOn) {
       const auto& y = s.AmplPhaseOn ? s.ZZPhase[p] : s.ZZ[p];
@@ -155,8 +156,8 @@ void FullRedraw(AppState& s, Surface& surface) {
     }
     if (s.NotchFitPending && s.FourierOn && s.NotchFitCount > 0) {
       surface.SelectPen(red);
-      int count = std::min<int>(s.NotchFitCount,
-                                static_cast<int>(std::min(s.NotchFitX[ch].size(), s.NotchFitY[ch].size())));
+      int count =
+          std::min<int>(s.NotchFitCount, static_cast<int>(std::min(s.NotchFitX[ch].size(), s.NotchFitY[ch].size())));
       DrawSeries(s, surface, axes, count, s.NotchFitY[ch].data(), s.NotchFitX[ch].data());
     }
     if (s.FindPeaksOn) DrawPeaks(s, surface, ch, top, peak);
@@ -238,9 +239,12 @@ void SetupPlotAxes(AppState& s) {
   for (int i = 0; i < s.PlotCount; ++i) {
     double& x = s.PlotX[static_cast<size_t>(i)];
     // MT points lie at their band's mean frequency, as in the impedance tables.
-    if (s.AppResOn) x = static_cast<size_t>(i) < s.BandFreq.size() ? s.BandFreq[static_cast<size_t>(i)] : 0.0;
-    else if (s.FourierOn) x = 2 * s.FreqStep * i;
-    else x = s.xplotdata[static_cast<size_t>(i)];
+    if (s.AppResOn)
+      x = static_cast<size_t>(i) < s.BandFreq.size() ? s.BandFreq[static_cast<size_t>(i)] : 0.0;
+    else if (s.FourierOn)
+      x = 2 * s.FreqStep * i;
+    else
+      x = s.xplotdata[static_cast<size_t>(i)];
   }
   if (s.AutoscaleAll) {
     double hi = -1e32, lo = 1e32;
@@ -315,11 +319,11 @@ void SetPanelLabels(AppState& s, int channel, int panel) {
   if (s.FourierOn || s.AppResOn) s.XAxisTitle = "Hz";  // both draw a frequency axis
   s.YTickStep = NiceStep(s.YMaxChan[channel] - s.YMinChan[channel]);
   static const char* const kUnits[6] = {"Hx, pT", "Hy, pT", "Hz, pT", "Ex, mV/km", "Ey, mV/km", "NC"};
-  static const char* const kPhases[6] = {"HxPhase,deg", "HyPhase,deg", "HzPhase,deg", "ExPhase,deg", "EyPhase,deg",
-                                         "NC"};
+  static const char* const kPhases[6] = {"HxPhase,deg", "HyPhase,deg", "HzPhase,deg",
+                                         "ExPhase,deg", "EyPhase,deg", "NC"};
   // Spectra are power spectral densities, in squared units per Hz.
-  static const char* const kDensities[6] = {"Hx, pT²/Hz", "Hy, pT²/Hz", "Hz, pT²/Hz", "Ex, (mV/km)²/Hz",
-                                            "Ey, (mV/km)²/Hz", "NC"};
+  static const char* const kDensities[6] = {"Hx, pT²/Hz",      "Hy, pT²/Hz",      "Hz, pT²/Hz",
+                                            "Ex, (mV/km)²/Hz", "Ey, (mV/km)²/Hz", "NC"};
   int code = s.OutHeader.ChannelLabel[channel];
   if (code >= 0 && code < 6)
     s.YAxisLabel = s.AmplPhaseOn ? kPhases[code] : (s.FourierOn && !s.AppResOn ? kDensities[code] : kUnits[code]);
@@ -329,10 +333,14 @@ void SetPanelLabels(AppState& s, int channel, int panel) {
     static const char* const kRho[4] = {"rhoxx,ohm-m", "rhoxy, ohm-m", "rhoyx,ohm-m", "rhoyy,ohm-m"};
     static const char* const kZ[4] = {"Zxx", "Zxy", "Zyx", "Zyy"};
     static const char* const kCoher[4] = {"Hx Coherence", "Hy Coherence", "Ex Coherence", "Ey Coherence"};
-    if (s.CoherOn) s.YAxisLabel = kCoher[panel];
-    else if (s.AmplPhaseOn) s.YAxisLabel = kPhase[panel];
-    else if (s.ResistivityOn) s.YAxisLabel = kRho[panel];
-    else s.YAxisLabel = kZ[panel];
+    if (s.CoherOn)
+      s.YAxisLabel = kCoher[panel];
+    else if (s.AmplPhaseOn)
+      s.YAxisLabel = kPhase[panel];
+    else if (s.ResistivityOn)
+      s.YAxisLabel = kRho[panel];
+    else
+      s.YAxisLabel = kZ[panel];
   } else {
     if (s.SimsZxxOn) s.YAxisLabel = "Zxx, eqn. 10";
     if (s.SimsZxyOn) s.YAxisLabel = "Zxy, eqn. 11";

@@ -106,8 +106,8 @@ struct Clip {
 };
 
 // Every segment drawn in turn, with error bars when asked.
-void DrawEverySegment(const AppState& s, Surface& sf, const SeriesMapping& m, const Clip& clip, int first,
-                      int count, const double* y, const double* x, const double* errors, bool bars) {
+void DrawEverySegment(const AppState& s, Surface& sf, const SeriesMapping& m, const Clip& clip, int first, int count,
+                      const double* y, const double* x, const double* errors, bool bars) {
   PenId thin = kStockPen, standard = kStockPen, callers = sf.CurrentPen();
   if (bars) {
     thin = sf.CreatePen(kBlack, 1);

@@ -27,8 +27,7 @@ enum class SeriesPath { Auto, PerSegment };
 /// only with errorBars. Bars use the standard line width, segments then one
 /// pixel; the caller's pen is selected again at the end.
 void DrawSeries(const AppState& s, Surface& surface, const SeriesAxes& axes, int count, const double* y,
-                const double* x, const double* errors = nullptr, int errorBars = 0,
-                SeriesPath path = SeriesPath::Auto);
+                const double* x, const double* errors = nullptr, int errorBars = 0, SeriesPath path = SeriesPath::Auto);
 
 /// Clips the segment from the previous point (x1, y1) to the current point
 /// (x0, y0) against [xlow, xhigh] x [ylow, yhigh], bounds inclusive. The

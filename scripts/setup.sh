@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev
-          qt6-base-dev qt6-qpa-plugins fonts-liberation2 xvfb xauth clang libclang-rt-14-dev)
+          qt6-base-dev qt6-qpa-plugins fonts-liberation2 xvfb xauth clang clang-format libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the full suite (core, command-line tool,
-# Qt layer offscreen), the include check of the layers, then the core suite
+# Qt layer offscreen), the include check of the layers and the formatting,
+# then the core suite
 # again under AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzz
 # target over its corpus and 15 s of fresh inputs (when clang and libFuzzer
 # are there).
@@ -12,10 +13,9 @@ export QT_QPA_PLATFORM=offscreen
 echo "== tests"
 ctest --test-dir build --output-on-failure -j"$(nproc)"
 
-echo "== layers"
-# Lists the includes that cross a layer without failing while the tree still
-# has some; made strict (no --report) once they are gone.
-bash scripts/check_layers.sh --report
+echo "== layers and formatting"
+bash scripts/check_layers.sh
+bash scripts/check_format.sh
 
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 if [ ! -f build-asan/build.ninja ]; then

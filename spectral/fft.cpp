@@ -105,7 +105,7 @@ struct Transform {
   // one (over groups of 4 or 2 consecutive points) only when withLast.
   void Breadth(double* c, size_t L, bool withLast) const {
     size_t len = L;
-        for (; len >= 8; len /= 4) Pass(c, len, L);
+    for (; len >= 8; len /= 4) Pass(c, len, L);
     if (!withLast) return;
     if (len == 4)
       k.radix4Last(c, L, sign);
@@ -274,8 +274,8 @@ void PortableRealSplit(double* X, unsigned long M, unsigned long k0, unsigned lo
   }
 }
 
-const FftKernels kPortable{PortableRadix4,         PortableRadix4Last, PortableRadix2Last, PortableTwiddles,
-                           PortableLastAndReverse, PortableRealSplit};
+const FftKernels kPortable{PortableRadix4,   PortableRadix4Last,     PortableRadix2Last,
+                           PortableTwiddles, PortableLastAndReverse, PortableRealSplit};
 
 std::atomic<bool> forcePortable{false};
 

@@ -40,8 +40,7 @@ inline void Step(double* p, size_t step, __m256d v1, __m256d v2, __m256d v3) {
 }
 
 template <int S>
-void Radix4T(double* c, size_t q, size_t count, size_t blocks, const double* w1, const double* w2,
-             const double* w3) {
+void Radix4T(double* c, size_t q, size_t count, size_t blocks, const double* w1, const double* w2, const double* w3) {
   const size_t step = 2 * q;
   // Blocks of 8 and 16 points take one or two steps each: their twiddles stay in registers.
   if (count == 2 && q == 2) {
@@ -76,10 +75,10 @@ template <int S>
 void Radix4LastT(double* c, size_t points) {
   for (size_t k = 0; k < points; k += 4, c += 8) {
     const __m256d x01 = _mm256_loadu_pd(c), x23 = _mm256_loadu_pd(c + 4);
-    const __m256d s = _mm256_add_pd(x01, x23);   // a0, b0
-    const __m256d d = _mm256_sub_pd(x01, x23);   // a1, x1 − x3
-    const __m256d A = _mm256_permute2f128_pd(s, d, 0x20);          // a0, a1
-    const __m256d B = _mm256_permute2f128_pd(s, MulI<S>(d), 0x31);  // b0, b1
+    const __m256d s = _mm256_add_pd(x01, x23);                       // a0, b0
+    const __m256d d = _mm256_sub_pd(x01, x23);                       // a1, x1 − x3
+    const __m256d A = _mm256_permute2f128_pd(s, d, 0x20);            // a0, a1
+    const __m256d B = _mm256_permute2f128_pd(s, MulI<S>(d), 0x31);   // b0, b1
     const __m256d P = _mm256_add_pd(A, B), M = _mm256_sub_pd(A, B);  // y0 y2, y1 y3
     _mm256_storeu_pd(c, _mm256_permute2f128_pd(P, M, 0x20));
     _mm256_storeu_pd(c + 4, _mm256_permute2f128_pd(P, M, 0x31));
@@ -222,11 +221,11 @@ void RealSplit(double* X, unsigned long M, unsigned long k0, unsigned long count
     const __m256d zk = _mm256_loadu_pd(pi);
     const __m256d zj = _mm256_permute2f128_pd(_mm256_loadu_pd(pj), _mm256_loadu_pd(pj), 0x01);
     const __m256d cj = _mm256_xor_pd(zj, conj);
-    const __m256d A = _mm256_mul_pd(half, _mm256_add_pd(zk, cj));              // ar, ai
-    const __m256d D = _mm256_mul_pd(half, _mm256_sub_pd(zk, cj));              // 0.5(kr − jr), 0.5(ki + ji)
-    const __m256d B = _mm256_xor_pd(_mm256_permute_pd(D, 0x5), conj);          // br, bi
+    const __m256d A = _mm256_mul_pd(half, _mm256_add_pd(zk, cj));      // ar, ai
+    const __m256d D = _mm256_mul_pd(half, _mm256_sub_pd(zk, cj));      // 0.5(kr − jr), 0.5(ki + ji)
+    const __m256d B = _mm256_xor_pd(_mm256_permute_pd(D, 0x5), conj);  // br, bi
     const __m256d w = _mm256_mul_pd(_mm256_loadu_pd(roots + 2 * (k - k0)), signs);
-    const __m256d p1 = _mm256_mul_pd(B, _mm256_movedup_pd(w));                  // wr·br, wr·bi
+    const __m256d p1 = _mm256_mul_pd(B, _mm256_movedup_pd(w));                               // wr·br, wr·bi
     const __m256d p2 = _mm256_mul_pd(_mm256_permute_pd(B, 0x5), _mm256_permute_pd(w, 0xF));  // wi·bi, wi·br
     const __m256d t = _mm256_addsub_pd(p1, p2);
     _mm256_storeu_pd(pi, _mm256_add_pd(A, t));

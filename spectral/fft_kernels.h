@@ -12,8 +12,8 @@ struct FftKernels {
   /// points j, j+q, j+2q, j+3q become y0 = a0+b0, y1 = (a0−b0)·w2[j],
   /// y2 = (a1+b1)·w1[j], y3 = (a1−b1)·w3[j], with a0, a1 = x0 ± x2,
   /// b0 = x1 + x3, b1 = sign·i·(x1 − x3). count is even.
-  void (*radix4)(double* c, size_t q, size_t count, size_t blocks, const double* w1, const double* w2,
-                 const double* w3, int sign);
+  void (*radix4)(double* c, size_t q, size_t count, size_t blocks, const double* w1, const double* w2, const double* w3,
+                 int sign);
   /// The same with q = 1 over points groups of 4 consecutive points.
   void (*radix4Last)(double* c, size_t points, int sign);
   /// (x0, x1) → (x0 + x1, x0 − x1) over pairs of consecutive points.
@@ -28,8 +28,7 @@ struct FftKernels {
   /// count of a transform of M complex points in X (1-based as four1's data),
   /// each with its partner M − k; roots[k − k0] = exp(2πi·k/2M). count is even
   /// and k0 + count < M/2, so no bin meets its partner.
-  void (*realSplit)(double* X, unsigned long M, unsigned long k0, unsigned long count, const double* roots,
-                    int sign);
+  void (*realSplit)(double* X, unsigned long M, unsigned long k0, unsigned long count, const double* roots, int sign);
 };
 
 /// Index bits of the low and high fields of lastAndReverse's blocks.

@@ -27,8 +27,8 @@ void FilterFour(LowPassState& s, const LowPassDesign& d, double* rows, int n, in
     x[i] = _mm256_load_pd(xh[i]);
     y[i] = _mm256_load_pd(yh[i]);
   }
-  const __m256i keep = _mm256_set_epi64x(lanes & 8u ? -1 : 0, lanes & 4u ? -1 : 0, lanes & 2u ? -1 : 0,
-                                         lanes & 1u ? -1 : 0);
+  const __m256i keep =
+      _mm256_set_epi64x(lanes & 8u ? -1 : 0, lanes & 4u ? -1 : 0, lanes & 2u ? -1 : 0, lanes & 1u ? -1 : 0);
   const __m256d filtered = _mm256_castsi256_pd(keep);
   __m256d c[Order];
   for (int i = 0; i < Order; ++i) c[i] = _mm256_set1_pd(d.c[i]);

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 
-
 namespace {
 
 constexpr int kLineChars = 1024;

@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
-
 namespace {
 
-constexpr double kMachepBisect = 1e-15;    // TRIDIB's relative machine precision
+constexpr double kMachepBisect = 1e-15;     // TRIDIB's relative machine precision
 constexpr double kMachepInverse = 1.2e-16;  // TINVIT's relative machine precision
-constexpr double kPi = 3.14159265358979;   // the published routine's value
+constexpr double kPi = 3.14159265358979;    // the published routine's value
 // TINVIT accepts the first iterate whose growth passes its test. For the taper
 // matrix (relative eigenvalue gap about 3e−8 at 25600 points) that first iterate
 // is only good to about 1e−4 (taper 0 visibly asymmetric); one more iteration of
@@ -393,8 +392,8 @@ void SlepianTapers(int n, int K, double NW, double tapers[], double eigenvalues[
   int ierr = 0;
   // The K smallest eigenvalues of the negated matrix belong to the best-concentrated sequences.
   tridib(n, eps1, d.data(), e.data(), e2.data(), lb, ub, 1, K, w.data(), ind.data(), ierr, rv4.data(), rv5.data());
-  tinvit(n, n, d.data(), e.data(), e2.data(), K, w.data(), ind.data(), tapers, ierr, rv1.data(), rv2.data(),
-         rv3.data(), rv4.data(), rv6.data());
+  tinvit(n, n, d.data(), e.data(), e2.data(), K, w.data(), ind.data(), tapers, ierr, rv1.data(), rv2.data(), rv3.data(),
+         rv4.data(), rv6.data());
 
   for (int k = 0; k < K; ++k) {
     double* t = tapers + static_cast<size_t>(k) * static_cast<size_t>(n);

@@ -1,9 +1,9 @@
 #include "cli/qt/front_end.h"
 
 #include "cli/front_end.h"
-#include "plot/paint.h"
 #include "platform/qt/desktop.h"
 #include "platform/qt/qimage_surface.h"
+#include "plot/paint.h"
 
 namespace {
 

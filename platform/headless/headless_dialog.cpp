@@ -23,9 +23,10 @@ void HeadlessDialog::Deliver(DialogEvent event, int id) {
 
 std::string HeadlessDialog::GetText(int id) {
   Control& c = At(id);
-  if (c.kind == ControlKind::Combo) return c.selection >= 0 && c.selection < static_cast<int>(c.items.size())
-                                                ? c.items[static_cast<size_t>(c.selection)]
-                                                : c.text;
+  if (c.kind == ControlKind::Combo)
+    return c.selection >= 0 && c.selection < static_cast<int>(c.items.size())
+               ? c.items[static_cast<size_t>(c.selection)]
+               : c.text;
   if (c.kind == ControlKind::Spin) return std::to_string(c.position);
   return c.text;
 }

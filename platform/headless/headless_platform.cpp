@@ -24,7 +24,7 @@ std::optional<OpenFileAnswer> HeadlessPlatform::OpenFileDialog(const OpenFileReq
 }
 
 std::vector<std::string> HeadlessPlatform::OpenFilesDialog(const std::vector<FileFilter>&, const std::string&,
-                                                         const std::string& title) {
+                                                           const std::string& title) {
   openFilesTitles.push_back(title);
   if (openFilesAnswers.empty()) return {};
   auto a = openFilesAnswers.front();

@@ -36,7 +36,7 @@ class HeadlessPlatform : public Platform {
   // Record of what the program showed.
   std::vector<RecordedMessage> messages;
   std::vector<OpenFileRequest> openRequests;
-  std::vector<std::string> dialogTitles;  // every dialog opened, in order
+  std::vector<std::string> dialogTitles;     // every dialog opened, in order
   std::vector<std::string> openFilesTitles;  // titles of the multiple-selection open dialogs
   std::array<std::string, 10> status{};
   std::vector<std::pair<int, std::string>> statusHistory;
@@ -50,8 +50,7 @@ class HeadlessPlatform : public Platform {
   std::ostream* echo = nullptr;
   bool echoProgress = false;
 
-  MsgAnswer MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
-                       MsgIcon icon) override;
+  MsgAnswer MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons, MsgIcon icon) override;
   std::optional<OpenFileAnswer> OpenFileDialog(const OpenFileRequest& request) override;
   std::vector<std::string> OpenFilesDialog(const std::vector<FileFilter>& filters, const std::string& initialDir,
                                            const std::string& title = "Open") override;

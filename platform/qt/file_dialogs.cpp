@@ -3,13 +3,13 @@
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHeaderView>
-#include <QMessageBox>
-#include <QScreen>
-#include <QTimer>
-#include <QTreeView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QScreen>
 #include <QStringList>
+#include <QTimer>
+#include <QTreeView>
 
 #include "dialogs/field_check.h"
 

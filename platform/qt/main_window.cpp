@@ -1,6 +1,5 @@
 #include "platform/qt/main_window.h"
 
-#include <algorithm>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -14,6 +13,7 @@
 #include <QShortcut>
 #include <QStatusBar>
 #include <QToolBar>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -30,8 +30,8 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 // Each status part after the first is as wide as its sizing text plus 8 pixels,
 // and at least as wide as the longest text it shows, so a readout is never cut.
-const char* const kStatusSizing[kStatusParts - 1] = {
-    nullptr, "REC 00000", "AZ 0000.000", "EL 0000.000", "X: 00000", "Y: 00000", "WS 00.00", "WD 000.0", "FILT 000"};
+const char* const kStatusSizing[kStatusParts - 1] = {nullptr,    "REC 00000", "AZ 0000.000", "EL 0000.000", "X: 00000",
+                                                     "Y: 00000", "WS 00.00",  "WD 000.0",    "FILT 000"};
 const char* const kStatusLongest[kStatusParts - 1] = {
     nullptr, "Rec 00000", "00/00/0000", "00:00:00.000", "-0000.000 secs", "Y  -0000.000", "", "", ""};
 constexpr int kStatusPartZeroRight = 320;
@@ -151,11 +151,12 @@ void MainWindow::BuildStatusBar() {
     auto* label = new QLabel(parts);
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->setObjectName(QString("StatusPart%1").arg(part));
-    if (part == 0) label->setFixedWidth(kStatusPartZeroRight);
+    if (part == 0)
+      label->setFixedWidth(kStatusPartZeroRight);
     else if (part < kStatusParts - 1)
-      label->setFixedWidth(std::max(metrics.horizontalAdvance(kStatusSizing[part]),
-                                    metrics.horizontalAdvance(kStatusLongest[part])) +
-                           8);
+      label->setFixedWidth(
+          std::max(metrics.horizontalAdvance(kStatusSizing[part]), metrics.horizontalAdvance(kStatusLongest[part])) +
+          8);
     layout->addWidget(label, part == kStatusParts - 1 ? 1 : 0);
     status_[static_cast<size_t>(part)] = label;
   }
@@ -233,7 +234,9 @@ MsgAnswer MainWindow::MessageBox(const std::string& text, const std::string& cap
     case QMessageBox::No: return MsgAnswer::No;
     case QMessageBox::Ok: return MsgAnswer::Ok;
     default:  // closed with Escape or the window's button
-      return buttons == MsgButtons::Ok ? MsgAnswer::Ok : buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Cancel;
+      return buttons == MsgButtons::Ok      ? MsgAnswer::Ok
+             : buttons == MsgButtons::YesNo ? MsgAnswer::No
+                                            : MsgAnswer::Cancel;
   }
 }
 
@@ -247,8 +250,7 @@ std::vector<std::string> MainWindow::OpenFilesDialog(const std::vector<FileFilte
 }
 
 std::optional<std::string> MainWindow::SaveFileDialog(const std::vector<FileFilter>& filters,
-                                                      const std::string& initialDir,
-                                                      const std::string& suggestedName) {
+                                                      const std::string& initialDir, const std::string& suggestedName) {
   return RunSaveFileDialog(this, filters, initialDir, suggestedName);
 }
 

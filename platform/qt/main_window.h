@@ -34,8 +34,7 @@ class MainWindow : public QMainWindow, public Platform {
   bool OpenAtStart(const std::string& path);
 
   // Platform
-  MsgAnswer MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
-                       MsgIcon icon) override;
+  MsgAnswer MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons, MsgIcon icon) override;
   std::optional<OpenFileAnswer> OpenFileDialog(const OpenFileRequest& request) override;
   std::vector<std::string> OpenFilesDialog(const std::vector<FileFilter>& filters, const std::string& initialDir,
                                            const std::string& title = "Open") override;

@@ -38,7 +38,8 @@ void PlotWidget::RequestRepaint() {
   requested_ = true;
   if (queued_) return;
   queued_ = true;
-  QMetaObject::invokeMethod(this, [this] { RunRequested(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { RunRequested(); }, Qt::QueuedConnection);
 }
 
 void PlotWidget::RunRequested() {

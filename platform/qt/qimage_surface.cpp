@@ -1,16 +1,14 @@
 #include "platform/qt/qimage_surface.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QByteArray>
-
-#include <clocale>
-
 #include <QFont>
 #include <QFontMetrics>
-#include <QApplication>
 #include <QPainter>
 #include <QPen>
 #include <algorithm>
+#include <clocale>
 #include <cmath>
 #include <cstdlib>
 
@@ -25,7 +23,7 @@ QFont ToQFont(const Font& f) {
   QFont font(QString::fromStdString(f.face));
   font.setPixelSize(std::max(1, static_cast<int>(std::lround(f.height / kCellPerEm))));
   font.setWeight(f.weight >= 600 ? QFont::Bold : QFont::Normal);  // GDI draws weight 500 Arial as regular
-  font.setStyleStrategy(QFont::PreferAntialias);  // text smoothed; lines keep their exact pixels
+  font.setStyleStrategy(QFont::PreferAntialias);                  // text smoothed; lines keep their exact pixels
   return font;
 }
 
@@ -116,9 +114,7 @@ Rgb QImageSurface::PixelAt(int x, int y) const {
   return image_.pixel(x, y) & 0xFFFFFFu;
 }
 
-bool QImageSurface::SavePng(const std::string& path) const {
-  return image_.save(QString::fromStdString(path), "PNG");
-}
+bool QImageSurface::SavePng(const std::string& path) const { return image_.save(QString::fromStdString(path), "PNG"); }
 
 std::vector<uint8_t> QImageSurface::PngBytes() const {
   QByteArray bytes;
@@ -199,7 +195,8 @@ void QImageSurface::WritePixels(int x, int y, const RgbImage& block) {
     auto* line = reinterpret_cast<uint32_t*>(image_.scanLine(dy));
     for (int i = 0; i < block.width; ++i) {
       int dx = x + i;
-      if (dx >= 0 && dx < image_.width()) line[dx] = 0xFF000000u | block.pixels[static_cast<size_t>(j) * block.width + i];
+      if (dx >= 0 && dx < image_.width())
+        line[dx] = 0xFF000000u | block.pixels[static_cast<size_t>(j) * block.width + i];
     }
   }
 }

@@ -142,7 +142,9 @@ QPixmap DrawnToolbarIcon(int id) {
       f.setBold(true);
       p.setFont(f);
       p.setPen(kInk);
-      p.drawText(QRect(1, 0, 22, 11), Qt::AlignLeft | Qt::AlignTop, QString::fromUtf8("\xcf\x81" "a"));
+      p.drawText(QRect(1, 0, 22, 11), Qt::AlignLeft | Qt::AlignTop,
+                 QString::fromUtf8("\xcf\x81"
+                                   "a"));
       p.setPen(QPen(kRedInk, 1.5));
       QPainterPath curve;
       curve.moveTo(2, 22);
@@ -152,8 +154,18 @@ QPixmap DrawnToolbarIcon(int id) {
     }
     case kCmdFindPeaks: {  // a spectrum with its peak marked
       p.setPen(QPen(kInk, 1.2));
-      p.drawPolyline(QPolygon({{1, 20}, {3, 18}, {5, 20}, {7, 17}, {9, 19}, {11, 6}, {13, 19}, {15, 17}, {17, 20},
-                               {19, 18}, {21, 20}, {23, 19}}));
+      p.drawPolyline(QPolygon({{1, 20},
+                               {3, 18},
+                               {5, 20},
+                               {7, 17},
+                               {9, 19},
+                               {11, 6},
+                               {13, 19},
+                               {15, 17},
+                               {17, 20},
+                               {19, 18},
+                               {21, 20},
+                               {23, 19}}));
       p.setPen(QPen(kRedInk, 2));
       p.drawLine(11, 1, 11, 4);
       break;

@@ -235,12 +235,15 @@ TEST_F(CommandsTest, CopyPutsThePlotAreaOnTheClipboardUnlessBusy) {
 
 TEST_F(CommandsTest, SettingsCommandsOpenTheirDialogs) {
   Open(SmallRecording(1));
-  const std::pair<int, const char*> dialogs[] = {
-      {kMenuFileInformation, "Qor Header Contents"}, {kMenuGeneralSettings, "General Settings"},
-      {kMenuFileHeader, "Edit File Header"},         {kMenuPlotScaling, "Plot Scaling"},
-      {kMenuFilterSettings, "Filter Settings"},      {kMenuFourierSettings, "Fourier Transform Settings"},
-      {kMenuFindPeaks, "Find Peaks"},                {kCmdFindNoise, "Find Noise"},
-      {kMenuAbout, "About Zorvan"}};
+  const std::pair<int, const char*> dialogs[] = {{kMenuFileInformation, "Qor Header Contents"},
+                                                 {kMenuGeneralSettings, "General Settings"},
+                                                 {kMenuFileHeader, "Edit File Header"},
+                                                 {kMenuPlotScaling, "Plot Scaling"},
+                                                 {kMenuFilterSettings, "Filter Settings"},
+                                                 {kMenuFourierSettings, "Fourier Transform Settings"},
+                                                 {kMenuFindPeaks, "Find Peaks"},
+                                                 {kCmdFindNoise, "Find Noise"},
+                                                 {kMenuAbout, "About Zorvan"}};
   for (const auto& [id, title] : dialogs) {
     host.dialogTitles.clear();
     RunCommand(s, id, window);

@@ -53,13 +53,15 @@ TEST(ScaleChannelForDisplay, PrimesWithTheFirstCornerValuesOfThePreviousInputsTh
   LowPassState ref = s.DisplayFilter;
   for (int i = 0; i < 10; ++i) LowPassStep(ref, 100.0 + i, 2, 2);
   std::vector<double> expected;
-  for (int i = 0; i < n; ++i) expected.push_back(LowPassStep(ref, s.yplotdata_orig[2][static_cast<size_t>(i)] * factor, 2, 2));
+  for (int i = 0; i < n; ++i)
+    expected.push_back(LowPassStep(ref, s.yplotdata_orig[2][static_cast<size_t>(i)] * factor, 2, 2));
 
   ScaleChannelForDisplay(s, 2, factor);
   for (int i = 0; i < n; ++i) ASSERT_EQ(s.yplotdata[2][static_cast<size_t>(i)], expected[static_cast<size_t>(i)]) << i;
   // The last 199 inputs are kept at the start of yplotdata_prev for the next paint.
   for (int k = 0; k < 199; ++k)
-    ASSERT_EQ(s.yplotdata_prev[2][static_cast<size_t>(k)], s.yplotdata_orig[2][static_cast<size_t>(n - 199 + k)] * factor);
+    ASSERT_EQ(s.yplotdata_prev[2][static_cast<size_t>(k)],
+              s.yplotdata_orig[2][static_cast<size_t>(n - 199 + k)] * factor);
   EXPECT_EQ(s.yplotdata_prev[2][199], 100.0 + 199);  // entry 199 is not rewritten
   // Other channels are untouched.
   EXPECT_EQ(s.DisplayFilter.xv[1][8], 0.0);

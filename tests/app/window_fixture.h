@@ -13,7 +13,6 @@
 
 class WindowTest : public StartedStateTest {
  protected:
-
   std::string Write(const SynthOptions& o, const std::string& name = "page.bin") {
     return WriteRecording(dir, name, o);
   }

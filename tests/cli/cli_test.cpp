@@ -10,9 +10,10 @@ namespace {
 
 TEST(Cli, SynthThenInfoShowsWhatWasWritten) {
   TempDir dir;
-  ToolRun synth = Zorvan("synth site.bin --records 5 --rate 62 --samples 5120 --channels Hx,Hy,-,Ex "
-                     "--start 2026-12-31T23:59:00 --serials 0123,0124,,E9 --spacing 0,0,0,50 --lemi LEMI",
-                     dir);
+  ToolRun synth = Zorvan(
+      "synth site.bin --records 5 --rate 62 --samples 5120 --channels Hx,Hy,-,Ex "
+      "--start 2026-12-31T23:59:00 --serials 0123,0124,,E9 --spacing 0,0,0,50 --lemi LEMI",
+      dir);
   ASSERT_EQ(synth.status, 0) << synth.err;
   EXPECT_TRUE(Has(synth.out, "Wrote site.bin: 5 records of 5120 samples at 62.5 samples/s"));
   EXPECT_FALSE(ReadBytes(dir / "LEMI/LEMI-120_0123.rsp").empty());
@@ -95,9 +96,10 @@ namespace {
 TEST(Cli, RenderWritesThePageAsPng) {
   TempDir dir;
   ASSERT_EQ(Zorvan("synth a.bin --records 4", dir).status, 0);
-  ToolRun render = Zorvan("render a.bin --out page.png --size 800x500 --record 2 --records-per-plot 2 --filter 10 "
-                          "--subtract-poly --fit-order 2",
-                          dir);
+  ToolRun render = Zorvan(
+      "render a.bin --out page.png --size 800x500 --record 2 --records-per-plot 2 --filter 10 "
+      "--subtract-poly --fit-order 2",
+      dir);
   if (Zorvan("--has-gui", dir).status == 0) {
     ASSERT_EQ(render.status, 0) << render.err;
     EXPECT_TRUE(Has(render.out, "Wrote page.png: 800x500, records 2 to 3 of a.bin")) << render.out;
@@ -108,8 +110,9 @@ TEST(Cli, RenderWritesThePageAsPng) {
     EXPECT_NE(render.status, 0);
     EXPECT_TRUE(Has(render.err, "this build has no Qt")) << render.err;
   }
-  for (const char* bad : {"render a.bin", "render a.bin --out p.png --size 10x10", "render a.bin --out p.png --filter 7",
-                          "render a.bin --out p.png --mode polar", "render a.bin --out p.png --record 9"}) {
+  for (const char* bad :
+       {"render a.bin", "render a.bin --out p.png --size 10x10", "render a.bin --out p.png --filter 7",
+        "render a.bin --out p.png --mode polar", "render a.bin --out p.png --record 9"}) {
     ToolRun run = Zorvan(bad, dir);
     EXPECT_NE(run.status, 0) << bad;
     EXPECT_NE(run.err, "") << bad;

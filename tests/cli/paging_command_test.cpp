@@ -13,9 +13,8 @@ TEST(CliPaging, APageOfAConcatenationEndsAtTheTimeGap) {
   TempDir dir;
   if (Zorvan("--has-gui", dir).status != 0) GTEST_SKIP() << "render needs Qt";
   ASSERT_EQ(Zorvan("synth day_001.bin --records 100 --channels Hx,Hy --start 2026-12-07T13:45:10", dir).status, 0);
-  ASSERT_EQ(Zorvan("synth day_002.bin --records 100 --channels Hx,Hy --start 2026-12-07T14:49:25.9 --seed 2", dir)
-                .status,
-            0);
+  ASSERT_EQ(
+      Zorvan("synth day_002.bin --records 100 --channels Hx,Hy --start 2026-12-07T14:49:25.9 --seed 2", dir).status, 0);
   ToolRun concat = Zorvan("concat day_001.bin day_002.bin", dir);
   ASSERT_EQ(concat.status, 0) << concat.err;
 

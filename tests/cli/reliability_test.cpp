@@ -63,11 +63,24 @@ class ReliabilityTest : public ::testing::Test {
 };
 
 TEST_F(ReliabilityTest, EveryFailureIsOneLineOnStderrAndANonZeroExit) {
-  const char* const failing[] = {
-      "info /nonexistent.bin", "info noise.bin", "info empty.bin", "info header.bin", "info site.bin --record 9",
-      "peaks noise.bin", "spectra empty.bin", "mt header.bin", "save noise.bin", "decimate empty.bin --factor 40",
-      "segment header.bin --blocks 1", "render /nonexistent.bin --out x.png", "info", "frobnicate",
-      "info site.bin --bogus 1", "synth", "concat /nonexistent.bin", "sync site.bin /nonexistent.bin"};
+  const char* const failing[] = {"info /nonexistent.bin",
+                                 "info noise.bin",
+                                 "info empty.bin",
+                                 "info header.bin",
+                                 "info site.bin --record 9",
+                                 "peaks noise.bin",
+                                 "spectra empty.bin",
+                                 "mt header.bin",
+                                 "save noise.bin",
+                                 "decimate empty.bin --factor 40",
+                                 "segment header.bin --blocks 1",
+                                 "render /nonexistent.bin --out x.png",
+                                 "info",
+                                 "frobnicate",
+                                 "info site.bin --bogus 1",
+                                 "synth",
+                                 "concat /nonexistent.bin",
+                                 "sync site.bin /nonexistent.bin"};
   for (const char* args : failing) {
     ToolRun run = Zorvan(args, dir);
     EXPECT_NE(run.status, 0) << args;
@@ -155,9 +168,15 @@ TEST(HangGuard, EveryCommandOnTheFuzzRegressionInputsFinishesInTenSeconds) {
     TempDir dir;
     std::filesystem::copy_file(input, dir / "in.bin");
     std::filesystem::copy_file(input, dir / "in_2.bin");
-    std::vector<std::string> commands = {"info in.bin", "peaks in.bin", "spectra in.bin", "mt in.bin",
-                                         "save in.bin", "decimate in.bin --factor 40", "segment in.bin --blocks 1",
-                                         "concat in.bin in_2.bin", "sync in.bin in_2.bin",
+    std::vector<std::string> commands = {"info in.bin",
+                                         "peaks in.bin",
+                                         "spectra in.bin",
+                                         "mt in.bin",
+                                         "save in.bin",
+                                         "decimate in.bin --factor 40",
+                                         "segment in.bin --blocks 1",
+                                         "concat in.bin in_2.bin",
+                                         "sync in.bin in_2.bin",
                                          "info in.bin --records-per-plot 2000000000"};
     if (gui) commands.push_back("render in.bin --out page.png --mode mt");
     for (const std::string& command : commands) {

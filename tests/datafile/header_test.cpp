@@ -176,7 +176,8 @@ TEST(StartTime, AbsurdTextsAndTickCountsAreMarkedUnknownQuickly) {
 }
 
 TEST(RateCodes, RecorderRatesAndTheirDecimationsAreKnown) {
-  for (uint32_t code : {62u, 250u, 1000u, 4000u, 25u, 12u, 5u, 100u, 50u, 20u, 1u}) EXPECT_TRUE(KnownRateCode(code)) << code;
+  for (uint32_t code : {62u, 250u, 1000u, 4000u, 25u, 12u, 5u, 100u, 50u, 20u, 1u})
+    EXPECT_TRUE(KnownRateCode(code)) << code;
   for (uint32_t code : {0u, 213u, 999u, 1001u, 65536u, 0xFFFFFFFFu}) EXPECT_FALSE(KnownRateCode(code)) << code;
 }
 

@@ -1,11 +1,10 @@
-#include "app/open_file.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 
 #include "app/commands.h"
+#include "app/open_file.h"
 #include "datafile/record_io.h"
 #include "platform/headless/headless_platform.h"
 #include "tests/support/recordings.h"
@@ -21,7 +20,6 @@ class LoaderTest : public StartedStateTest {
     host.AnswerOpen(path, recordsPerPlot);
     return CmdOpenFile(s);
   }
-
 };
 
 TEST_F(LoaderTest, FirstPageHoldsRawCountsAndPointTimes) {

@@ -130,8 +130,8 @@ TEST_F(OpenChecksTest, RecordsPerPlotNearTwoToTheThirtyFirstIsClamped) {
     EXPECT_EQ(s.RecordsPerPlot, kMaxRecordsPerPlot);
     EXPECT_EQ(s.NumPlotPoints, 2 * 2560);
     ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].text, std::string("Records/Plot ") + typed +
-                                         " is more than a page can hold; 3906 records are shown per page.");
+    EXPECT_EQ(host.messages[0].text,
+              std::string("Records/Plot ") + typed + " is more than a page can hold; 3906 records are shown per page.");
     CmdStepForward(s);  // CurrentRecord + RecordsPerPlot stays far from overflow
     CmdStepBack(s);
     EXPECT_EQ(s.CurrentRecord, 0);
@@ -203,7 +203,8 @@ TEST_F(OpenChecksTest, FailedAllocationLeavesArraysOfOneLength) {
     bool same = true;
     for (int ch = 0; ch < kChannels; ++ch)
       same = same && s.yplotdata[ch].size() == s.xplotdata.size() && s.yplotdata_orig[ch].size() == s.xplotdata.size();
-    const bool told = !host.messages.empty() && host.messages.back().text.rfind("Unable to allocate memory for ", 0) == 0;
+    const bool told =
+        !host.messages.empty() && host.messages.back().text.rfind("Unable to allocate memory for ", 0) == 0;
     const bool fits = static_cast<size_t>(s.NumPlotPoints) <= s.xplotdata.size();
     CmdStepForward(s);
     CmdStepBack(s);

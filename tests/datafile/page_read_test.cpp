@@ -56,8 +56,8 @@ TEST(ReadPage, DecodesRecordsIntoTheArraysUpToTheLimit) {
   EXPECT_EQ(page.first.SampleRate, 1000u);
   EXPECT_EQ(a.counts[1][2561], DecodeSample(&bytes[static_cast<size_t>(kRecordBytes + 1024 + 12 + 3)]));
   EXPECT_EQ(a.counts[3][0], DecodeSample(&bytes[1024 + 9]));
-  EXPECT_EQ(a.counts[5][100], 0.0);      // slot 5 is not enabled
-  EXPECT_EQ(a.counts[0][5120], -7.0);    // nothing beyond the page
+  EXPECT_EQ(a.counts[5][100], 0.0);    // slot 5 is not enabled
+  EXPECT_EQ(a.counts[0][5120], -7.0);  // nothing beyond the page
   EXPECT_DOUBLE_EQ(a.times[2560], 2.56);
 }
 

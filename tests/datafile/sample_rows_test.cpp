@@ -71,8 +71,8 @@ TEST(SampleRows, MillivoltsToBlockGivesEncodeSamplesBytes) {
     rows[i] = i < std::size(edges) * kSampleRowStride ? edges[i / kSampleRowStride] : normal(rng);
   // Slots in output order: an inverted one, a channel the record lacks, a dropped
   // slot between (4 is not written), a gain of 2560.
-  const OutputColumn cols[] = {{0, 1, true, false}, {1, 40, true, true}, {2, 1, false, false},
-                               {3, 2560, true, false}, {5, 160, true, true}};
+  const OutputColumn cols[] = {
+      {0, 1, true, false}, {1, 40, true, true}, {2, 1, false, false}, {3, 2560, true, false}, {5, 160, true, true}};
   const int m = 5;
   for (const Impl& impl : Impls()) {
     std::vector<uint8_t> out(static_cast<size_t>(samps) * m * 3, 0xAA);
@@ -96,9 +96,18 @@ TEST(SampleCoding, EncodesTheFloorAtTheEdgesOfTheRangeAndNaNAsZero) {
   const struct {
     double x;
     int32_t count;
-  } cases[] = {{-0.5, -1}, {-0.0, 0}, {0.999, 0}, {-1.0, -1}, {-8388607.5, -8388608}, {-8388608.0, -8388608},
-               {-8388608.5, -8388608}, {8388607.99, 8388607}, {8388608.0, 8388607}, {1e300, 8388607},
-               {-1e300, -8388608}, {std::nan(""), 0}};
+  } cases[] = {{-0.5, -1},
+               {-0.0, 0},
+               {0.999, 0},
+               {-1.0, -1},
+               {-8388607.5, -8388608},
+               {-8388608.0, -8388608},
+               {-8388608.5, -8388608},
+               {8388607.99, 8388607},
+               {8388608.0, 8388607},
+               {1e300, 8388607},
+               {-1e300, -8388608},
+               {std::nan(""), 0}};
   for (const auto& c : cases) {
     uint8_t b[3];
     EncodeSample(c.x, b);

@@ -190,8 +190,7 @@ TEST_F(SplitTest, ConcatenationNamesTheInputsThatAddNothing) {
   WriteBytes(empty, {});
   WriteReport report;
   EXPECT_EQ(ConcatenateInto(s, {a, empty, b}, dir / "out.bin", &report), 2);
-  EXPECT_EQ(host.MessageTexts(),
-            std::vector<std::string>{"c_003.bin is empty; it is left out of the concatenation."});
+  EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"c_003.bin is empty; it is left out of the concatenation."});
   EXPECT_EQ(report.leftOut, std::vector<std::string>{empty});
   EXPECT_EQ(ReadRecords(dir / "out.bin").size(), 5u);
 

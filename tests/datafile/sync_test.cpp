@@ -141,8 +141,7 @@ TEST_F(SyncTest, FilesThatCannotTakePartAreLeftOutByNameWithTheReason) {
   const char* const tail = "; it is left out of the synchronization.";
   EXPECT_EQ(host.MessageTexts(),
             (std::vector<std::string>{
-                std::string("empty.bin is empty") + tail,
-                std::string("one.bin holds only one complete record") + tail,
+                std::string("empty.bin is empty") + tail, std::string("one.bin holds only one complete record") + tail,
                 std::string("partial.bin holds only one complete record") + tail,
                 std::string("head.bin ends inside its first record") + tail,
                 std::string("nochannel.bin has no enabled channel in its first record") + tail,
@@ -228,8 +227,9 @@ TEST_F(SyncTest, StartsThatDoNotFitACountAreRefusedByName) {
   EXPECT_EQ(SynchronizeInto(s, {a, b}), -1);
   ASSERT_EQ(host.MessageTexts().size(), 1u);
   EXPECT_TRUE(host.MessageTexts()[0].starts_with("a.bin starts 2.20")) << host.MessageTexts()[0];
-  EXPECT_TRUE(host.MessageTexts()[0].ends_with(" s before b.bin, too far to count in samples; nothing was "
-                                               "synchronized."))
+  EXPECT_TRUE(
+      host.MessageTexts()[0].ends_with(" s before b.bin, too far to count in samples; nothing was "
+                                       "synchronized."))
       << host.MessageTexts()[0];
   EXPECT_FALSE(std::filesystem::exists(dir / "a_SYNC.bin"));
 }

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "app/commands.h"
-#include "datafile/header.h"
 #include "app/open_file.h"
+#include "datafile/header.h"
 #include "platform/headless/headless_platform.h"
 #include "spectral/fft.h"
 #include "tests/support/recordings.h"
@@ -182,8 +182,9 @@ TEST(SynthFile, RemoteStationRecordsTheSameFieldLater) {
   ASSERT_EQ(remote.size(), 5u);
   for (int r = 0; r + 2 < 5; ++r) {
     EXPECT_EQ(remote[static_cast<size_t>(r)].block, local[static_cast<size_t>(r + 2)].block) << r;
-    EXPECT_NEAR(SecondsBetween(local[static_cast<size_t>(r + 2)].h.StartTime, remote[static_cast<size_t>(r)].h.StartTime),
-                0.0, 1e-6);
+    EXPECT_NEAR(
+        SecondsBetween(local[static_cast<size_t>(r + 2)].h.StartTime, remote[static_cast<size_t>(r)].h.StartTime), 0.0,
+        1e-6);
   }
   EXPECT_STREQ(remote[0].h.SensorSerial[0], "R1045");
   EXPECT_STREQ(remote[0].h.RecorderSerial, "QOR-0417-R");

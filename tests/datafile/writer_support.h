@@ -16,8 +16,8 @@
 #include "datafile/file_io.h"
 #include "datafile/header.h"
 #include "platform/headless/headless_platform.h"
-#include "tests/support/started_state.h"
 #include "tests/support/recordings.h"
+#include "tests/support/started_state.h"
 
 struct FileRecord {
   std::vector<uint8_t> header;
@@ -83,9 +83,10 @@ inline std::string Sha256(const std::vector<uint8_t>& bytes) {
     uint32_t a[8];
     for (int i = 0; i < 8; ++i) a[i] = h[i];
     for (int i = 0; i < 64; ++i) {
-      const uint32_t t1 = a[7] + (rotr(a[4], 6) ^ rotr(a[4], 11) ^ rotr(a[4], 25)) + ((a[4] & a[5]) ^ (~a[4] & a[6])) +
-                          k[i] + w[i];
-      const uint32_t t2 = (rotr(a[0], 2) ^ rotr(a[0], 13) ^ rotr(a[0], 22)) + ((a[0] & a[1]) ^ (a[0] & a[2]) ^ (a[1] & a[2]));
+      const uint32_t t1 =
+          a[7] + (rotr(a[4], 6) ^ rotr(a[4], 11) ^ rotr(a[4], 25)) + ((a[4] & a[5]) ^ (~a[4] & a[6])) + k[i] + w[i];
+      const uint32_t t2 =
+          (rotr(a[0], 2) ^ rotr(a[0], 13) ^ rotr(a[0], 22)) + ((a[0] & a[1]) ^ (a[0] & a[2]) ^ (a[1] & a[2]));
       for (int j = 7; j > 0; --j) a[j] = a[j - 1];
       a[4] += t1;
       a[0] = t1 + t2;
@@ -154,5 +155,4 @@ class WriterTest : public StartedStateTest {
       if (m == text) return true;
     return false;
   }
-
 };

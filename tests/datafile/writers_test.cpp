@@ -32,9 +32,7 @@ struct ReferenceOrder4 {
   }
 };
 
-double Millivolts(int32_t count, int gain) {
-  return count * 10000.0 / 16777216.0 / gain;
-}
+double Millivolts(int32_t count, int gain) { return count * 10000.0 / 16777216.0 / gain; }
 int32_t CountOf(double mv, int gain) {
   uint8_t b[3];
   EncodeSample(mv * 16777216.0 * gain / 10000.0, b);
@@ -292,15 +290,16 @@ TEST_F(SaveTest, DecimationBy40JoinsFortyRecordsIntoOneAndDropsAnIncompleteGroup
 
 TEST_F(SaveTest, DecimationWritesOnlyRatesAHeaderCanState) {
   EXPECT_EQ(DecimatedRateCode(1000, 40), 25u);
-  EXPECT_EQ(DecimatedRateCode(1000, 80), 0u);   // 12.5 Hz
+  EXPECT_EQ(DecimatedRateCode(1000, 80), 0u);  // 12.5 Hz
   EXPECT_EQ(DecimatedRateCode(4000, 80), 50u);
   EXPECT_EQ(DecimatedRateCode(2500, 40), 62u);  // 62.5 Hz has its own code
   EXPECT_EQ(DecimatedRateCode(2480, 40), 0u);   // a whole 62 Hz would read back as 62.5
   EXPECT_EQ(DecimatedRateCode(62, 40), 0u);
-  EXPECT_EQ(DecimatedRateCode(40, 200), 0u);    // below 1 Hz
+  EXPECT_EQ(DecimatedRateCode(40, 200), 0u);  // below 1 Hz
   EXPECT_EQ(DecimationRefusal(1000, 40), "");
-  EXPECT_EQ(DecimationRefusal(62, 80), "62.5 Hz by 80 gives 0.78125 Hz, which a recorder header cannot state; no "
-                                       "factor of 40, 80 or 200 works for this file");
+  EXPECT_EQ(DecimationRefusal(62, 80),
+            "62.5 Hz by 80 gives 0.78125 Hz, which a recorder header cannot state; no "
+            "factor of 40, 80 or 200 works for this file");
 
   struct Case {
     uint32_t rate;
@@ -308,8 +307,9 @@ TEST_F(SaveTest, DecimationWritesOnlyRatesAHeaderCanState) {
     const char* message;
   } cases[] = {
       {1000, 80, "1000 Hz by 80 gives 12.5 Hz, which a recorder header cannot state; factors 40 and 200 work"},
-      {250, 40, "250 Hz by 40 gives 6.25 Hz, which a recorder header cannot state; no factor of 40, 80 or 200 works "
-                "for this file"},
+      {250, 40,
+       "250 Hz by 40 gives 6.25 Hz, which a recorder header cannot state; no factor of 40, 80 or 200 works "
+       "for this file"},
       {4000, 200, ""},
   };
   for (const Case& c : cases) {

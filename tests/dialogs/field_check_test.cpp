@@ -16,7 +16,8 @@ TEST(CheckedNumber, KindAndRange) {
   const NumberRule decimal{"DA Offset, mV", false, -10000, 10000};
   EXPECT_EQ(CheckedNumber("-2.25", decimal), -2.25);
   EXPECT_EQ(CheckedNumber("1e3", decimal), 1000.0);
-  for (const char* bad : {"nan", "inf", "1e400", "-10000.5", "2.25mV", "."}) EXPECT_FALSE(CheckedNumber(bad, decimal)) << bad;
+  for (const char* bad : {"nan", "inf", "1e400", "-10000.5", "2.25mV", "."})
+    EXPECT_FALSE(CheckedNumber(bad, decimal)) << bad;
   EXPECT_EQ(RefusalText(whole), "Spacing, m must be a whole number from 0 to 65535.");
   EXPECT_EQ(RefusalText(decimal), "DA Offset, mV must be a number from -10000 to 10000.");
   EXPECT_EQ(RefusalText(NumberRule{"Test Frequency, Hz", false, 0, 31.25}),

@@ -17,7 +17,7 @@ TEST_F(FindPeaksDialogTest, ShowsTheLevelsAndOkReadsThem) {
     d.Type(kPeaksCutoff, "3.5");
     d.Type(kPeaksHxNoise, "1.25");
     d.Type(kPeaksHyNoise, "noisy");  // not a number: refused, the level stays
-    d.Type(kPeaksEyNoise, "-1");      // a negative noise level makes no sense
+    d.Type(kPeaksEyNoise, "-1");     // a negative noise level makes no sense
     d.Type(kPeaksExNoise, " 0.5e-1 ");
     d.Ok();
   });

@@ -132,8 +132,8 @@ TEST(TypedTime, FormsZonesAndNonsense) {
   EXPECT_FALSE(t->dateGiven);
   EXPECT_TRUE(t->hst);
   EXPECT_EQ(t->time.second, 0.0);
-  for (const char* bad : {"", "13", "13:60", "24:00", "13:45:60", "13:45:10x", "13/45/2026 10:00", "2026-02-30x",
-                          "12/07/2026", "noon"})
+  for (const char* bad :
+       {"", "13", "13:60", "24:00", "13:45:60", "13:45:10x", "13/45/2026 10:00", "2026-02-30x", "12/07/2026", "noon"})
     EXPECT_FALSE(ParseTypedTime(bad, false)) << bad;
 }
 

@@ -188,10 +188,11 @@ TEST_F(HeaderDialogsTest, EditFileHeaderStoresTextsWholeAndWithinTheirFields) {
   });
   const RecorderHeader before = s.OutHeader;
   RunEditHeaderDialog(s);
-  EXPECT_EQ(host.MessageTexts(), (std::vector<std::string>{"Sensor Angle of channel 1 must be a whole number from 0 to 360.",
-                                                           "Sensor Angle of channel 2 must be a whole number from 0 to 360.",
-                                                           "Spacing, m of channel 4 must be a whole number from 0 to 65535.",
-                                                           "Spacing, m of channel 5 must be a whole number from 0 to 65535."}));
+  EXPECT_EQ(host.MessageTexts(),
+            (std::vector<std::string>{"Sensor Angle of channel 1 must be a whole number from 0 to 360.",
+                                      "Sensor Angle of channel 2 must be a whole number from 0 to 360.",
+                                      "Spacing, m of channel 4 must be a whole number from 0 to 65535.",
+                                      "Spacing, m of channel 5 must be a whole number from 0 to 65535."}));
   const RecorderHeader& h = s.OutHeader;
   EXPECT_STREQ(h.SensorSerial[2], "AB");
   EXPECT_EQ(h.SensorSerial[2][3], '\0');  // nothing of the longer serial is left

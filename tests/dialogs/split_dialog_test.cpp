@@ -70,8 +70,9 @@ TEST_F(SplitDialogTest, AnInvalidBlockCountKeepsTheDialogOpenWithTheMessage) {
   EXPECT_EQ(SegmentFile(s), kSplitSave);
   EXPECT_EQ(open, std::vector<bool>(5, true));
   EXPECT_EQ(host.MessageTexts(),
-            std::vector<std::string>(5, "Size of output files, blocks: type a whole number of records from 1 to "
-                                        "1000000000."));
+            std::vector<std::string>(5,
+                                     "Size of output files, blocks: type a whole number of records from 1 to "
+                                     "1000000000."));
   EXPECT_EQ(ReadRecords(dir / "site_01.bin").size(), 2u);
   EXPECT_EQ(ReadRecords(dir / "site_02.bin").size(), 1u);
 }

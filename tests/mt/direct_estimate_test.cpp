@@ -33,8 +33,16 @@ TEST(DirectEstimate, AHalfSpaceReadsItsResistivityAndPhase) {
     spectra[k] = X[k].data();
   }
   const BandCrossSpectra cross = AccumulateCrossSpectra(spectra, M, n, nullptr);
-  ImpedanceInput in{{spectra[0], spectra[1], spectra[2], spectra[3]}, {1, 1, 1, 1}, &cross.cross, cross.bands,
-                    &cross.bins, nullptr, M, n, fs, n};
+  ImpedanceInput in{{spectra[0], spectra[1], spectra[2], spectra[3]},
+                    {1, 1, 1, 1},
+                    &cross.cross,
+                    cross.bands,
+                    &cross.bins,
+                    nullptr,
+                    M,
+                    n,
+                    fs,
+                    n};
   const std::vector<ImpedanceBand> bands = EstimateImpedanceBands(in);
   ASSERT_EQ(bands.size(), 31u);
   for (size_t b = 2; b < bands.size(); ++b)

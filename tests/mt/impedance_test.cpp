@@ -3,7 +3,6 @@
 // apparent resistivity, errors paired with each element's own equation,
 // coherences), missing electric channels, and the four tables.
 
-#include "app/analysis.h"
 #include "mt/impedance.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +15,7 @@
 #include <sstream>
 #include <vector>
 
+#include "app/analysis.h"
 #include "app/state.h"
 #include "datafile/file_io.h"
 #include "platform/headless/headless_platform.h"

@@ -10,9 +10,9 @@
 #include <cmath>
 #include <complex>
 #include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
-#include <random>
 
 #include "app/analysis.h"
 #include "app/commands.h"
@@ -29,9 +29,7 @@ namespace {
 constexpr double kRhoTolerance = 0.05;   // relative
 constexpr double kPhaseTolerance = 2.0;  // degrees
 
-double Rho(std::complex<double> z, double f) {
-  return 0.2e6 * std::norm(z) / f;
-}
+double Rho(std::complex<double> z, double f) { return 0.2e6 * std::norm(z) / f; }
 
 // A recording written and opened as the open dialog would, then estimated as
 // the MT display does.
@@ -63,8 +61,7 @@ class MtPage {
     const long long M = s.CoeffsSummed;
     long long lo = -1, hi = -1;
     for (long long k = BandFirstBin(b, M); k < (b + 1) * M; ++k) {
-      if (s.NotchOn && static_cast<size_t>(k) < s.NotchedBins.size() && s.NotchedBins[static_cast<size_t>(k)])
-        continue;
+      if (s.NotchOn && static_cast<size_t>(k) < s.NotchedBins.size() && s.NotchedBins[static_cast<size_t>(k)]) continue;
       if (lo < 0) lo = k;
       hi = k;
     }
@@ -153,7 +150,8 @@ TEST(MtPhysics, BandZeroIsTheSameThroughEitherCoil) {
         for (int i = 0; i < 2; ++i) rho[realistic][i] = page.s.ZZ[i + 1][0];
       }
       for (int i = 0; i < 2; ++i)
-        EXPECT_NEAR(rho[1][i] / rho[0][i], 1.0, 0.25) << "rate " << rate << ", " << records << " records, panel " << i + 1;
+        EXPECT_NEAR(rho[1][i] / rho[0][i], 1.0, 0.25)
+            << "rate " << rate << ", " << records << " records, panel " << i + 1;
       std::printf("band 0, rate %4u, %d records: rhoxy %.2f (realistic) vs %.2f (identity) ohm-m\n", rate, records,
                   rho[1][0], rho[0][0]);
     }
@@ -207,7 +205,8 @@ void ErrorToScatter(int window, double* lowest, double* highest) {
     std::mt19937_64 rng(static_cast<uint64_t>(r));
     std::normal_distribution<double> g(0.0, 3000.0);
     for (int ch : {2, 3})  // Ex, Ey
-      for (int i = 0; i < page.s.NumPlotPoints; ++i) page.s.yplotdata_orig[ch][static_cast<size_t>(i)] += std::round(g(rng));
+      for (int i = 0; i < page.s.NumPlotPoints; ++i)
+        page.s.yplotdata_orig[ch][static_cast<size_t>(i)] += std::round(g(rng));
     page.Estimate();
     bands = page.s.PlotCount;
     narrow.resize(static_cast<size_t>(bands));
@@ -244,8 +243,7 @@ TEST(MtPhysics, ReportedErrorsMatchTheScatterOverRepeatedRecordings) {
   ErrorToScatter(kWindowNone, &lowest, &highest);
   EXPECT_GT(lowest, 1 / 1.5);
   EXPECT_LT(highest, 1.5);
-  std::printf("reported relative error of Z / scatter over 24 recordings, window None: %.2f … %.2f\n", lowest,
-              highest);
+  std::printf("reported relative error of Z / scatter over 24 recordings, window None: %.2f … %.2f\n", lowest, highest);
   RecordProperty("error_scatter_ratio_none", std::to_string(lowest) + " … " + std::to_string(highest));
   ErrorToScatter(kWindowHanning, &lowest, &highest);
   std::printf("reported relative error of Z / scatter over 24 recordings, window Hanning: %.2f … %.2f\n", lowest,

@@ -74,9 +74,7 @@ class TwoStations {
   std::string remotePath;
 };
 
-double Rho(Cx z, double f) {
-  return 0.2e6 * std::norm(z) / f;
-}
+double Rho(Cx z, double f) { return 0.2e6 * std::norm(z) / f; }
 
 struct Worst {
   double rho = 0, phase = 0, upperBias = 0;

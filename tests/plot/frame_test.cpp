@@ -75,9 +75,9 @@ TEST(TickSteps, NiceStepIsOneTwoTwoAndAHalfFiveOrTenTimesAPowerOfTen) {
   EXPECT_EQ(NiceStep(0), 10);
   EXPECT_DOUBLE_EQ(NiceStep(10), 2);
   EXPECT_DOUBLE_EQ(NiceStep(5), 1);
-  EXPECT_DOUBLE_EQ(NiceStep(12), 2.5);   // 2.4 -> 3 -> 2.5
-  EXPECT_DOUBLE_EQ(NiceStep(17), 5);     // 3.4 -> 4 -> 5
-  EXPECT_DOUBLE_EQ(NiceStep(40), 10);    // 8 -> 10
+  EXPECT_DOUBLE_EQ(NiceStep(12), 2.5);  // 2.4 -> 3 -> 2.5
+  EXPECT_DOUBLE_EQ(NiceStep(17), 5);    // 3.4 -> 4 -> 5
+  EXPECT_DOUBLE_EQ(NiceStep(40), 10);   // 8 -> 10
   EXPECT_DOUBLE_EQ(NiceStep(-10), 2);
   EXPECT_DOUBLE_EQ(NiceStep(4e-5), 1e-5);
   EXPECT_DOUBLE_EQ(NiceStep(0.02), 0.005);

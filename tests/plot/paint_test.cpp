@@ -16,7 +16,6 @@ namespace {
 
 class PaintTest : public StartedStateTest {
  protected:
-
   void Open(const SynthOptions& o, const std::string& recordsPerPlot = "1") {
     host.AnswerOpen(WriteRecording(dir, "page.bin", o), recordsPerPlot);
     ASSERT_EQ(CmdOpenFile(s), 1);
@@ -193,9 +192,8 @@ TEST_F(PaintTest, AllZeroChannelIsDrawnAtZeroInAFrame) {
   EXPECT_LE(minX, s.PlotLeft + 1);
   EXPECT_GE(maxX, s.PlotLeft + s.PlotWidth - 2);
   // The frame's bottom edge closes under it and the clock labels follow.
-  EXPECT_TRUE(std::any_of(surface.lines.begin(), surface.lines.end(), [&](const RecordedLine& l) {
-    return l.x1 == s.PlotLeft + s.PlotWidth && l.y1 == bottom;
-  }));
+  EXPECT_TRUE(std::any_of(surface.lines.begin(), surface.lines.end(),
+                          [&](const RecordedLine& l) { return l.x1 == s.PlotLeft + s.PlotWidth && l.y1 == bottom; }));
   EXPECT_GT(surface.FindText("UTC")->y, bottom);
 }
 

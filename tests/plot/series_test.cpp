@@ -42,8 +42,7 @@ TEST(SeriesClipping, SegmentsAreCutAtTheEdgeTheyLeaveBy) {
   // Above to inside: the previous end moves.
   EXPECT_EQ(Draw(Linear(), {150, 50}, {150, 50}), (std::vector<Seg>{{200, 100, 150, 150}}));
   // Left to inside and inside to right.
-  EXPECT_EQ(Draw(Linear(), {-50, 50, 250}, {0, 50, 0}),
-            (std::vector<Seg>{{100, 175, 150, 150}, {150, 150, 300, 187}}));
+  EXPECT_EQ(Draw(Linear(), {-50, 50, 250}, {0, 50, 0}), (std::vector<Seg>{{100, 175, 150, 150}, {150, 150, 300, 187}}));
   // On the edges counts as inside.
   EXPECT_EQ(Draw(Linear(), {0, 200}, {0, 100}), (std::vector<Seg>{{100, 200, 300, 100}}));
 }
@@ -228,8 +227,8 @@ TEST(SeriesZoomRectangle, SidesInsideTheBoundsCutToThem) {
   RecordingSurface sf;
   PenId pen = sf.CreatePen(kBlack, 2);
   DrawClippedRect(sf, pen, 120, 120, 180, 170, 100, 300, 100, 200);
-  EXPECT_EQ(Segments(sf), (std::vector<Seg>{{120, 120, 120, 170}, {180, 120, 180, 170}, {120, 170, 180, 170},
-                                            {120, 120, 180, 120}}));
+  EXPECT_EQ(Segments(sf),
+            (std::vector<Seg>{{120, 120, 120, 170}, {180, 120, 180, 170}, {120, 170, 180, 170}, {120, 120, 180, 120}}));
   for (const auto& l : sf.lines) EXPECT_EQ(l.pen.width, 2);
   EXPECT_EQ(sf.CurrentPen(), kStockPen);
 

@@ -23,7 +23,6 @@ namespace {
 
 class SpectralPaint : public StartedStateTest {
  protected:
-
   void Open(const SynthOptions& o, const std::string& recordsPerPlot = "1") {
     ASSERT_EQ(WriteResponseFiles(dir / "LEMI", o), "");
     host.AnswerOpen(WriteRecording(dir, "site.bin", o), recordsPerPlot);
@@ -105,8 +104,9 @@ TEST_F(SpectralPaint, CoeffsSummedTooLargeForThePageNamesTheLargestThatGivesABan
   s.CoeffsSummed = 3000;
   Paint();
   EXPECT_EQ(s.PlotCount, 0);
-  EXPECT_EQ(host.MessageTexts(),
-            std::vector<std::string>{"#Coeffs summed 3000 gives no band on this page: 2047 is the largest that gives one"});
+  EXPECT_EQ(
+      host.MessageTexts(),
+      std::vector<std::string>{"#Coeffs summed 3000 gives no band on this page: 2047 is the largest that gives one"});
   Paint();
   EXPECT_EQ(host.messages.size(), 1u);  // once, not at every repaint
   s.CoeffsSummed = 2047;

@@ -1,6 +1,5 @@
 #include "platform/qt/main_window.h"
 
-#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -18,13 +17,14 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
 
 #include "app/commands.h"
-#include "dialogs/goto_dialog.h"
 #include "datafile/synth.h"
+#include "dialogs/goto_dialog.h"
 #include "platform/qt/file_dialogs.h"
 #include "platform/qt/plot_widget.h"
 #include "platform/qt/qimage_surface.h"
@@ -341,12 +341,15 @@ TEST_F(MainWindowTest, AboutShowsItsTextsFromTheMenuAndTheAccelerator) {
       readOnly = field->isReadOnly();
       QTest::mouseClick(qobject_cast<QPushButton*>(dialog->Control(kIdOk)), Qt::LeftButton);
     });
-    if (way == 0) window->Action(kMenuAbout)->trigger();
+    if (way == 0)
+      window->Action(kMenuAbout)->trigger();
     else {
       window->activateWindow();
       ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-      if (way == 1) QTest::keyClick(plot(), Qt::Key_Slash, Qt::AltModifier);
-      else QTest::keyClick(plot(), Qt::Key_F1);
+      if (way == 1)
+        QTest::keyClick(plot(), Qt::Key_Slash, Qt::AltModifier);
+      else
+        QTest::keyClick(plot(), Qt::Key_F1);
     }
     Settle();
     for (const char* text : {"Magnetotelluric Plotting & Analysis", "Version 2.37", " 11/6/2013", "Platform:"})
@@ -402,9 +405,12 @@ namespace {
 
 TEST_F(MainWindowTest, ShortcutsShowInTheMenusAndPageThroughTheFile) {
   const std::pair<int, QKeySequence> shortcuts[] = {
-      {kMenuOpenFile, QKeySequence(Qt::CTRL | Qt::Key_O)}, {kMenuSaveFile, QKeySequence(Qt::CTRL | Qt::Key_S)},
-      {kMenuCopy, QKeySequence(Qt::CTRL | Qt::Key_C)},     {kMenuExit, QKeySequence(Qt::CTRL | Qt::Key_Q)},
-      {kMenuAbout, QKeySequence(Qt::Key_F1)},              {kCmdGoTo, QKeySequence(Qt::CTRL | Qt::Key_G)},
+      {kMenuOpenFile, QKeySequence(Qt::CTRL | Qt::Key_O)},
+      {kMenuSaveFile, QKeySequence(Qt::CTRL | Qt::Key_S)},
+      {kMenuCopy, QKeySequence(Qt::CTRL | Qt::Key_C)},
+      {kMenuExit, QKeySequence(Qt::CTRL | Qt::Key_Q)},
+      {kMenuAbout, QKeySequence(Qt::Key_F1)},
+      {kCmdGoTo, QKeySequence(Qt::CTRL | Qt::Key_G)},
   };
   for (const auto& [id, keys] : shortcuts) {
     ASSERT_NE(window->Action(id), nullptr) << id;

@@ -116,8 +116,10 @@ TEST(QtText, TextIsSmoothedWhileLinesKeepTheirExactPixels) {
   int grey = 0, black = 0;
   for (auto [x, y] : Dark(s)) {
     const Rgb c = s.PixelAt(x, y);
-    if (c == kBlack) ++black;
-    else ++grey;
+    if (c == kBlack)
+      ++black;
+    else
+      ++grey;
   }
   EXPECT_GT(grey, 20);  // edges are shades, not a staircase of black pixels
   EXPECT_GT(black, 0);

@@ -128,7 +128,9 @@ TEST(QtDialog, ForwardsTheUsersActionsToTheProcedure) {
 TEST(QtDialog, EscapeIsCancelAndADialogWithoutProcedureClosesOnItsButtons) {
   EnsureQtGui();
   Log log;
-  DialogProcedure procedure = [&](DialogView&, const DialogMessage& m) { log.events.emplace_back(m.event, m.controlId); };
+  DialogProcedure procedure = [&](DialogView&, const DialogMessage& m) {
+    log.events.emplace_back(m.event, m.controlId);
+  };
   WhenUp([](QtDialogView* d) { QTest::keyClick(d, Qt::Key_Escape); });
   EXPECT_EQ(RunQtDialog(nullptr, Sample(), procedure), kIdCancel);
   EXPECT_TRUE(log.Has(DialogEvent::Clicked, kIdCancel));

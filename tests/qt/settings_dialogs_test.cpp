@@ -10,8 +10,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QSpinBox>
 #include <QPixmap>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <functional>

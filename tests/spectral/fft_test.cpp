@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <complex>
 #include <cstdio>
 #include <random>
@@ -110,9 +110,7 @@ void ExpectAccurateUpTo(unsigned long largest, const char* kernels) {
   ::testing::Test::RecordProperty(std::string("worst_relative_error_per_log2N_") + kernels, text);
 }
 
-TEST(Four1, MatchesADirectDftForEveryPowerOfTwoUpTo2To22InBothDirections) {
-  ExpectAccurateUpTo(1ul << 22, "active");
-}
+TEST(Four1, MatchesADirectDftForEveryPowerOfTwoUpTo2To22InBothDirections) { ExpectAccurateUpTo(1ul << 22, "active"); }
 
 TEST(Four1, PortableKernelsMatchADirectDftToo) {
   ForcePortableFftKernels(true);

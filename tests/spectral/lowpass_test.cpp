@@ -15,7 +15,6 @@
 
 #include "spectral/lowpass_kernels.h"
 
-
 namespace {
 
 // |H(f)| of a design at f in cycles per sample, from its difference equation.

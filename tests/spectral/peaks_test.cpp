@@ -2,7 +2,6 @@
 // series, the capacity) and FindPeaks over a page: the trend, the marks, the
 // PeakData.txt lines and a file that cannot be written.
 
-#include "app/analysis.h"
 #include "spectral/peaks.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/analysis.h"
 #include "platform/headless/headless_platform.h"
 #include "tests/app/window_fixture.h"
 #include "tests/support/temp_dir.h"

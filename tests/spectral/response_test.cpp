@@ -3,7 +3,6 @@
 // open), the row format and its limits, interpolation and the end rows, and the
 // identity response leaving a spectrum unchanged.
 
-#include "app/analysis.h"
 #include "spectral/response.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/analysis.h"
 #include "app/state.h"
 #include "datafile/header.h"
 #include "platform/headless/headless_platform.h"
@@ -109,8 +109,9 @@ TEST_F(ResponseFiles, NoDefaultFileEitherGivesAnEmptyTableAndNoCorrection) {
   s.OutHeader.ChannelLabel[0] = kLabelHy;
   EXPECT_EQ(LoadResponse(s, 0), 0);
   EXPECT_EQ(s.Response.rows, 0);
-  EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"LEMI-120_9.rsp not found, nor the default LEMI-120.rsp, in " +
-                                                          dir.path() + "/LEMI/: Hy is shown without coil correction"});
+  EXPECT_EQ(host.MessageTexts(),
+            std::vector<std::string>{"LEMI-120_9.rsp not found, nor the default LEMI-120.rsp, in " + dir.path() +
+                                     "/LEMI/: Hy is shown without coil correction"});
   double amp = -1, phase = -1;
   EXPECT_EQ(ResponseAt(s.Response, 10.0, &amp, &phase), 0);
   EXPECT_EQ(amp, 0.0);
@@ -183,8 +184,8 @@ TEST_F(ResponseFiles, OnlyTheFirst1024CharactersOfALineAreRead) {
 TEST_F(ResponseFiles, AReadOnlyCoilFileIsFound) {
   Write("LEMI-120_7.rsp", "1 2 3\n");
   std::filesystem::permissions(dir / "LEMI/LEMI-120_7.rsp", std::filesystem::perms::owner_read |
-                                                                 std::filesystem::perms::group_read |
-                                                                 std::filesystem::perms::others_read);
+                                                                std::filesystem::perms::group_read |
+                                                                std::filesystem::perms::others_read);
   SetSerial(0, "7");
   EXPECT_EQ(LoadResponse(s, 0), 1);
   EXPECT_TRUE(host.messages.empty());
@@ -260,7 +261,7 @@ TEST(CorrectSpectrum, TheIdentityResponseLeavesASpectrumUnchanged) {
   std::vector<double> before = X;
   CorrectSpectrum(s.Response, X.data(), N, 1.0);
   for (unsigned long i = 1; i <= N; ++i) EXPECT_NEAR(X[i], before[i], 1e-14) << i;  // bins 0 … N/2−1
-  for (unsigned long i = N + 1; i <= 2 * N; ++i) EXPECT_EQ(X[i], before[i]) << i;  // upper half untouched
+  for (unsigned long i = N + 1; i <= 2 * N; ++i) EXPECT_EQ(X[i], before[i]) << i;   // upper half untouched
 }
 
 TEST(CorrectSpectrum, DividesTheMagnitudeAndAddsThePhaseOfTheResponse) {

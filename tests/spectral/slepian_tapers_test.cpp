@@ -1,8 +1,6 @@
 // Slepian tapers: the start-up tapers' symmetry, norm, orthogonality
 // and concentration, and agreement with dense eigen-solvers for a small case.
 
-#include "spectral/slepian.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +9,7 @@
 
 #include "app/state.h"
 #include "platform/headless/headless_platform.h"
+#include "spectral/slepian.h"
 
 namespace {
 

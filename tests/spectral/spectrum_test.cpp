@@ -2,7 +2,6 @@
 // against four1, the sine test, the trend, the notch, the coil correction
 // against the bin-by-bin lookup, and the band cross-spectra.
 
-#include "app/analysis.h"
 #include "spectral/spectrum.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +12,7 @@
 #include <random>
 #include <vector>
 
+#include "app/analysis.h"
 #include "app/state.h"
 #include "platform/headless/headless_platform.h"
 #include "spectral/fft.h"
@@ -399,7 +399,8 @@ TEST(CrossSpectra, SixtyThreeBandsOfM512ForN65536WithRealAutoSpectra) {
     for (int a = 0; a < 4; ++a) {
       EXPECT_EQ(CrossSpectrum(s.CrossSpec, b, a, a).imag(), 0.0);
       EXPECT_GT(CrossSpectrum(s.CrossSpec, b, a, a).real(), 0.0);
-      for (int c = 0; c < 4; ++c) EXPECT_EQ(CrossSpectrum(s.CrossSpec, b, a, c), std::conj(CrossSpectrum(s.CrossSpec, b, c, a)));
+      for (int c = 0; c < 4; ++c)
+        EXPECT_EQ(CrossSpectrum(s.CrossSpec, b, a, c), std::conj(CrossSpectrum(s.CrossSpec, b, c, a)));
     }
   }
   // ⟨Ex Hy*⟩ of band 5 from the spectra directly.

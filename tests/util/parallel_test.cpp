@@ -1,5 +1,7 @@
 // The channel loop split over two threads: every index once, the same result
 // as a plain loop, exceptions carried back, nested loops safe.
+#include "util/parallel.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,8 +10,6 @@
 #include <stdexcept>
 #include <thread>
 #include <vector>
-
-#include "util/parallel.h"
 
 TEST(ParallelFor, RunsEveryIndexOnceWhateverTheCount) {
   for (int count : {0, 1, 2, 3, 6, 100}) {
