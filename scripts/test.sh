@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the full suite (core, command-line tool,
 # Qt layer offscreen), the include check of the layers and the formatting,
-# then the core suite
-# again under AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzz
-# target over its corpus and 15 s of fresh inputs (when clang and libFuzzer
-# are there).
+# then the core suite again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# then each fuzz target over its corpus and 15 s of fresh inputs (when clang
+# and libFuzzer are there).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
