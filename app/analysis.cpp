@@ -244,10 +244,15 @@ int RunSpectrumPipeline(AppState& s) {
     if (!s.OutHeader.ChannelEnabled[ch]) continue;
     std::vector<double>& y = s.yplotdata[ch];
     GrowTo(y, std::max<size_t>(static_cast<size_t>(n), N / 2));
-    if (s.SineTestOn) {
+    if (s.SineTestOn)
       // The test sine is transformed as it is: no trend is fitted or removed.
       for (int i = 0; i < n; ++i) y[static_cast<size_t>(i)] = std::sin(2 * M_PI * s.SineTestFreq * dt * i);
-    } else {
+    if (mt && ((ch == s.HxChan && s.MtChannelFound[kMtHx]) || (ch == s.HyChan && s.MtChannelFound[kMtHy]))) {
+      // The magnetic field itself, before its trend and window.
+      LoadResponse(s, ch);
+      RemoveCoilResponse(s.Response, y.data(), n, N, rate);
+    }
+    if (!s.SineTestOn) {
       // A trend is fitted again only when the data or the order changed.
       double signature[3];
       DataSignature(y.data(), n, s.FitOrder, signature);
@@ -265,10 +270,6 @@ int RunSpectrumPipeline(AppState& s) {
         TransformRecord(s.SlepianWindows, y.data(), s.SineTestOn ? nullptr : s.ypoly[ch].data(), n, N, s.WindowType, X);
     // No fitted-peak overlay is made for a notch, so there is nothing left to show.
     if (s.NotchOn && ApplyNotch(X, N, df, s.NotchedBins) > 0) s.NotchFitPending = 0;
-    if (mt && ((ch == s.HxChan && s.MtChannelFound[kMtHx]) || (ch == s.HyChan && s.MtChannelFound[kMtHy]))) {
-      LoadResponse(s, ch);
-      CorrectCoilSpectrum(s.Response, X, N, df);
-    }
     PowerSpectralDensity(X, N, dt, weightPower, y.data());
   }
   s.FitValid = 1;
@@ -320,14 +321,20 @@ void ComputeRemoteSpectra(AppState& s) {
     return;
   }
 
-  // The page's pipeline on the remote Hx, Hy: trend, window, transform, notch, coil.
+  // The page's pipeline on the remote Hx, Hy: coil, trend, window, transform, notch.
   const unsigned long N = static_cast<unsigned long>(s.FftLength);
   if (N < 2 || static_cast<long long>(N) < n) return;
   const double df = SamplesPerSecond(s) / static_cast<double>(N);
   std::vector<double> trend(static_cast<size_t>(n)), xout(static_cast<size_t>(n));
   const int channel[2] = {s.HxChan, s.HyChan};
   for (int r = 0; r < 2; ++r) {
-    std::vector<double>& y = s.RemoteSeries[static_cast<size_t>(r)];
+    // The coil file is the one of the remote's own serial; the field is taken
+    // off the coil as for the local Hx, Hy (the recorded series stays cached).
+    std::string serial = s.RemoteSerial[r].substr(0, 16);
+    serial = serial.substr(0, serial.find('\0'));
+    LoadResponseOfSerial(s, serial, s.OutHeader.ChannelLabel[channel[r]]);
+    std::vector<double> y = s.RemoteSeries[static_cast<size_t>(r)];
+    RemoveCoilResponse(s.Response, y.data(), n, N, SamplesPerSecond(s));
     std::vector<double>& X = s.RemoteSpectrum[static_cast<size_t>(r)];
     double coeffs[kMaxFitTerms + 2] = {}, rms = 0;
     if (!PolyFit(s.xplotdata.data(), y.data(), xout.data(), trend.data(), coeffs, s.FitOrder, n, n, &rms))
@@ -335,13 +342,7 @@ void ComputeRemoteSpectra(AppState& s) {
     X.assign(N + 3, 0.0);
     WindowRecord(s.SlepianWindows, y.data(), trend.data(), X.data() + 1, n, s.WindowType);
     RealSpectrum(X.data(), N, +1);
-    const int ch = channel[r];
     if (s.NotchOn && ApplyNotch(X.data(), N, df, s.NotchedBins) > 0) s.NotchFitPending = 0;
-    // The coil file is the one of the remote's own serial.
-    std::string serial = s.RemoteSerial[r].substr(0, 16);
-    serial = serial.substr(0, serial.find('\0'));
-    LoadResponseOfSerial(s, serial, s.OutHeader.ChannelLabel[ch]);
-    CorrectCoilSpectrum(s.Response, X.data(), N, df);
   }
 
   // Band cross-spectra with the remote, over the bins the local bands averaged.

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "datafile/header.h"
+#include "spectral/fft.h"
 #include "spectral/polyfit.h"
 #include "spectral/realfft.h"
 #include "spectral/response.h"
@@ -152,6 +153,42 @@ int ApplyNotch(double X[], unsigned long N, double df, std::vector<uint8_t>& not
     ++notched;
   }
   return notched;
+}
+
+void RemoveCoilResponse(const ResponseTable& response, double y[], int n, unsigned long N, double rate) {
+  if (response.rows <= 0 || n < 2 || N < static_cast<unsigned long>(n) || !(rate > 0)) return;
+  // The straight line through the series goes first, so the zero padding adds
+  // no step that the correction would spread over the record.
+  double sx = 0, sy = 0, sxx = 0, sxy = 0;
+  for (int i = 0; i < n; ++i) {
+    sx += i;
+    sy += y[i];
+    sxx += static_cast<double>(i) * i;
+    sxy += i * y[i];
+  }
+  const double det = n * sxx - sx * sx;
+  const double slope = det != 0 ? (n * sxy - sx * sy) / det : 0, offset = (sy - slope * sx) / n;
+  std::vector<double> X(N + 3, 0.0);
+  for (int i = 0; i < n; ++i) X[static_cast<size_t>(i) + 1] = y[i] - (offset + slope * i);
+  RealSpectrum(X.data(), N, +1);
+  const double df = rate / static_cast<double>(N);
+  CorrectCoilSpectrum(response, X.data(), N, df);
+  double A = 0, P = 0;
+  const double nyquistGain = ResponseAt(response, 0.5 * rate, &A, &P) && A > 0 && std::isfinite(A) ? 200.0 / A : 1.0;
+  // Back through the complex transform of the whole Hermitian spectrum.
+  std::vector<double> C(2 * N + 1, 0.0);
+  for (unsigned long b = 0; b < N / 2; ++b) {
+    C[2 * b + 1] = X[2 * b + 1];
+    C[2 * b + 2] = X[2 * b + 2];
+    if (b > 0) {
+      C[2 * (N - b) + 1] = X[2 * b + 1];
+      C[2 * (N - b) + 2] = -X[2 * b + 2];
+    }
+  }
+  C[N + 1] = nyquistGain * X[N + 1];
+  four1(C.data(), N, -1);
+  const double scale = 1.0 / static_cast<double>(N);
+  for (int i = 0; i < n; ++i) y[i] = C[2 * static_cast<size_t>(i) + 1] * scale;
 }
 
 void CorrectCoilSpectrum(const ResponseTable& response, double X[], unsigned long N, double df) {

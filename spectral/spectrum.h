@@ -122,3 +122,14 @@ std::complex<double> CrossSpectrum(const std::vector<double>& cross, int band, i
 /// and the phase factor stepped within a row interval; any other table is
 /// looked up bin by bin. Bins with amplitude 0 are left as they are.
 void CorrectCoilSpectrum(const ResponseTable& response, double X[], unsigned long N, double df);
+
+/// Removes the coil response from the recorded series y[0 … n − 1] (sampled at
+/// rate per second) in the time domain: the series less its straight line,
+/// zero-padded to N ≥ n points, is transformed, corrected bin by bin as
+/// CorrectCoilSpectrum corrects (its mirror bins conjugate, the Nyquist bin by
+/// the amplitude alone) and transformed back. The trend and the window that
+/// follow then act on the field itself, as for a recording through a flat
+/// response: correcting the windowed spectrum instead mixes neighbouring bins
+/// of very different gain where the coil's response is steep (band 0 read 6 to
+/// 18 % low). An empty table leaves y as it is.
+void RemoveCoilResponse(const ResponseTable& response, double y[], int n, unsigned long N, double rate);
