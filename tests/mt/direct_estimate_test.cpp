@@ -1,5 +1,6 @@
 // An impedance estimate made by the numerics alone, from generated series of a
-// half-space: the transform, the band cross-spectra and the estimator.
+// half-space (Hx, Hy, Ex = Z·Hy, Ey = −Z·Hx as exp(+iωt) harmonics at the
+// bins): the transform, the band cross-spectra and the estimator.
 
 #include <gtest/gtest.h>
 
@@ -16,8 +17,7 @@ TEST(DirectEstimate, AHalfSpaceReadsItsResistivityAndPhase) {
   const double fs = 1000, rho = 250, w = 2 * M_PI / n;
   std::mt19937_64 rng(11);
   std::normal_distribution<double> g;
-  std::vector<double> x[4], X[4];  // Hx, Hy, Ex = Z·Hy, Ey = −Z·Hx of exp(+iωt) harmonics at the bins
-  for (auto& v : x) v.assign(n, 0.0);
+  std::vector<std::vector<double>> x(4, std::vector<double>(n)), X(4, std::vector<double>(n + 3));
   for (int b = 1; b < n / 2; ++b) {
     const Complex2 z = LayeredEarthImpedance({{rho, 0.0}}, b * fs / n);
     const Complex hx(g(rng), g(rng)), hy(g(rng), g(rng)), Z(z.re, z.im);
@@ -26,23 +26,14 @@ TEST(DirectEstimate, AHalfSpaceReadsItsResistivityAndPhase) {
       for (int k = 0; k < 4; ++k) x[k][j] += (a[k] * std::polar(1.0, w * b * j)).real();
   }
   SlepianCache tapers;
-  const double* spectra[4];
+  ImpedanceInput in;
   for (int k = 0; k < 4; ++k) {
-    X[k].assign(n + 3, 0.0);
     TransformRecord(tapers, x[k].data(), nullptr, n, n, kWindowNone, X[k].data());
-    spectra[k] = X[k].data();
+    in.spectra[k] = X[k].data(), in.found[k] = 1;
   }
-  const BandCrossSpectra cross = AccumulateCrossSpectra(spectra, M, n, nullptr);
-  ImpedanceInput in{{spectra[0], spectra[1], spectra[2], spectra[3]},
-                    {1, 1, 1, 1},
-                    &cross.cross,
-                    cross.bands,
-                    &cross.bins,
-                    nullptr,
-                    M,
-                    n,
-                    fs,
-                    n};
+  const BandCrossSpectra cross = AccumulateCrossSpectra(in.spectra, M, n, nullptr);
+  in.cross = &cross.cross, in.bands = cross.bands, in.bandBins = &cross.bins;
+  in.M = M, in.N = n, in.fs = fs, in.points = n;
   const std::vector<ImpedanceBand> bands = EstimateImpedanceBands(in);
   ASSERT_EQ(bands.size(), 31u);
   for (size_t b = 2; b < bands.size(); ++b)
