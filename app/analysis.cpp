@@ -25,6 +25,8 @@
 #include "spectral/realfft.h"
 #include "spectral/response.h"
 #include "spectral/spectrum.h"
+#include "spectral/window.h"
+#include "util/parallel.h"
 
 namespace {
 
@@ -240,37 +242,61 @@ int RunSpectrumPipeline(AppState& s) {
     s.NotchedBins.clear();
   const bool mt = s.AppResOn != 0;
 
-  for (int ch = 0; ch < kChannels; ++ch) {
-    if (!s.OutHeader.ChannelEnabled[ch]) continue;
+  // The channels are independent once their coil tables are read and their
+  // trends fitted: the coil correction and the transforms run on both cores.
+  std::vector<int> chans;
+  for (int ch = 0; ch < kChannels; ++ch)
+    if (s.OutHeader.ChannelEnabled[ch]) chans.push_back(ch);
+  const int count = static_cast<int>(chans.size());
+  ResponseTable coil[kChannels];
+  bool magnetic[kChannels] = {};
+  for (int ch : chans) {
     std::vector<double>& y = s.yplotdata[ch];
     GrowTo(y, std::max<size_t>(static_cast<size_t>(n), N / 2));
+    GrowTo(s.yplotdata2[ch], N + 3);
     if (s.SineTestOn)
       // The test sine is transformed as it is: no trend is fitted or removed.
       for (int i = 0; i < n; ++i) y[static_cast<size_t>(i)] = std::sin(2 * M_PI * s.SineTestFreq * dt * i);
-    if (mt && ((ch == s.HxChan && s.MtChannelFound[kMtHx]) || (ch == s.HyChan && s.MtChannelFound[kMtHy]))) {
-      // The magnetic field itself, before its trend and window.
+    magnetic[ch] = mt && ((ch == s.HxChan && s.MtChannelFound[kMtHx]) || (ch == s.HyChan && s.MtChannelFound[kMtHy]));
+    if (magnetic[ch]) {
       LoadResponse(s, ch);
-      RemoveCoilResponse(s.Response, y.data(), n, N, rate);
+      coil[ch] = s.Response;
     }
-    if (!s.SineTestOn) {
-      // A trend is fitted again only when the data or the order changed.
-      double signature[3];
-      DataSignature(y.data(), n, s.FitOrder, signature);
-      double* fitted = s.TrendSignature[ch];
-      if (!s.TrendFitted[ch] || s.ypoly[ch].size() < static_cast<size_t>(n) || signature[0] != fitted[0] ||
-          signature[1] != fitted[1] || signature[2] != fitted[2]) {
-        FitTrend(s, ch, n);
-        std::copy(signature, signature + 3, fitted);
-      }
+  }
+  // The magnetic field itself, before its trend and window.
+  ParallelFor(count, [&](int i) {
+    const int ch = chans[static_cast<size_t>(i)];
+    if (magnetic[ch]) RemoveCoilResponse(coil[ch], s.yplotdata[ch].data(), n, N, rate);
+  });
+  for (int ch : chans) {
+    if (s.SineTestOn) continue;
+    // A trend is fitted again only when the data or the order changed.
+    double signature[3];
+    DataSignature(s.yplotdata[ch].data(), n, s.FitOrder, signature);
+    double* fitted = s.TrendSignature[ch];
+    if (!s.TrendFitted[ch] || s.ypoly[ch].size() < static_cast<size_t>(n) || signature[0] != fitted[0] ||
+        signature[1] != fitted[1] || signature[2] != fitted[2]) {
+      FitTrend(s, ch, n);
+      std::copy(signature, signature + 3, fitted);
     }
-    std::vector<double>& Xv = s.yplotdata2[ch];
-    GrowTo(Xv, N + 3);
-    double* X = Xv.data();
+  }
+  if (s.WindowType == kWindowSlepian) SlepianWindow(s.SlepianWindows, n);  // made here, only read below
+  std::vector<std::vector<uint8_t>> notched(static_cast<size_t>(count));
+  std::vector<int> harmonics(static_cast<size_t>(count), 0);
+  ParallelFor(count, [&](int i) {
+    const int ch = chans[static_cast<size_t>(i)];
+    double* X = s.yplotdata2[ch].data();
+    double* y = s.yplotdata[ch].data();
     const double weightPower =
-        TransformRecord(s.SlepianWindows, y.data(), s.SineTestOn ? nullptr : s.ypoly[ch].data(), n, N, s.WindowType, X);
+        TransformRecord(s.SlepianWindows, y, s.SineTestOn ? nullptr : s.ypoly[ch].data(), n, N, s.WindowType, X);
+    if (s.NotchOn) harmonics[static_cast<size_t>(i)] = ApplyNotch(X, N, df, notched[static_cast<size_t>(i)]);
+    PowerSpectralDensity(X, N, dt, weightPower, y);
+  });
+  for (int i = 0; i < count; ++i) {
     // No fitted-peak overlay is made for a notch, so there is nothing left to show.
-    if (s.NotchOn && ApplyNotch(X, N, df, s.NotchedBins) > 0) s.NotchFitPending = 0;
-    PowerSpectralDensity(X, N, dt, weightPower, y.data());
+    if (harmonics[static_cast<size_t>(i)] > 0) s.NotchFitPending = 0;
+    const std::vector<uint8_t>& marks = notched[static_cast<size_t>(i)];
+    for (size_t b = 0; b < marks.size() && b < s.NotchedBins.size(); ++b) s.NotchedBins[b] |= marks[b];
   }
   s.FitValid = 1;
   s.FreqStep = 0.5 / (static_cast<double>(N) * dt);
