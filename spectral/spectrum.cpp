@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstring>
 #include <limits>
 
@@ -174,21 +175,28 @@ void RemoveCoilResponse(const ResponseTable& response, double y[], int n, unsign
   const double df = rate / static_cast<double>(N);
   CorrectCoilSpectrum(response, X.data(), N, df);
   double A = 0, P = 0;
-  const double nyquistGain = ResponseAt(response, 0.5 * rate, &A, &P) && A > 0 && std::isfinite(A) ? 200.0 / A : 1.0;
-  // Back through the complex transform of the whole Hermitian spectrum.
-  std::vector<double> C(2 * N + 1, 0.0);
-  for (unsigned long b = 0; b < N / 2; ++b) {
-    C[2 * b + 1] = X[2 * b + 1];
-    C[2 * b + 2] = X[2 * b + 2];
-    if (b > 0) {
-      C[2 * (N - b) + 1] = X[2 * b + 1];
-      C[2 * (N - b) + 2] = -X[2 * b + 2];
-    }
+  const unsigned long H = N / 2;
+  if (ResponseAt(response, 0.5 * rate, &A, &P) && A > 0 && std::isfinite(A)) X[N + 1] *= 200.0 / A;
+  X[2] = X[N + 2] = 0.0;  // the series is real: its zero and Nyquist bins are too
+  // Back to the series through a transform of half the length: z_m = x_2m +
+  // i·x_2m+1 has the spectrum E_k + i·O_k, E and O those of the even and odd
+  // samples, which bins k and N/2 − k of the Hermitian spectrum give.
+  std::vector<double> Z(N + 1);
+  const double theta = 2 * M_PI / static_cast<double>(N);
+  const std::complex<double> step = std::polar(1.0, -theta);
+  std::complex<double> w = 1.0;
+  for (unsigned long k = 0; k < H; ++k) {
+    if (k % 256 == 0) w = std::polar(1.0, -theta * static_cast<double>(k));
+    const std::complex<double> a(X[2 * k + 1], X[2 * k + 2]);
+    const std::complex<double> b(X[2 * (H - k) + 1], -X[2 * (H - k) + 2]);
+    const std::complex<double> z = 0.5 * (a + b) + std::complex<double>(0, 0.5) * (a - b) * w;
+    Z[2 * k + 1] = z.real();
+    Z[2 * k + 2] = z.imag();
+    w *= step;
   }
-  C[N + 1] = nyquistGain * X[N + 1];
-  four1(C.data(), N, -1);
-  const double scale = 1.0 / static_cast<double>(N);
-  for (int i = 0; i < n; ++i) y[i] = C[2 * static_cast<size_t>(i) + 1] * scale;
+  four1(Z.data(), H, -1);
+  const double scale = 1.0 / static_cast<double>(H);
+  for (int i = 0; i < n; ++i) y[i] = Z[2 * static_cast<size_t>(i / 2) + 1 + (i & 1)] * scale;
 }
 
 void CorrectCoilSpectrum(const ResponseTable& response, double X[], unsigned long N, double df) {

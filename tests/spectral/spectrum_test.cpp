@@ -381,6 +381,42 @@ TEST(CoilCorrection, EqualsTheBinByBinCorrectionWithinRounding) {
       }
 }
 
+// Taking a flat response off a series divides it by the gain and leaves it
+// less its straight line; a delay-free phase turns a sine as the table says.
+TEST(CoilCorrection, RemovingAResponseFromTheSeriesDividesByItsGain) {
+  std::mt19937_64 rng(5);
+  std::normal_distribution<double> g;
+  for (int n : {2, 3, 999, 1000, 1024}) {
+    const unsigned long N = TransformLength(n);
+    std::vector<double> y(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) y[static_cast<size_t>(i)] = 5 + 0.01 * i + g(rng);
+    ResponseTable twice;
+    twice.rows = 2;
+    for (int r = 0; r < 2; ++r) twice.table[r][0] = r * 1000, twice.table[r][1] = 400, twice.table[r][2] = 90;
+    std::vector<double> x = y;
+    RemoveCoilResponse(twice, x.data(), n, N, 1000);
+    // y less its least-squares line, halved.
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (int i = 0; i < n; ++i) sx += i, sy += y[i], sxx += double(i) * i, sxy += i * y[i];
+    const double slope = n > 1 ? (n * sxy - sx * sy) / (n * sxx - sx * sx) : 0, offset = (sy - slope * sx) / n;
+    for (int i = 0; i < n; ++i) EXPECT_NEAR(x[i], (y[i] - offset - slope * i) / 2, 1e-9) << n << " " << i;
+  }
+  // A 90° phase lag at every frequency (phase column 0) turns a cosine into a
+  // sine (less the small straight line of the cosine).
+  const int n = 4096;
+  std::vector<double> y(n);
+  for (int i = 0; i < n; ++i) y[i] = std::cos(2 * M_PI * 64 * i / n);
+  ResponseTable lag;
+  lag.rows = 1;
+  lag.table[0][0] = 10, lag.table[0][1] = 200, lag.table[0][2] = 0;
+  RemoveCoilResponse(lag, y.data(), n, n, 1000);
+  for (int i = 0; i < n; ++i) ASSERT_NEAR(std::abs(y[i]), std::abs(std::sin(2 * M_PI * 64 * i / n)), 0.01) << i;
+  ResponseTable empty;
+  std::vector<double> kept{1, 2, 4};
+  RemoveCoilResponse(empty, kept.data(), 3, 4, 1000);
+  EXPECT_EQ(kept, (std::vector<double>{1, 2, 4}));
+}
+
 TEST(CrossSpectra, SixtyThreeBandsOfM512ForN65536WithRealAutoSpectra) {
   const int n = 65536;
   Page page(n, 1000, {kLabelHx, kLabelHy, kLabelEx, kLabelEy});
