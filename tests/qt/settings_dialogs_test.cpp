@@ -28,23 +28,10 @@
 #include "platform/qt/main_window.h"
 #include "platform/qt/qimage_surface.h"
 #include "platform/qt/qt_dialog.h"
+#include "tests/qt/when_dialog_up.h"
 #include "tests/support/recordings.h"
 
 namespace {
-
-// Runs action on the template dialog once it is up and showing.
-void WhenUp(std::function<void(QtDialogView*)> action) {
-  auto* timer = new QTimer;
-  timer->setInterval(20);
-  QObject::connect(timer, &QTimer::timeout, [timer, action] {
-    auto* dialog = qobject_cast<QtDialogView*>(QApplication::activeModalWidget());
-    if (!dialog || !dialog->isVisible()) return;
-    timer->stop();
-    timer->deleteLater();
-    action(dialog);
-  });
-  timer->start();
-}
 
 void Screenshot(QtDialogView* dialog, const char* name) {
   const QPixmap picture = dialog->grab();

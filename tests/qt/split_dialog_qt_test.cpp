@@ -15,22 +15,10 @@
 #include "platform/qt/main_window.h"
 #include "platform/qt/qimage_surface.h"
 #include "platform/qt/qt_dialog.h"
+#include "tests/qt/when_dialog_up.h"
 #include "tests/support/recordings.h"
 
 namespace {
-
-void WhenUp(std::function<void(QtDialogView*)> action) {
-  auto* timer = new QTimer;
-  timer->setInterval(20);
-  QObject::connect(timer, &QTimer::timeout, [timer, action] {
-    auto* dialog = qobject_cast<QtDialogView*>(QApplication::activeModalWidget());
-    if (!dialog || !dialog->isVisible()) return;
-    timer->stop();
-    timer->deleteLater();
-    action(dialog);
-  });
-  timer->start();
-}
 
 TEST(SplitDialogQt, ShowsTheFileNameOfALongPathAndTheRateOf62Point5Hz) {
   EnsureQtGui();
