@@ -3,9 +3,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <limits>
 #include <memory>
 
@@ -40,14 +42,32 @@ void GrowTo(std::vector<T>& v, size_t n) {
 // The page's polynomial trend of channel ch against the time of each point,
 // for the spectra. A fit that cannot be solved (fewer points than terms)
 // leaves no trend.
-void FitTrend(AppState& s, int ch, int n) {
-  GrowTo(s.ypoly[ch], static_cast<size_t>(n));
+// The trends of the given channels, fitted on both cores. Every fit starts
+// from the same kept coefficients (a fit that cannot be solved is unsolvable
+// for every channel alike, the abscissas being shared), and the state keeps
+// the last channel's coefficients and misfit, as fitting one after another would.
+void FitTrends(AppState& s, const std::vector<int>& chans, int n) {
+  if (chans.empty()) return;
   GrowTo(s.FitX, static_cast<size_t>(n));
+  for (int ch : chans) GrowTo(s.ypoly[ch], static_cast<size_t>(n));
   if (n <= 0) return;
-  if (!PolyFit(s.xplotdata.data(), s.yplotdata[ch].data(), s.FitX.data(), s.ypoly[ch].data(), s.TrendCoeffs, s.FitOrder,
-               n, n, &s.FitRms))
-    std::fill(s.ypoly[ch].begin(), s.ypoly[ch].begin() + n, 0.0);
-  s.TrendFitted[ch] = 1;
+  const size_t count = chans.size();
+  constexpr size_t kTerms = sizeof(AppState::TrendCoeffs) / sizeof(double);
+  std::vector<std::array<double, kTerms>> coeffs(count);
+  std::vector<double> rms(count, 0.0);
+  ParallelFor(static_cast<int>(count), [&](int i) {
+    const int ch = chans[static_cast<size_t>(i)];
+    double* c = coeffs[static_cast<size_t>(i)].data();
+    std::copy(std::begin(s.TrendCoeffs), std::end(s.TrendCoeffs), c);
+    // The abscissas of the curve are the same for every channel: the first writes them.
+    double* xout = i == 0 ? s.FitX.data() : nullptr;
+    if (!PolyFit(s.xplotdata.data(), s.yplotdata[ch].data(), xout, s.ypoly[ch].data(), c, s.FitOrder, n, n,
+                 &rms[static_cast<size_t>(i)]))
+      std::fill(s.ypoly[ch].begin(), s.ypoly[ch].begin() + n, 0.0);
+  });
+  for (int ch : chans) s.TrendFitted[ch] = 1;
+  std::copy(coeffs.back().begin(), coeffs.back().end(), s.TrendCoeffs);
+  s.FitRms = rms.back();
 }
 
 // A response file's text, as far as the table reads it: up to the line break
@@ -266,20 +286,22 @@ int RunSpectrumPipeline(AppState& s) {
   // The magnetic field itself, before its trend and window.
   ParallelFor(count, [&](int i) {
     const int ch = chans[static_cast<size_t>(i)];
-    if (magnetic[ch]) RemoveCoilResponse(coil[ch], s.yplotdata[ch].data(), n, N, rate);
+    if (magnetic[ch]) RemoveCoilResponse(coil[ch], s.yplotdata[ch].data(), n, N, rate, s.yplotdata2[ch].data());
   });
+  // A trend is fitted again only when the data or the order changed.
+  std::vector<int> refit;
   for (int ch : chans) {
     if (s.SineTestOn) continue;
-    // A trend is fitted again only when the data or the order changed.
     double signature[3];
     DataSignature(s.yplotdata[ch].data(), n, s.FitOrder, signature);
     double* fitted = s.TrendSignature[ch];
     if (!s.TrendFitted[ch] || s.ypoly[ch].size() < static_cast<size_t>(n) || signature[0] != fitted[0] ||
         signature[1] != fitted[1] || signature[2] != fitted[2]) {
-      FitTrend(s, ch, n);
+      refit.push_back(ch);
       std::copy(signature, signature + 3, fitted);
     }
   }
+  FitTrends(s, refit, n);
   if (s.WindowType == kWindowSlepian) SlepianWindow(s.SlepianWindows, n);  // made here, only read below
   std::vector<std::vector<uint8_t>> notched(static_cast<size_t>(count));
   std::vector<int> harmonics(static_cast<size_t>(count), 0);
@@ -360,8 +382,9 @@ void ComputeRemoteSpectra(AppState& s) {
     serial = serial.substr(0, serial.find('\0'));
     LoadResponseOfSerial(s, serial, s.OutHeader.ChannelLabel[channel[r]]);
     std::vector<double> y = s.RemoteSeries[static_cast<size_t>(r)];
-    RemoveCoilResponse(s.Response, y.data(), n, N, SamplesPerSecond(s));
     std::vector<double>& X = s.RemoteSpectrum[static_cast<size_t>(r)];
+    GrowTo(X, N + 3);
+    RemoveCoilResponse(s.Response, y.data(), n, N, SamplesPerSecond(s), X.data());
     double coeffs[kMaxFitTerms + 2] = {}, rms = 0;
     if (!PolyFit(s.xplotdata.data(), y.data(), xout.data(), trend.data(), coeffs, s.FitOrder, n, n, &rms))
       std::fill(trend.begin(), trend.end(), 0.0);

@@ -90,8 +90,9 @@ int PolyFit(const double x[], const double y[], double xout[], double yout[], do
   // well conditioned whatever the offset of x (seconds since the file's start).
   double lo = x[0], hi = x[0], sum = 0.0;
   for (int k = 0; k < npts; ++k) {
-    lo = std::fmin(lo, x[k]);
-    hi = std::fmax(hi, x[k]);
+    // fmin and fmax without the library calls: a NaN never replaces a number.
+    lo = x[k] < lo || lo != lo ? x[k] : lo;
+    hi = x[k] > hi || hi != hi ? x[k] : hi;
     sum += x[k];
   }
   const double c = sum / npts;
@@ -157,8 +158,9 @@ int PolyFit(const double x[], const double y[], double xout[], double yout[], do
     const double x0 = x[0];
     const double step = (x[npts - 1] - x[0]) / nout;
     for (int i = 0; i < nout; ++i) {
-      xout[i] = x0 + i * step;
-      yout[i] = f(xout[i]);
+      const double xi = x0 + i * step;
+      if (xout) xout[i] = xi;
+      yout[i] = f(xi);
     }
   }
   return solved;

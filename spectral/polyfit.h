@@ -38,7 +38,8 @@ int SolveLinear(FitMatrix& A, int m, double X[]);
 /// equal among them) keeps the previous coefficients, which then give the
 /// misfit and the curve in powers of x. Writes the RMS misfit
 /// sqrt(Σ(y − f)² / (npts − order − 1)) to rms and nout points of the curve,
-/// xout[i] = x[0] + i·(x[npts−1] − x[0])/nout, to xout and yout.
+/// xout[i] = x[0] + i·(x[npts−1] − x[0])/nout, to xout and yout (xout may be
+/// null when the caller has those abscissas already).
 /// Returns 1 when the fit was solved, 0 when the previous coefficients were kept
 /// or when there is nothing to fit (npts < 1 or order outside 0 … 20: then only
 /// rms = 0 is written).

@@ -156,7 +156,7 @@ int ApplyNotch(double X[], unsigned long N, double df, std::vector<uint8_t>& not
   return notched;
 }
 
-void RemoveCoilResponse(const ResponseTable& response, double y[], int n, unsigned long N, double rate) {
+void RemoveCoilResponse(const ResponseTable& response, double y[], int n, unsigned long N, double rate, double work[]) {
   if (response.rows <= 0 || n < 2 || N < static_cast<unsigned long>(n) || !(rate > 0)) return;
   // The straight line through the series goes first, so the zero padding adds
   // no step that the correction would spread over the record.
@@ -169,34 +169,58 @@ void RemoveCoilResponse(const ResponseTable& response, double y[], int n, unsign
   }
   const double det = n * sxx - sx * sx;
   const double slope = det != 0 ? (n * sxy - sx * sy) / det : 0, offset = (sy - slope * sx) / n;
-  std::vector<double> X(N + 3, 0.0);
+  double* X = work;
+  X[0] = 0;
   for (int i = 0; i < n; ++i) X[static_cast<size_t>(i) + 1] = y[i] - (offset + slope * i);
-  RealSpectrum(X.data(), N, +1);
+  std::fill(X + 1 + n, X + N + 3, 0.0);
+  RealSpectrum(X, N, +1);
   const double df = rate / static_cast<double>(N);
-  CorrectCoilSpectrum(response, X.data(), N, df);
+  CorrectCoilSpectrum(response, X, N, df);
   double A = 0, P = 0;
   const unsigned long H = N / 2;
   if (ResponseAt(response, 0.5 * rate, &A, &P) && A > 0 && std::isfinite(A)) X[N + 1] *= 200.0 / A;
   X[2] = X[N + 2] = 0.0;  // the series is real: its zero and Nyquist bins are too
   // Back to the series through a transform of half the length: z_m = x_2m +
   // i·x_2m+1 has the spectrum E_k + i·O_k, E and O those of the even and odd
-  // samples, which bins k and N/2 − k of the Hermitian spectrum give.
-  std::vector<double> Z(N + 1);
+  // samples, which bins k and N/2 − k of the Hermitian spectrum give. Bins k
+  // and N/2 − k make z_k and z_N/2−k together, in place. The turn w_j =
+  // e^(−2πij/N) is set afresh at every multiple of 256 and rotated between, the
+  // same values for j = k and j = N/2 − k whichever order they are made in.
   const double theta = 2 * M_PI / static_cast<double>(N);
   const std::complex<double> step = std::polar(1.0, -theta);
-  std::complex<double> w = 1.0;
-  for (unsigned long k = 0; k < H; ++k) {
-    if (k % 256 == 0) w = std::polar(1.0, -theta * static_cast<double>(k));
-    const std::complex<double> a(X[2 * k + 1], X[2 * k + 2]);
-    const std::complex<double> b(X[2 * (H - k) + 1], -X[2 * (H - k) + 2]);
-    const std::complex<double> z = 0.5 * (a + b) + std::complex<double>(0, 0.5) * (a - b) * w;
-    Z[2 * k + 1] = z.real();
-    Z[2 * k + 2] = z.imag();
-    w *= step;
+  constexpr unsigned long kReseed = 256;
+  auto turns = [&](unsigned long lo, unsigned long hi, std::complex<double>* out) {
+    std::complex<double> w;
+    for (unsigned long j = lo - lo % kReseed; j <= hi; ++j) {
+      if (j % kReseed == 0) w = std::polar(1.0, -theta * static_cast<double>(j));
+      if (j >= lo) out[j - lo] = w;
+      w *= step;
+    }
+  };
+  auto bin = [X](unsigned long k) { return std::complex<double>(X[2 * k + 1], X[2 * k + 2]); };
+  auto make = [](std::complex<double> a, std::complex<double> b, std::complex<double> turn) {
+    return 0.5 * (a + b) + std::complex<double>(0, 0.5) * (a - b) * turn;
+  };
+  std::complex<double> low[kReseed], high[kReseed];
+  for (unsigned long first = 0; 2 * first <= H; first += kReseed) {
+    const unsigned long last = std::min(first + kReseed - 1, H / 2);
+    turns(first, last, low);
+    turns(H - last, H - first, high);
+    for (unsigned long k = first; k <= last; ++k) {
+      const std::complex<double> lo = bin(k), hi = bin(H - k);
+      const std::complex<double> z = make(lo, std::conj(hi), low[k - first]);
+      if (k > 0 && 2 * k < H) {
+        const std::complex<double> mirror = make(hi, std::conj(lo), high[last - k]);
+        X[2 * (H - k) + 1] = mirror.real();
+        X[2 * (H - k) + 2] = mirror.imag();
+      }
+      X[2 * k + 1] = z.real();
+      X[2 * k + 2] = z.imag();
+    }
   }
-  four1(Z.data(), H, -1);
+  four1(X, H, -1);
   const double scale = 1.0 / static_cast<double>(H);
-  for (int i = 0; i < n; ++i) y[i] = Z[2 * static_cast<size_t>(i / 2) + 1 + (i & 1)] * scale;
+  for (int i = 0; i < n; ++i) y[i] = X[static_cast<size_t>(i) + 1] * scale;
 }
 
 void CorrectCoilSpectrum(const ResponseTable& response, double X[], unsigned long N, double df) {

@@ -131,5 +131,6 @@ void CorrectCoilSpectrum(const ResponseTable& response, double X[], unsigned lon
 /// follow then act on the field itself, as for a recording through a flat
 /// response: correcting the windowed spectrum instead mixes neighbouring bins
 /// of very different gain where the coil's response is steep (band 0 read 6 to
-/// 18 % low). An empty table leaves y as it is.
-void RemoveCoilResponse(const ResponseTable& response, double y[], int n, unsigned long N, double rate);
+/// 18 % low). An empty table leaves y as it is. work holds N + 3 doubles
+/// (the caller's, so a page's transforms allocate nothing).
+void RemoveCoilResponse(const ResponseTable& response, double y[], int n, unsigned long N, double rate, double work[]);

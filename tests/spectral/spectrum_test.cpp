@@ -394,7 +394,8 @@ TEST(CoilCorrection, RemovingAResponseFromTheSeriesDividesByItsGain) {
     twice.rows = 2;
     for (int r = 0; r < 2; ++r) twice.table[r][0] = r * 1000, twice.table[r][1] = 400, twice.table[r][2] = 90;
     std::vector<double> x = y;
-    RemoveCoilResponse(twice, x.data(), n, N, 1000);
+    std::vector<double> work(N + 3, std::nan(""));
+    RemoveCoilResponse(twice, x.data(), n, N, 1000, work.data());
     // y less its least-squares line, halved.
     double sx = 0, sy = 0, sxx = 0, sxy = 0;
     for (int i = 0; i < n; ++i) sx += i, sy += y[i], sxx += double(i) * i, sxy += i * y[i];
@@ -409,11 +410,12 @@ TEST(CoilCorrection, RemovingAResponseFromTheSeriesDividesByItsGain) {
   ResponseTable lag;
   lag.rows = 1;
   lag.table[0][0] = 10, lag.table[0][1] = 200, lag.table[0][2] = 0;
-  RemoveCoilResponse(lag, y.data(), n, n, 1000);
+  std::vector<double> work(n + 3, std::nan(""));
+  RemoveCoilResponse(lag, y.data(), n, n, 1000, work.data());
   for (int i = 0; i < n; ++i) ASSERT_NEAR(std::abs(y[i]), std::abs(std::sin(2 * M_PI * 64 * i / n)), 0.01) << i;
   ResponseTable empty;
   std::vector<double> kept{1, 2, 4};
-  RemoveCoilResponse(empty, kept.data(), 3, 4, 1000);
+  RemoveCoilResponse(empty, kept.data(), 3, 4, 1000, work.data());
   EXPECT_EQ(kept, (std::vector<double>{1, 2, 4}));
 }
 
