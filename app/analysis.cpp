@@ -195,13 +195,19 @@ void FitPeakTrend(AppState& s, int ch, int n) {
 }  // namespace
 
 void ScaleRecordToUnits(AppState& s) {
+  std::vector<int> chans;
   for (int ch = 0; ch < kChannels; ++ch) {
     if (!s.OutHeader.ChannelEnabled[ch]) continue;
     if (s.yplotdata[ch].size() < static_cast<size_t>(s.NumPlotPoints) ||
         s.yplotdata_orig[ch].size() < static_cast<size_t>(s.NumPlotPoints))
       continue;
-    ScaleChannelForDisplay(s, ch, ChannelFactor(s, s.OutHeader, ch));
+    chans.push_back(ch);
   }
+  // Each channel has its own filter histories: the channels scale on both cores.
+  ParallelFor(static_cast<int>(chans.size()), [&](int i) {
+    const int ch = chans[static_cast<size_t>(i)];
+    ScaleChannelForDisplay(s, ch, ChannelFactor(s, s.OutHeader, ch));
+  });
   s.NumEnabledChans = CountEnabled(s.OutHeader);
 }
 
@@ -289,11 +295,17 @@ int RunSpectrumPipeline(AppState& s) {
     if (magnetic[ch]) RemoveCoilResponse(coil[ch], s.yplotdata[ch].data(), n, N, rate, s.yplotdata2[ch].data());
   });
   // A trend is fitted again only when the data or the order changed.
+  std::vector<std::array<double, 3>> signatures(static_cast<size_t>(count));
+  if (!s.SineTestOn)
+    ParallelFor(count, [&](int i) {
+      DataSignature(s.yplotdata[chans[static_cast<size_t>(i)]].data(), n, s.FitOrder,
+                    signatures[static_cast<size_t>(i)].data());
+    });
   std::vector<int> refit;
-  for (int ch : chans) {
+  for (int i = 0; i < count; ++i) {
     if (s.SineTestOn) continue;
-    double signature[3];
-    DataSignature(s.yplotdata[ch].data(), n, s.FitOrder, signature);
+    const int ch = chans[static_cast<size_t>(i)];
+    const double* signature = signatures[static_cast<size_t>(i)].data();
     double* fitted = s.TrendSignature[ch];
     if (!s.TrendFitted[ch] || s.ypoly[ch].size() < static_cast<size_t>(n) || signature[0] != fitted[0] ||
         signature[1] != fitted[1] || signature[2] != fitted[2]) {

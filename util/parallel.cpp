@@ -102,3 +102,13 @@ void ParallelFor(int count, const std::function<void(int)>& body) {
   for (auto& f : failure)
     if (f) std::rethrow_exception(f);
 }
+
+void ParallelForBlocks(int count, int grain, const std::function<void(int, int)>& body) {
+  if (count <= 0) return;
+  grain = grain < 1 ? 1 : grain;
+  const int pieces = (count - 1) / grain + 1;
+  ParallelFor(pieces, [&](int piece) {
+    const int begin = piece * grain;
+    body(begin, count - begin < grain ? count : begin + grain);
+  });
+}

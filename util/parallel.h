@@ -13,3 +13,8 @@ int WorkerThreads();
 /// Runs body(i) for i = 0 … count − 1. An exception thrown by a body is
 /// rethrown here after every started index has finished.
 void ParallelFor(int count, const std::function<void(int)>& body);
+
+/// Runs body(begin, end) over consecutive pieces of 0 … count − 1, each of at
+/// most grain indices (at least 1): for loops of many small iterations (the
+/// bands of a page), whose pieces then cost one call each.
+void ParallelForBlocks(int count, int grain, const std::function<void(int, int)>& body);

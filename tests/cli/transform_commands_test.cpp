@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -101,6 +102,39 @@ TEST(MtCommand, WritesTheWindowsTablesAndOneLinePerBand) {
     EXPECT_LE(v[5], 1.0);
   }
   EXPECT_TRUE(Has(run.err, "Wrote " + std::to_string(s.PlotCount) + " bands")) << run.err;
+}
+
+// The page's channels, trends, bands and tables split over two threads give
+// the bytes one thread gives.
+TEST(SpectralCommands, OneThreadAndTwoGiveTheSameBytes) {
+  TempDir dir;
+  SynthOptions o = SmallRecording(8, "Hx,Hy,Hz,Ex,Ey");
+  o.realisticCoil = true;
+  WriteRecording(dir, "site.bin", o);
+  ASSERT_EQ(WriteResponseFiles(dir / "coils", o), "");
+  // Eight records: bands of 2 and 8 bins come in several pieces of 4096 bins.
+  const std::string commands[] = {
+      "spectra site.bin --records-per-plot 8 --window hanning --notch",
+      "mt site.bin --records-per-plot 8 --lemi coils --coeffs 2 --window slepian",
+      "mt site.bin --records-per-plot 8 --lemi coils --coeffs 8 --notch --quantity coherence"};
+  const char* tables[] = {"site_ZXX.dat", "site_ZXY.dat", "site_ZYX.dat", "site_ZYY.dat"};
+  for (const std::string& command : commands) {
+    std::string out[2], table[2][4];
+    for (int threads = 1; threads <= 2; ++threads) {
+      if (threads == 1) setenv("ZORVAN_THREADS", "1", 1);
+      ToolRun run = Zorvan(command, dir);
+      unsetenv("ZORVAN_THREADS");
+      ASSERT_EQ(run.status, 0) << command << ": " << run.err;
+      out[threads - 1] = run.out;
+      for (int t = 0; t < 4; ++t) {
+        const auto bytes = ReadBytes(dir / tables[t]);
+        table[threads - 1][t].assign(bytes.begin(), bytes.end());
+      }
+    }
+    EXPECT_GT(out[0].size(), 1000u) << command;
+    EXPECT_EQ(out[0], out[1]) << command;
+    for (int t = 0; t < 4; ++t) EXPECT_EQ(table[0][t], table[1][t]) << command << " " << tables[t];
+  }
 }
 
 // The coil files are looked for in LEMI beside the data file, then in the

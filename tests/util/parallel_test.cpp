@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -52,4 +53,18 @@ TEST(ParallelFor, ANestedLoopRunsOnItsCallersThread) {
   std::atomic<int> inner{0};
   ParallelFor(3, [&](int) { ParallelFor(4, [&](int) { ++inner; }); });
   EXPECT_EQ(inner.load(), 12);
+}
+
+TEST(ParallelForBlocks, CoversEveryIndexOnceInPiecesOfTheGrain) {
+  for (int count : {0, 1, 5, 32, 33, 1000})
+    for (int grain : {-1, 0, 1, 7, 32, 5000}) {
+      std::vector<std::atomic<int>> runs(static_cast<size_t>(count));
+      std::atomic<int> tooLong{0};
+      ParallelForBlocks(count, grain, [&](int begin, int end) {
+        if (end - begin > std::max(grain, 1) || end <= begin) ++tooLong;
+        for (int i = begin; i < end; ++i) runs[static_cast<size_t>(i)]++;
+      });
+      EXPECT_EQ(tooLong.load(), 0) << count << " " << grain;
+      for (auto& r : runs) EXPECT_EQ(r.load(), 1) << count << " " << grain;
+    }
 }
