@@ -3,6 +3,8 @@
 #include <cmath>
 #include <utility>
 
+#include "spectral/polyfit_kernels.h"
+
 double IntPow(double x, int n) {
   // The magnitude as unsigned so that the most negative int has one.
   unsigned int k = n < 0 ? 0u - static_cast<unsigned int>(n) : static_cast<unsigned int>(n);
@@ -76,10 +78,65 @@ double EvalHorner(const double c[], int m, double t) {
   return f;
 }
 
+void PortableSums(const double* x, const double* y, int npts, double c, double h, int order, double su[], double sy[]) {
+  const int m = order + 1;
+  for (int k = 0; k < npts; ++k) {
+    double u = (x[k] - c) / h;
+    double pw = 1.0;
+    for (int q = 0; q < m; ++q) {
+      su[q] += pw;
+      sy[q] += y[k] * pw;
+      pw *= u;
+    }
+    for (int q = m; q <= 2 * order; ++q) {
+      su[q] += pw;
+      pw *= u;
+    }
+  }
+}
+
+double PortableMisfit(const double* x, const double* y, int npts, double c, double h, const double b[], int m) {
+  double ss = 0.0;
+  for (int k = 0; k < npts; ++k) {
+    double r = y[k] - EvalHorner(b, m, (x[k] - c) / h);
+    ss += r * r;
+  }
+  return ss;
+}
+
+void PortableCurve(double x0, double step, int nout, double c, double h, const double b[], int m, double* xout,
+                   double* yout) {
+  for (int i = 0; i < nout; ++i) {
+    const double xi = x0 + i * step;
+    if (xout) xout[i] = xi;
+    yout[i] = EvalHorner(b, m, (xi - c) / h);
+  }
+}
+
+const PolyFitKernels* ChooseKernels() {
+  const PolyFitKernels* vector = Avx2PolyFitKernels();
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+  __builtin_cpu_init();
+  if (vector && __builtin_cpu_supports("avx2")) return vector;
+#endif
+  return &PortablePolyFitKernels();
+}
+
 }  // namespace
+
+const PolyFitKernels& PortablePolyFitKernels() {
+  static const PolyFitKernels kernels{PortableSums, PortableMisfit, PortableCurve};
+  return kernels;
+}
 
 int PolyFit(const double x[], const double y[], double xout[], double yout[], double coeffs[], int order, int npts,
             int nout, double* rms) {
+  static const PolyFitKernels* kernels = ChooseKernels();
+  return PolyFitWith(*kernels, x, y, xout, yout, coeffs, order, npts, nout, rms);
+}
+
+int PolyFitWith(const PolyFitKernels& kernels, const double x[], const double y[], double xout[], double yout[],
+                double coeffs[], int order, int npts, int nout, double* rms) {
   if (npts < 1 || order < 0 || order > kMaxFitOrder) {
     if (rms) *rms = 0.0;
     return 0;
@@ -104,19 +161,7 @@ int PolyFit(const double x[], const double y[], double xout[], double yout[], do
     // One pass: the power sums Σu^k (k = 0 … 2p) and Σy·u^k (k = 0 … p).
     double su[2 * kMaxFitTerms] = {};
     double sy[kMaxFitTerms + 1] = {};
-    for (int k = 0; k < npts; ++k) {
-      double u = (x[k] - c) / h;
-      double pw = 1.0;
-      for (int q = 0; q < m; ++q) {
-        su[q] += pw;
-        sy[q] += y[k] * pw;
-        pw *= u;
-      }
-      for (int q = m; q <= 2 * order; ++q) {
-        su[q] += pw;
-        pw *= u;
-      }
-    }
+    kernels.sums(x, y, npts, c, h, order, su, sy);
     FitMatrix A{};
     for (int i = 1; i <= m; ++i) {
       for (int j = 1; j <= m; ++j) A[i][j] = su[i + j - 2];
@@ -146,21 +191,25 @@ int PolyFit(const double x[], const double y[], double xout[], double yout[], do
   }
 
   // The misfit and the curve: in u with a new fit, in x with the kept coefficients.
-  auto f = [&](double xv) { return solved ? EvalHorner(b, m, (xv - c) / h) : EvalTerms(coeffs, m, xv); };
+  if (solved) {
+    const double ss = kernels.misfit(x, y, npts, c, h, b, m);
+    if (rms) *rms = std::sqrt(ss / (npts - m));
+    if (nout > 0) kernels.curve(x[0], (x[npts - 1] - x[0]) / nout, nout, c, h, b, m, xout, yout);
+    return solved;
+  }
   double ss = 0.0;
   for (int k = 0; k < npts; ++k) {
-    double r = y[k] - f(x[k]);
+    double r = y[k] - EvalTerms(coeffs, m, x[k]);
     ss += r * r;
   }
   if (rms) *rms = std::sqrt(ss / (npts - m));
-
   if (nout > 0) {
     const double x0 = x[0];
     const double step = (x[npts - 1] - x[0]) / nout;
     for (int i = 0; i < nout; ++i) {
       const double xi = x0 + i * step;
       if (xout) xout[i] = xi;
-      yout[i] = f(xi);
+      yout[i] = EvalTerms(coeffs, m, xi);
     }
   }
   return solved;

@@ -7,8 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
+#include <string>
 #include <vector>
+
+#include "spectral/polyfit_kernels.h"
 
 namespace {
 
@@ -199,3 +203,39 @@ TEST(PolyFit, HighOrderFitOfAPolynomialIsExact) {
 }
 
 }  // namespace
+
+// The AVX2 passes give the portable passes' bits: power sums, misfit and curve
+// at every order, with lengths that leave every kind of tail, with and without
+// the curve's abscissas.
+TEST(PolyFit, VectorPassesGiveThePortableBits) {
+  const PolyFitKernels* vector = Avx2PolyFitKernels();
+  if (!vector || !__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 kernels here";
+  std::mt19937_64 rng(17);
+  std::normal_distribution<double> g(0.0, 50.0);
+  for (int npts : {1, 3, 15, 16, 17, 33, 1000, 4099})
+    for (int order : {0, 1, 3, 8, 20}) {
+      std::vector<double> x(static_cast<size_t>(npts)), y(x.size());
+      for (int i = 0; i < npts; ++i) {
+        x[static_cast<size_t>(i)] = 3600.0 + i / 512.0;
+        y[static_cast<size_t>(i)] = g(rng) + 0.01 * i;
+      }
+      for (bool withX : {true, false}) {
+        std::vector<double> xo[2], yo[2];
+        double coeffs[2][kMaxFitTerms + 2] = {}, rms[2] = {};
+        int solved[2];
+        const PolyFitKernels* kernels[2] = {&PortablePolyFitKernels(), vector};
+        for (int k = 0; k < 2; ++k) {
+          xo[k].assign(x.size(), -1.0);
+          yo[k].assign(x.size(), -1.0);
+          solved[k] = PolyFitWith(*kernels[k], x.data(), y.data(), withX ? xo[k].data() : nullptr, yo[k].data(),
+                                  coeffs[k], order, npts, npts, &rms[k]);
+        }
+        const std::string where = std::to_string(npts) + " points, order " + std::to_string(order);
+        ASSERT_EQ(solved[0], solved[1]) << where;
+        EXPECT_EQ(std::memcmp(coeffs[0], coeffs[1], sizeof coeffs[0]), 0) << where;
+        EXPECT_EQ(std::memcmp(&rms[0], &rms[1], sizeof rms[0]), 0) << where;
+        EXPECT_EQ(xo[0], xo[1]) << where;
+        EXPECT_EQ(std::memcmp(yo[0].data(), yo[1].data(), yo[0].size() * sizeof(double)), 0) << where;
+      }
+    }
+}
