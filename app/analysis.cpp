@@ -55,13 +55,15 @@ void FitTrends(AppState& s, const std::vector<int>& chans, int n) {
   constexpr size_t kTerms = sizeof(AppState::TrendCoeffs) / sizeof(double);
   std::vector<std::array<double, kTerms>> coeffs(count);
   std::vector<double> rms(count, 0.0);
+  // The channels share the page's abscissas: their sums are made once, and
+  // the first channel writes the curve's abscissas.
+  const PolyAbscissas abscissas = PolyFitAbscissas(s.xplotdata.data(), n, s.FitOrder);
   ParallelFor(static_cast<int>(count), [&](int i) {
     const int ch = chans[static_cast<size_t>(i)];
     double* c = coeffs[static_cast<size_t>(i)].data();
     std::copy(std::begin(s.TrendCoeffs), std::end(s.TrendCoeffs), c);
-    // The abscissas of the curve are the same for every channel: the first writes them.
     double* xout = i == 0 ? s.FitX.data() : nullptr;
-    if (!PolyFit(s.xplotdata.data(), s.yplotdata[ch].data(), xout, s.ypoly[ch].data(), c, s.FitOrder, n, n,
+    if (!PolyFit(abscissas, s.xplotdata.data(), s.yplotdata[ch].data(), xout, s.ypoly[ch].data(), c, n,
                  &rms[static_cast<size_t>(i)]))
       std::fill(s.ypoly[ch].begin(), s.ypoly[ch].begin() + n, 0.0);
   });

@@ -78,18 +78,24 @@ double EvalHorner(const double c[], int m, double t) {
   return f;
 }
 
+void PortableExtent(const double* x, int npts, double* lo, double* hi, double* sum) {
+  double l = x[0], g = x[0], total = 0.0;
+  for (int k = 0; k < npts; ++k) {
+    l = x[k] < l ? x[k] : l;
+    g = x[k] > g ? x[k] : g;
+    total += x[k];
+  }
+  *lo = l, *hi = g, *sum = total;
+}
+
 void PortableSums(const double* x, const double* y, int npts, double c, double h, int order, double su[], double sy[]) {
   const int m = order + 1;
   for (int k = 0; k < npts; ++k) {
     double u = (x[k] - c) / h;
     double pw = 1.0;
-    for (int q = 0; q < m; ++q) {
-      su[q] += pw;
-      sy[q] += y[k] * pw;
-      pw *= u;
-    }
-    for (int q = m; q <= 2 * order; ++q) {
-      su[q] += pw;
+    for (int q = 0; q <= 2 * order; ++q) {
+      if (su) su[q] += pw;
+      if (sy && q < m) sy[q] += y[k] * pw;
       pw *= u;
     }
   }
@@ -125,46 +131,69 @@ const PolyFitKernels* ChooseKernels() {
 }  // namespace
 
 const PolyFitKernels& PortablePolyFitKernels() {
-  static const PolyFitKernels kernels{PortableSums, PortableMisfit, PortableCurve};
+  static const PolyFitKernels kernels{PortableExtent, PortableSums, PortableMisfit, PortableCurve};
   return kernels;
 }
 
-int PolyFit(const double x[], const double y[], double xout[], double yout[], double coeffs[], int order, int npts,
-            int nout, double* rms) {
+namespace {
+
+const PolyFitKernels& ActiveKernels() {
   static const PolyFitKernels* kernels = ChooseKernels();
-  return PolyFitWith(*kernels, x, y, xout, yout, coeffs, order, npts, nout, rms);
+  return *kernels;
 }
 
-int PolyFitWith(const PolyFitKernels& kernels, const double x[], const double y[], double xout[], double yout[],
-                double coeffs[], int order, int npts, int nout, double* rms) {
-  if (npts < 1 || order < 0 || order > kMaxFitOrder) {
+}  // namespace
+
+int PolyFit(const double x[], const double y[], double xout[], double yout[], double coeffs[], int order, int npts,
+            int nout, double* rms) {
+  return PolyFitWith(ActiveKernels(), PolyFitAbscissasWith(ActiveKernels(), x, npts, order), x, y, xout, yout, coeffs,
+                     nout, rms);
+}
+
+PolyAbscissas PolyFitAbscissas(const double x[], int npts, int order) {
+  return PolyFitAbscissasWith(ActiveKernels(), x, npts, order);
+}
+
+int PolyFit(const PolyAbscissas& a, const double x[], const double y[], double xout[], double yout[], double coeffs[],
+            int nout, double* rms) {
+  return PolyFitWith(ActiveKernels(), a, x, y, xout, yout, coeffs, nout, rms);
+}
+
+PolyAbscissas PolyFitAbscissasWith(const PolyFitKernels& kernels, const double x[], int npts, int order) {
+  PolyAbscissas a;
+  if (npts < 1 || order < 0 || order > kMaxFitOrder) return a;
+  a.npts = npts;
+  a.order = order;
+  // The centred and scaled abscissa u = (x − c) / h keeps the normal equations
+  // well conditioned whatever the offset of x (seconds since the file's start).
+  double lo, hi, sum;
+  kernels.extent(x, npts, &lo, &hi, &sum);
+  a.c = sum / npts;
+  a.h = 0.5 * (hi - lo);
+  // A NaN among x makes the mean NaN: such abscissas are never used.
+  a.usable = a.h > 0.0 && std::isfinite(a.h) && std::isfinite(a.c);
+  if (a.usable) kernels.sums(x, nullptr, npts, a.c, a.h, order, a.su, nullptr);
+  return a;
+}
+
+int PolyFitWith(const PolyFitKernels& kernels, const PolyAbscissas& a, const double x[], const double y[],
+                double xout[], double yout[], double coeffs[], int nout, double* rms) {
+  if (a.order < 0) {
     if (rms) *rms = 0.0;
     return 0;
   }
-  const int m = order + 1;
-
-  // The centred and scaled abscissa u = (x − c) / h keeps the normal equations
-  // well conditioned whatever the offset of x (seconds since the file's start).
-  double lo = x[0], hi = x[0], sum = 0.0;
-  for (int k = 0; k < npts; ++k) {
-    // fmin and fmax without the library calls: a NaN never replaces a number.
-    lo = x[k] < lo || lo != lo ? x[k] : lo;
-    hi = x[k] > hi || hi != hi ? x[k] : hi;
-    sum += x[k];
-  }
-  const double c = sum / npts;
-  const double h = 0.5 * (hi - lo);
+  const int order = a.order, npts = a.npts, m = order + 1;
+  const double c = a.c, h = a.h;
 
   double b[kMaxFitTerms + 1] = {};  // coefficients in powers of u
   int solved = 0;
-  if (h > 0.0 && std::isfinite(h) && std::isfinite(c)) {
-    // One pass: the power sums Σu^k (k = 0 … 2p) and Σy·u^k (k = 0 … p).
-    double su[2 * kMaxFitTerms] = {};
+  if (a.usable) {
+    // The power sums Σy·u^k (k = 0 … p) beside the abscissas' Σu^k (k = 0 … 2p).
     double sy[kMaxFitTerms + 1] = {};
-    kernels.sums(x, y, npts, c, h, order, su, sy);
+    kernels.sums(x, y, npts, c, h, order, nullptr, sy);
     FitMatrix A{};
     for (int i = 1; i <= m; ++i) {
-      for (int j = 1; j <= m; ++j) A[i][j] = su[i + j - 2];
+      for (int j = 1; j <= m; ++j) A[i][j] = a.su[i + j - 2];
       A[i][m + 1] = sy[i - 1];
     }
     solved = SolveLinear(A, m, b);

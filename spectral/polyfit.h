@@ -45,3 +45,18 @@ int SolveLinear(FitMatrix& A, int m, double X[]);
 /// rms = 0 is written).
 int PolyFit(const double x[], const double y[], double xout[], double yout[], double coeffs[], int order, int npts,
             int nout, double* rms);
+
+/// What a fit takes from the abscissas alone: their centre c (the mean), the
+/// half-range h and the power sums Σu^q (q = 0 … 2·order) of u = (x − c)/h.
+/// Fits of several series over the same abscissas (a page's channels) make it once.
+struct PolyAbscissas {
+  int npts = 0, order = -1;  // order −1: nothing to fit (npts < 1 or order outside 0 … 20)
+  double c = 0, h = 0;
+  bool usable = false;  // h > 0 and c, h finite: the sums are made and a fit can be solved
+  double su[2 * kMaxFitTerms] = {};
+};
+PolyAbscissas PolyFitAbscissas(const double x[], int npts, int order);
+
+/// PolyFit over abscissas described by a, made from the same x.
+int PolyFit(const PolyAbscissas& a, const double x[], const double y[], double xout[], double yout[], double coeffs[],
+            int nout, double* rms);

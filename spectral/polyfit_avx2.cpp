@@ -27,8 +27,44 @@ inline double HornerOne(const double b[], int m, double u) {
   return f;
 }
 
+void Extent(const double* x, int npts, double* lo, double* hi, double* sum) {
+  __m256d l = _mm256_set1_pd(x[0]), g = l;
+  double total = 0.0;
+  int k = 0;
+  for (; k + 4 <= npts; k += 4) {
+    const __m256d v = _mm256_loadu_pd(x + k);
+    l = _mm256_min_pd(v, l);
+    g = _mm256_max_pd(v, g);
+    total += x[k];
+    total += x[k + 1];
+    total += x[k + 2];
+    total += x[k + 3];
+  }
+  alignas(32) double ls[4], gs[4];
+  _mm256_store_pd(ls, l);
+  _mm256_store_pd(gs, g);
+  double least = ls[0], greatest = gs[0];
+  for (int i = 1; i < 4; ++i) {
+    least = ls[i] < least ? ls[i] : least;
+    greatest = gs[i] > greatest ? gs[i] : greatest;
+  }
+  for (; k < npts; ++k) {
+    least = x[k] < least ? x[k] : least;
+    greatest = x[k] > greatest ? x[k] : greatest;
+    total += x[k];
+  }
+  *lo = least, *hi = greatest, *sum = total;
+}
+
+// Adds the block's values to acc point by point, in order.
+inline void AddInOrder(double& acc, const double* values) {
+  double a = acc;
+  for (int i = 0; i < kBlock; ++i) a += values[i];
+  acc = a;
+}
+
 void Sums(const double* x, const double* y, int npts, double c, double h, int order, double su[], double sy[]) {
-  const int m = order + 1, terms = 2 * order + 1;
+  const int m = order + 1, terms = su ? 2 * order + 1 : m;
   const __m256d C = _mm256_set1_pd(c), H = _mm256_set1_pd(h), one = _mm256_set1_pd(1.0);
   alignas(32) double pw[2 * kMaxFitTerms][kBlock];
   alignas(32) double ypw[kMaxFitTerms + 1][kBlock];
@@ -36,31 +72,25 @@ void Sums(const double* x, const double* y, int npts, double c, double h, int or
   for (; k + kBlock <= npts; k += kBlock) {
     for (int v = 0; v < kBlock; v += 4) {
       const __m256d u = _mm256_div_pd(_mm256_sub_pd(_mm256_loadu_pd(x + k + v), C), H);
-      const __m256d Y = _mm256_loadu_pd(y + k + v);
+      const __m256d Y = sy ? _mm256_loadu_pd(y + k + v) : one;
       __m256d p = one;
       for (int q = 0; q < terms; ++q) {
-        _mm256_store_pd(pw[q] + v, p);
-        if (q < m) _mm256_store_pd(ypw[q] + v, _mm256_mul_pd(Y, p));
+        if (su) _mm256_store_pd(pw[q] + v, p);
+        if (sy && q < m) _mm256_store_pd(ypw[q] + v, _mm256_mul_pd(Y, p));
         p = _mm256_mul_pd(p, u);
       }
     }
-    for (int q = 0; q < terms; ++q) {
-      double a = su[q];
-      for (int i = 0; i < kBlock; ++i) a += pw[q][i];
-      su[q] = a;
-    }
-    for (int q = 0; q < m; ++q) {
-      double a = sy[q];
-      for (int i = 0; i < kBlock; ++i) a += ypw[q][i];
-      sy[q] = a;
-    }
+    if (su)
+      for (int q = 0; q < terms; ++q) AddInOrder(su[q], pw[q]);
+    if (sy)
+      for (int q = 0; q < m; ++q) AddInOrder(sy[q], ypw[q]);
   }
   for (; k < npts; ++k) {
     const double u = (x[k] - c) / h;
     double p = 1.0;
     for (int q = 0; q < terms; ++q) {
-      su[q] += p;
-      if (q < m) sy[q] += y[k] * p;
+      if (su) su[q] += p;
+      if (sy && q < m) sy[q] += y[k] * p;
       p *= u;
     }
   }
@@ -106,7 +136,7 @@ void Curve(double x0, double step, int nout, double c, double h, const double b[
 }  // namespace
 
 const PolyFitKernels* Avx2PolyFitKernels() {
-  static const PolyFitKernels kernels{Sums, Misfit, Curve};
+  static const PolyFitKernels kernels{Extent, Sums, Misfit, Curve};
   return &kernels;
 }
 

@@ -3,8 +3,12 @@
 // (spectral/polyfit_avx2.cpp). Both make every sum in the order of the points,
 // with the same operations, so they give the same bits; tests run both.
 
+#include "spectral/polyfit.h"
+
+/// The least and greatest x (a NaN among them may or may not be kept) and Σx.
+using PolyFitExtent = void (*)(const double* x, int npts, double* lo, double* hi, double* sum);
 /// Σu^q (q = 0 … 2·order) into su and Σy·u^q (q = 0 … order) into sy, added
-/// to what they hold, u = (x − c)/h.
+/// to what they hold, u = (x − c)/h; either may be null and is then not made.
 using PolyFitSums = void (*)(const double* x, const double* y, int npts, double c, double h, int order, double su[],
                              double sy[]);
 /// Σ(y − f)², f = Σ b[j]·u^(j−1) (j = 1 … m) by Horner's rule, u = (x − c)/h.
@@ -16,6 +20,7 @@ using PolyFitCurve = void (*)(double x0, double step, int nout, double c, double
                               double* xout, double* yout);
 
 struct PolyFitKernels {
+  PolyFitExtent extent;
   PolyFitSums sums;
   PolyFitMisfit misfit;
   PolyFitCurve curve;
@@ -28,6 +33,7 @@ const PolyFitKernels& PortablePolyFitKernels();
 /// them only when the processor has AVX2.
 const PolyFitKernels* Avx2PolyFitKernels();
 
-/// PolyFit through the given kernels.
-int PolyFitWith(const PolyFitKernels& kernels, const double x[], const double y[], double xout[], double yout[],
-                double coeffs[], int order, int npts, int nout, double* rms);
+/// PolyFitAbscissas and PolyFit through the given kernels.
+PolyAbscissas PolyFitAbscissasWith(const PolyFitKernels& kernels, const double x[], int npts, int order);
+int PolyFitWith(const PolyFitKernels& kernels, const PolyAbscissas& a, const double x[], const double y[],
+                double xout[], double yout[], double coeffs[], int nout, double* rms);

@@ -227,8 +227,9 @@ TEST(PolyFit, VectorPassesGiveThePortableBits) {
         for (int k = 0; k < 2; ++k) {
           xo[k].assign(x.size(), -1.0);
           yo[k].assign(x.size(), -1.0);
-          solved[k] = PolyFitWith(*kernels[k], x.data(), y.data(), withX ? xo[k].data() : nullptr, yo[k].data(),
-                                  coeffs[k], order, npts, npts, &rms[k]);
+          const PolyAbscissas a = PolyFitAbscissasWith(*kernels[k], x.data(), npts, order);
+          solved[k] = PolyFitWith(*kernels[k], a, x.data(), y.data(), withX ? xo[k].data() : nullptr, yo[k].data(),
+                                  coeffs[k], npts, &rms[k]);
         }
         const std::string where = std::to_string(npts) + " points, order " + std::to_string(order);
         ASSERT_EQ(solved[0], solved[1]) << where;
