@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "app/analysis.h"
 #include "plot/frame.h"
 #include "plot/series.h"
 #include "plot/surface.h"
 #include "spectral/polyfit.h"
+#include "util/parallel.h"
 
 namespace {
 
@@ -69,6 +71,14 @@ void DrawPeaks(AppState& s, Surface& surface, int ch, int top, PenId pen) {
   surface.SelectPen(old);
 }
 
+// The series axes of channel ch's panel at top. Without positive limits a
+// logarithmic panel is drawn on a linear axis.
+SeriesAxes PanelAxes(const AppState& s, int ch, int top) {
+  const int logy = WantsLogY(s) && s.YMinChan[ch] > 0 && s.YMaxChan[ch] > 0;
+  return SeriesAxes{s.PlotLeft,     top,    s.PlotWidth, s.PanelHeight, s.XMin, s.XMax, s.YMinChan[ch],
+                    s.YMaxChan[ch], s.LogX, logy};
+}
+
 void FullRedraw(AppState& s, Surface& surface) {
   s.NumEnabledChans = CountEnabled(s.OutHeader);
   if (s.NumEnabledChans == 0) {
@@ -106,13 +116,29 @@ void FullRedraw(AppState& s, Surface& surface) {
 
   // The X labels and title go under the lowest panel; the file's path above the top one.
   const int bottomPanel = s.AppResOn ? 3 : s.NumEnabledChans - 1;
+  // The channels' series are worked out on both cores, then drawn panel by panel.
+  SeriesSteps planned[kChannels];
+  if (!s.AppResOn) {
+    std::vector<int> chans;
+    std::vector<SeriesAxes> axes;
+    int top = s.PlotTop;
+    for (int ch = 0; ch < kChannels && static_cast<int>(chans.size()) <= bottomPanel; ++ch) {
+      if (!ChannelShown(s, ch)) continue;
+      chans.push_back(ch);
+      axes.push_back(PanelAxes(s, ch, top));
+      top += s.PanelHeight + s.PanelGap;
+    }
+    ParallelFor(static_cast<int>(chans.size()), [&](int i) {
+      const int ch = chans[static_cast<size_t>(i)];
+      PlanSeries(axes[static_cast<size_t>(i)], s.PlotCount, s.yplotdata[ch].data(), s.PlotX.data(), planned[ch]);
+    });
+  }
   int top = s.PlotTop;
   int p = 0;
   for (int ch = 0; ch < kChannels && p <= bottomPanel; ++ch) {
     if (!ChannelShown(s, ch)) continue;
     SetPanelLabels(s, ch, p);
-    // Without positive limits a logarithmic panel is drawn on a linear axis.
-    const int logy = WantsLogY(s) && s.YMinChan[ch] > 0 && s.YMaxChan[ch] > 0;
+    const SeriesAxes axes = PanelAxes(s, ch, top);
     FrameSpec f;
     f.left = s.PlotLeft;
     f.top = top;
@@ -127,13 +153,11 @@ void FullRedraw(AppState& s, Surface& surface) {
     f.XAxisTitle = s.XAxisTitle;
     f.YAxisLabel = s.YAxisLabel;
     f.logx = s.LogX;
-    f.logy = logy;
+    f.logy = axes.logy;
     f.XLabelsOn = p == bottomPanel;
     if (p == 0) f.PanelTitle = s.CurrentFilePath;
     DrawPlotFrame(s, surface, f);
 
-    SeriesAxes axes{s.PlotLeft,     top,    s.PlotWidth, s.PanelHeight, s.XMin, s.XMax, s.YMinChan[ch],
-                    s.YMaxChan[ch], s.LogX, logy};
     surface.SelectPen(series);
     if (s.AppResOn) {
       const auto& y = s.AmplPhaseOn ? s.ZZPhase[p] : s.ZZ[p];
@@ -147,7 +171,7 @@ void FullRedraw(AppState& s, Surface& surface) {
         break;
       }
     } else {
-      DrawSeries(s, surface, axes, s.PlotCount, s.yplotdata[ch].data(), s.PlotX.data());
+      DrawSteps(surface, planned[ch]);  // the one-pixel series pen: what DrawSeries would draw
     }
     if (s.PolyOverlayOn && !s.FourierOn) {
       surface.SelectPen(red);

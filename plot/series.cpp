@@ -220,8 +220,15 @@ inline bool FastLogOffset(int origin, double v, double offset, double scale, int
 // a few vertical lines per column. Segments between columns, and those the
 // clipping cuts, are drawn as they are; the union of pixels is the same in
 // any order.
-template <bool LogX, bool LogY>
-void DrawByColumns(Surface& sf, SeriesMapping m, const Clip& clip, int first, int count, const double* y,
+// Keeps the moves and lines a series would draw, for DrawSteps.
+struct StepSink {
+  std::vector<SeriesSteps::Step>& steps;
+  void MoveTo(int x, int y) { steps.push_back({x, y, false}); }
+  void LineTo(int x, int y) { steps.push_back({x, y, true}); }
+};
+
+template <bool LogX, bool LogY, typename Sink>
+void DrawByColumns(Sink& sf, SeriesMapping m, const Clip& clip, int first, int count, const double* y,
                    const double* x) {
   m.logx = LogX;  // constants from here on, so the mapping has no axis branches
   m.logy = LogY;
@@ -340,28 +347,62 @@ void DrawByColumns(Surface& sf, SeriesMapping m, const Clip& clip, int first, in
   if (prevValid) sf.MoveTo(ppx, ppy);
 }
 
+// The mapping, clip rectangle and first point of a series: false when there is
+// nothing to draw.
+bool Prepare(const SeriesAxes& a, int count, const double* y, const double* x, SeriesMapping& m, Clip& clip,
+             int& first) {
+  if (a.ymin == 0 && a.ymax == 0) return false;
+  if ((a.xmin == 0 && a.xmax == 0) || a.xmin == a.xmax) return false;
+  if (!y || !x || count <= 0) return false;
+  ClearUpperVectorState();  // whatever ran before, the mapping runs at full speed
+  if (!m.Setup(a)) return false;
+  // The zero frequency has no place on a log axis; the MT bands start above it.
+  first = 0;
+  if (a.logx)
+    while (first < count && !(x[first] > 0)) ++first;
+  clip = Clip{a.left, a.top, a.left + a.width, a.top + a.height};
+  return true;
+}
+
+template <typename Sink>
+void DrawColumns(Sink& sink, const SeriesMapping& m, const Clip& clip, int first, int count, const double* y,
+                 const double* x) {
+  auto draw = m.logx ? (m.logy ? DrawByColumns<true, true, Sink> : DrawByColumns<true, false, Sink>)
+                     : (m.logy ? DrawByColumns<false, true, Sink> : DrawByColumns<false, false, Sink>);
+  draw(sink, m, clip, first, count, y, x);
+}
+
 }  // namespace
 
 void DrawSeries(const AppState& s, Surface& surface, const SeriesAxes& a, int count, const double* y, const double* x,
                 const double* errors, int errorBars, SeriesPath path) {
-  if (a.ymin == 0 && a.ymax == 0) return;
-  if ((a.xmin == 0 && a.xmax == 0) || a.xmin == a.xmax) return;
-  if (!y || !x || count <= 0) return;
-  ClearUpperVectorState();  // whatever the surface ran before, the mapping runs at full speed
   SeriesMapping m;
-  if (!m.Setup(a)) return;
-  const bool bars = errorBars && errors;
-  // The zero frequency has no place on a log axis; the MT bands start above it.
+  Clip clip{};
   int first = 0;
-  if (a.logx)
-    while (first < count && !(x[first] > 0)) ++first;
-  const Clip clip{a.left, a.top, a.left + a.width, a.top + a.height};
-  if (!bars && path == SeriesPath::Auto && surface.SelectedPen().width <= 1) {
-    auto draw = m.logx ? (m.logy ? DrawByColumns<true, true> : DrawByColumns<true, false>)
-                       : (m.logy ? DrawByColumns<false, true> : DrawByColumns<false, false>);
-    draw(surface, m, clip, first, count, y, x);
-  } else
+  if (!Prepare(a, count, y, x, m, clip, first)) return;
+  const bool bars = errorBars && errors;
+  if (!bars && path == SeriesPath::Auto && surface.SelectedPen().width <= 1)
+    DrawColumns(surface, m, clip, first, count, y, x);
+  else
     DrawEverySegment(s, surface, m, clip, first, count, y, x, errors, bars);
+}
+
+void PlanSeries(const SeriesAxes& a, int count, const double* y, const double* x, SeriesSteps& out) {
+  out.steps.clear();
+  SeriesMapping m;
+  Clip clip{};
+  int first = 0;
+  if (!Prepare(a, count, y, x, m, clip, first)) return;
+  StepSink sink{out.steps};
+  DrawColumns(sink, m, clip, first, count, y, x);
+}
+
+void DrawSteps(Surface& surface, const SeriesSteps& plan) {
+  for (const SeriesSteps::Step& step : plan.steps)
+    if (step.line)
+      surface.LineTo(step.x, step.y);
+    else
+      surface.MoveTo(step.x, step.y);
 }
 
 void DrawClippedRect(Surface& surface, PenId pen, int x1, int y1, int x2, int y2, int xlow, int xhigh, int ylow,

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "plot/surface.h"
 
@@ -28,6 +29,20 @@ enum class SeriesPath { Auto, PerSegment };
 /// pixel; the caller's pen is selected again at the end.
 void DrawSeries(const AppState& s, Surface& surface, const SeriesAxes& axes, int count, const double* y,
                 const double* x, const double* errors = nullptr, int errorBars = 0, SeriesPath path = SeriesPath::Auto);
+
+/// What DrawSeries draws for a one-pixel pen without error bars, worked out
+/// without a surface, to be drawn later by DrawSteps: the same moves and lines
+/// in the same order, so the same pixels. A page's channels are worked out this
+/// way on both cores, then drawn one after another.
+struct SeriesSteps {
+  struct Step {
+    int x, y;
+    bool line;  // a line to (x, y); else a move there
+  };
+  std::vector<Step> steps;
+};
+void PlanSeries(const SeriesAxes& axes, int count, const double* y, const double* x, SeriesSteps& out);
+void DrawSteps(Surface& surface, const SeriesSteps& plan);
 
 /// Clips the segment from the previous point (x1, y1) to the current point
 /// (x0, y0) against [xlow, xhigh] x [ylow, yhigh], bounds inclusive. The

@@ -31,6 +31,14 @@ std::vector<Seg> Draw(const SeriesAxes& axes, std::vector<double> x, std::vector
   AppState s;
   RecordingSurface sf;
   DrawSeries(s, sf, axes, static_cast<int>(x.size()), y.data(), x.data(), nullptr, 0, path);
+  if (path == SeriesPath::Auto) {
+    // The series worked out first and drawn afterwards draws the same lines.
+    SeriesSteps plan;
+    PlanSeries(axes, static_cast<int>(x.size()), y.data(), x.data(), plan);
+    RecordingSurface later;
+    DrawSteps(later, plan);
+    EXPECT_EQ(Segments(later), Segments(sf));
+  }
   return Segments(sf);
 }
 
