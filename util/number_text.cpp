@@ -18,55 +18,56 @@ constexpr char kDigitPairs[] =
 
 // a × 10^j with one or two correctly rounded operations on exact powers of
 // ten: the result is within 2.3e-16 of the true product, relatively.
-inline double ScaleByPow10(double a, int j) {
+[[gnu::always_inline]] inline double ScaleByPow10(double a, int j) {
   if (j >= 0) return j <= kExactPow10 ? a * kPow10[j] : a * kPow10[kExactPow10] * kPow10[j - kExactPow10];
   j = -j;
   return j <= kExactPow10 ? a / kPow10[j] : a / kPow10[kExactPow10] / kPow10[j - kExactPow10];
 }
 
-// Rounds a (positive, normal) to `digits` significant decimal digits (7 or 9):
-// n in [10^(digits-1), 10^digits) and the decimal exponent of its first digit.
+struct Rounded {
+  uint32_t n;    // the significant digits, in [10^(digits-1), 10^digits)
+  int exponent;  // the decimal exponent of the first digit
+  bool ok;
+};
+
+// Rounds a (positive, normal) to kDigits significant decimal digits (7 or 9).
 // The scaled value is at most 2.3e-7 from the exact one, so the nearest
 // integer is certain unless the scaled value lies within 1e-6 of a midpoint;
-// there (ties included) and outside the scales handled, it returns false and
-// the caller takes the exact conversion.
-inline bool RoundSignificant(double a, int digits, uint64_t& n, int& exponent) {
+// there (ties included) and outside the scales handled, ok is false and the
+// caller takes the exact conversion.
+template <int kDigits>
+[[gnu::always_inline]] inline Rounded RoundSignificant(double a) {
   uint64_t bits;
   std::memcpy(&bits, &a, sizeof bits);
   const int binary = static_cast<int>(bits >> 52) - 1023;
-  if (binary == -1023) return false;  // subnormal
+  if (binary == -1023) return {0, 0, false};  // subnormal
   // floor(binary × log10 2), exact for every binary exponent of a double: the
   // decimal exponent or one less.
-  exponent = (binary * 78913) >> 18;
-  int j = digits - 1 - exponent;
-  if (j > 2 * kExactPow10 || j < -2 * kExactPow10 + 1) return false;
-  const double limit = kPow10[digits];
+  int exponent = (binary * 78913) >> 18;
+  int j = kDigits - 1 - exponent;
+  if (j > 2 * kExactPow10 || j < -2 * kExactPow10 + 1) return {0, 0, false};
+  constexpr double kLimit = kPow10[kDigits];
   double scaled = ScaleByPow10(a, j);
-  if (scaled >= limit) {
+  if (scaled >= kLimit) {
     ++exponent;
     scaled = ScaleByPow10(a, --j);
   }
-  const uint64_t whole = static_cast<uint64_t>(scaled);  // scaled < 10^9: exact, and so is the fraction
+  const uint32_t whole = static_cast<uint32_t>(scaled);  // scaled < 10^9: exact, and so is the fraction
   const double fraction = scaled - static_cast<double>(whole);
-  if (std::fabs(fraction - 0.5) < 1e-6) return false;
-  n = whole + (fraction > 0.5);
-  if (n == static_cast<uint64_t>(limit)) {
+  if (std::fabs(fraction - 0.5) < 1e-6) return {0, 0, false};
+  uint32_t n = whole + (fraction > 0.5);
+  if (n == static_cast<uint32_t>(kLimit)) {
     n /= 10;
     ++exponent;
   }
-  return true;
+  return {n, exponent, true};
 }
 
-// The count lowest decimal digits of n, leading zeros included, at p.
-inline void PutDigits(char* p, uint64_t n, int count) {
-  char* q = p + count;
-  while (q - p >= 2) {
-    const uint64_t pair = n % 100;
-    n /= 100;
-    q -= 2;
-    std::memcpy(q, kDigitPairs + 2 * pair, 2);
-  }
-  if (q > p) *--q = static_cast<char>('0' + n % 10);
+// Four decimal digits of n < 10000 at p.
+[[gnu::always_inline]] inline void PutFour(char* p, uint32_t n) {
+  const uint32_t high = n / 100;
+  std::memcpy(p, kDigitPairs + 2 * high, 2);
+  std::memcpy(p + 2, kDigitPairs + 2 * (n - 100 * high), 2);
 }
 
 // "e+05", "e-12", "e+300": the sign and at least two digits.
@@ -92,16 +93,15 @@ char* WriteScientific6(char* p, double v) {
     std::memcpy(p, "0.000000e+00", 12);
     return p + 12;
   }
-  uint64_t n;
-  int exponent;
-  if (!RoundSignificant(a, 7, n, exponent))
-    return std::to_chars(p, p + kMaxNumberText, a, std::chars_format::scientific, 6).ptr;
-  char digits[7];
-  PutDigits(digits, n, 7);
-  p[0] = digits[0];
+  const Rounded r = RoundSignificant<7>(a);
+  if (!r.ok) return std::to_chars(p, p + kMaxNumberText, a, std::chars_format::scientific, 6).ptr;
+  const uint32_t first = r.n / 1000000, rest = r.n - 1000000 * first;
+  const uint32_t high = rest / 10000;
+  p[0] = static_cast<char>('0' + first);
   p[1] = '.';
-  std::memcpy(p + 2, digits + 1, 6);
-  return PutExponent(p + 8, exponent);
+  std::memcpy(p + 2, kDigitPairs + 2 * high, 2);
+  PutFour(p + 4, rest - 10000 * high);
+  return PutExponent(p + 8, r.exponent);
 }
 
 char* WriteGeneral9(char* p, double v) {
@@ -112,12 +112,15 @@ char* WriteGeneral9(char* p, double v) {
     *p = '0';
     return p + 1;
   }
-  uint64_t n;
-  int exponent;
-  if (!RoundSignificant(a, 9, n, exponent))
-    return std::to_chars(p, p + kMaxNumberText, a, std::chars_format::general, 9).ptr;
+  const Rounded r = RoundSignificant<9>(a);
+  if (!r.ok) return std::to_chars(p, p + kMaxNumberText, a, std::chars_format::general, 9).ptr;
+  const int exponent = r.exponent;
   char digits[9];
-  PutDigits(digits, n, 9);
+  const uint32_t first = r.n / 100000000, rest = r.n - 100000000 * first;
+  const uint32_t high = rest / 10000;
+  digits[0] = static_cast<char>('0' + first);
+  PutFour(digits + 1, high);
+  PutFour(digits + 5, rest - 10000 * high);
   int kept = 9;  // %g drops trailing zeros of the fraction
   while (digits[kept - 1] == '0') --kept;
   if (exponent < -4 || exponent >= 9) {
