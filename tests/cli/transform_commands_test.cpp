@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <sstream>
@@ -82,6 +84,20 @@ TEST(SpectraCommand, RowsArePrintfsTextInOrderAcrossBlocks) {
     want += '\n';
   }
   EXPECT_TRUE(out.str() == want) << "the rows differ from printf's";
+}
+
+// Two rounds of row blocks and more: the same bytes on one thread as on two.
+TEST(SpectraCommand, OneThreadPrintsTheSameBytes) {
+  TempDir dir;
+  ASSERT_EQ(Zorvan("synth site.bin --records 30", dir).status, 0);
+  ToolRun two = Zorvan("spectra site.bin --records-per-plot 30", dir);
+  setenv("ZORVAN_THREADS", "1", 1);
+  ToolRun one = Zorvan("spectra site.bin --records-per-plot 30", dir);
+  unsetenv("ZORVAN_THREADS");
+  ASSERT_EQ(two.status, 0) << two.err;
+  ASSERT_EQ(one.status, 0) << one.err;
+  EXPECT_GT(std::count(two.out.begin(), two.out.end(), '\n'), 65536);
+  EXPECT_TRUE(one.out == two.out);
 }
 
 // A full disk fails the command with its message.
