@@ -1,11 +1,15 @@
 // zorvan spectra: the power spectra of a page as CSV.
 
-#include <charconv>
+#include <algorithm>
+#include <array>
 #include <iostream>
+#include <memory>
 #include <vector>
 
 #include "app/analysis.h"
 #include "cli/transform_options.h"
+#include "util/number_text.h"
+#include "util/parallel.h"
 
 namespace {
 
@@ -33,27 +37,56 @@ std::vector<std::string> ChannelColumns(const RecorderHeader& h) {
 
 void WriteSpectraRows(const AppState& s, std::ostream& out) {
   const double df = 2 * s.FreqStep;
-  // Rows go into a buffer written a megabyte at a time; std::to_chars with a
-  // precision gives the text of printf's %.9g and %.6e.
-  std::vector<char> buffer(size_t{1} << 20);
-  size_t used = 0;
-  for (int b = 0; b < s.FftLength / 2; ++b) {
-    if (buffer.size() - used < 256) {
-      out.write(buffer.data(), static_cast<std::streamsize>(used));
-      used = 0;
+  const int rows = s.FftLength / 2;
+  std::vector<const double*> columns;
+  for (int ch = 0; ch < kChannels; ++ch)
+    if (s.OutHeader.ChannelEnabled[ch]) columns.push_back(s.yplotdata[ch].data());
+  // Rows are formatted a block at a time on both cores and written in order:
+  // while the blocks of one round are formatted, the round before is written,
+  // so the output is the same whatever the number of threads.
+  constexpr int kRowsPerBlock = 8192;
+  constexpr int kBlocksPerRound = 4;
+  const size_t rowBytes = static_cast<size_t>(kMaxNumberText + 1) * (1 + columns.size()) + 1;
+  struct Block {
+    std::unique_ptr<char[]> text;
+    size_t used = 0;
+  };
+  std::array<std::array<Block, kBlocksPerRound>, 2> rounds;
+  for (auto& round : rounds)
+    for (Block& block : round) block.text.reset(new char[rowBytes * kRowsPerBlock]);
+  auto format = [&](Block& block, int first) {
+    const int last = std::min(rows, first + kRowsPerBlock);
+    char* p = block.text.get();
+    for (int b = first; b < last; ++b) {
+      p = WriteGeneral9(p, b * df);
+      for (const double* column : columns) {
+        *p++ = ',';
+        p = WriteScientific6(p, column[b]);
+      }
+      *p++ = '\n';
     }
-    char* p = buffer.data() + used;
-    char* end = buffer.data() + buffer.size();
-    p = std::to_chars(p, end, b * df, std::chars_format::general, 9).ptr;
-    for (int ch = 0; ch < kChannels; ++ch) {
-      if (!s.OutHeader.ChannelEnabled[ch]) continue;
-      *p++ = ',';
-      p = std::to_chars(p, end, s.yplotdata[ch][static_cast<size_t>(b)], std::chars_format::scientific, 6).ptr;
+    block.used = static_cast<size_t>(p - block.text.get());
+  };
+  auto write = [&](std::array<Block, kBlocksPerRound>& round) {
+    for (Block& block : round) {
+      if (block.used) out.write(block.text.get(), static_cast<std::streamsize>(block.used));
+      block.used = 0;
     }
-    *p++ = '\n';
-    used = static_cast<size_t>(p - buffer.data());
+  };
+  const int roundRows = kRowsPerBlock * kBlocksPerRound;
+  int current = 0;
+  for (int first = 0; first < rows && out.good(); first += roundRows, current ^= 1) {
+    auto& formatting = rounds[static_cast<size_t>(current)];
+    auto& writing = rounds[static_cast<size_t>(current ^ 1)];
+    // Task 0 writes the previous round, the others format this one.
+    ParallelFor(kBlocksPerRound + 1, [&](int task) {
+      if (task == 0)
+        write(writing);
+      else
+        format(formatting[static_cast<size_t>(task - 1)], first + (task - 1) * kRowsPerBlock);
+    });
   }
-  out.write(buffer.data(), static_cast<std::streamsize>(used));
+  write(rounds[static_cast<size_t>(current ^ 1)]);
 }
 
 int RunSpectra(const Args& args) {

@@ -2,16 +2,21 @@
 // same bytes as the window's), the coil files of --lemi, and bad input.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/commands.h"
 #include "app/open_file.h"
+#include "cli/commands.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/headless/recording_surface.h"
 #include "plot/paint.h"
@@ -48,6 +53,61 @@ TEST(SpectraCommand, PrintsOneRowPerBinWithTheEnabledChannels) {
   for (int c = 1; c < 5; ++c) EXPECT_GT(row[c], 0.0);
   // Coloured noise: the magnetic power falls with frequency.
   EXPECT_GT(Fields(lines[1 + 100])[1], 10 * Fields(lines[1 + 3000])[1]);
+}
+
+// The rows are formatted in blocks on both cores: every row, in order, with
+// printf's text, over several rounds of blocks and a last partial one.
+TEST(SpectraCommand, RowsArePrintfsTextInOrderAcrossBlocks) {
+  AppState s;
+  const int rows = 3 * 32768 + 123;
+  s.FftLength = 2 * rows;
+  s.FreqStep = 1000.0 / (2.0 * s.FftLength);
+  const int enabled[] = {0, 2, 3, 5};
+  std::mt19937_64 random(7);
+  for (int ch : enabled) {
+    s.OutHeader.ChannelEnabled[ch] = 1;
+    s.yplotdata[ch].resize(static_cast<size_t>(rows));
+    for (double& v : s.yplotdata[ch]) v = std::pow(10.0, std::uniform_real_distribution<double>(-35, 5)(random));
+  }
+  s.yplotdata[3].assign(static_cast<size_t>(rows), 0.0);
+  std::ostringstream out;
+  WriteSpectraRows(s, out);
+  std::string want;
+  char cell[64];
+  for (int b = 0; b < rows; ++b) {
+    std::snprintf(cell, sizeof cell, "%.9g", b * 2 * s.FreqStep);
+    want += cell;
+    for (int ch : enabled) {
+      std::snprintf(cell, sizeof cell, ",%.6e", s.yplotdata[ch][static_cast<size_t>(b)]);
+      want += cell;
+    }
+    want += '\n';
+  }
+  EXPECT_TRUE(out.str() == want) << "the rows differ from printf's";
+}
+
+// Two rounds of row blocks and more: the same bytes on one thread as on two.
+TEST(SpectraCommand, OneThreadPrintsTheSameBytes) {
+  TempDir dir;
+  ASSERT_EQ(Zorvan("synth site.bin --records 30", dir).status, 0);
+  ToolRun two = Zorvan("spectra site.bin --records-per-plot 30", dir);
+  setenv("ZORVAN_THREADS", "1", 1);
+  ToolRun one = Zorvan("spectra site.bin --records-per-plot 30", dir);
+  unsetenv("ZORVAN_THREADS");
+  ASSERT_EQ(two.status, 0) << two.err;
+  ASSERT_EQ(one.status, 0) << one.err;
+  EXPECT_GT(std::count(two.out.begin(), two.out.end(), '\n'), 65536);
+  EXPECT_TRUE(one.out == two.out);
+}
+
+// A full disk fails the command with its message.
+TEST(SpectraCommand, OutputThatCannotBeWrittenFailsTheCommand) {
+  if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+  TempDir dir;
+  ASSERT_EQ(Zorvan("synth site.bin --records 2", dir).status, 0);
+  ToolRun run = Zorvan("spectra site.bin --records-per-plot 2 >/dev/full", dir);
+  EXPECT_NE(run.status, 0);
+  EXPECT_TRUE(Has(run.err, "spectra: writing the output failed")) << run.err;
 }
 
 // The tool writes the tables the window writes for the same page and settings.
