@@ -10,6 +10,7 @@
 #include "datafile/record_io.h"
 #include "datafile/sample_rows.h"
 #include "spectral/lowpass.h"
+#include "util/parallel.h"
 #include "util/paths.h"
 #include "util/text.h"
 
@@ -378,9 +379,174 @@ PipelineResult WriteThroughPipeline(InputRecord& rec, RecorderHeader& o, const S
   return PipelineResult::Written;
 }
 
+namespace {
+
+// Tells held back by the reading side of the filtered copy, told once every
+// record read before them has been written: the caller hears warnings and
+// progress in the order of a copy that goes one record at a time.
+class HeldEvents : public WriterEvents {
+ public:
+  std::vector<std::pair<std::string, Kind>> held;
+  void Tell(const std::string& text, Kind kind) override { held.emplace_back(text, kind); }
+};
+
+// Records read, decoded and filtered together, then encoded and written
+// together while the next batch is read and filtered.
+struct FilteredBatch {
+  struct Record {
+    uint8_t header[kHeaderBytes];  // the output header, encoded
+    uint64_t inBytes = 0;          // header and block bytes read, for the progress
+    size_t firstRow = 0;           // its rows in FilteredBatch::rows
+    int samps = 0;
+    int m = 0;  // output columns
+    OutputColumn cols[kChannels];
+  };
+  std::vector<Record> records;
+  int count = 0;
+  std::vector<double> rows;  // every record's samples in mV, filtered, kLowPassRowStride per row
+  NextRecord stop = NextRecord::Record;  // Record: the batch is full; else why reading ended
+  bool noChannels = false;               // reading ended at a record without enabled channels
+  HeldEvents told;                       // what reading told
+  std::vector<uint8_t> outBlock;         // the writing side's encoded block
+  int written = 0;                       // records written
+  bool writeFailed = false, headerFailed = false;
+  int err = 0;
+};
+
+// Input bytes a batch gathers before it is handed on: large enough that
+// the hand-over costs little, small enough that its rows stay in cache.
+constexpr uint64_t kBatchInputBytes = 1u << 20;
+
+// The reading side: reads, decodes and filters records into batch, the
+// filter's histories carried on in work.filter.
+void FillBatch(WriterInput& in, RecorderHeader* outHeader, const SampleFilter& filter, PipelineWork& work,
+               InputRecord& rec, FilteredBatch& batch) {
+  static_assert(kSampleRowStride == kLowPassRowStride);
+  batch.count = 0;
+  batch.stop = NextRecord::Record;
+  batch.noChannels = false;
+  batch.told.held.clear();
+  size_t rowsUsed = 0;
+  uint64_t bytes = 0;
+  while (bytes < kBatchInputBytes) {
+    const NextRecord next = ReadNextRecord(batch.told, in, rec);
+    if (next != NextRecord::Record) {
+      batch.stop = next;
+      return;
+    }
+    const RecorderHeader& h = rec.h;
+    if (CountEnabled(h) == 0) {
+      batch.stop = NextRecord::End;
+      batch.noChannels = true;
+      return;
+    }
+    RecorderHeader own{};
+    RecorderHeader* o = outHeader;
+    if (!o) {
+      own = h;  // its invert flags are clear: nothing in the file sets them
+      o = &own;
+    }
+    if (batch.records.size() <= static_cast<size_t>(batch.count)) batch.records.emplace_back();
+    FilteredBatch::Record& r = batch.records[static_cast<size_t>(batch.count)];
+    std::memcpy(r.header, rec.raw, kHeaderBytes);
+    EncodeHeader(r.header, h, *o);
+    r.inBytes = kHeaderBytes + rec.blockBytes;
+    const int S = SampsPerBlockOf(h);
+    r.samps = S;
+    r.firstRow = rowsUsed;
+    int outCh[kChannels];
+    r.m = OutputChannels(*o, outCh);
+    for (int j = 0; j < r.m; ++j)
+      r.cols[j] = {outCh[j], h.ChannelGain[outCh[j]], h.ChannelEnabled[outCh[j]] != 0,
+                   o->ChannelInvert[outCh[j]] != 0};
+    int inCh[kChannels];
+    const int n = OutputChannels(h, inCh);
+    unsigned mask = 0;
+    for (int j = 0; j < n; ++j) mask |= 1u << inCh[j];
+    rowsUsed += static_cast<size_t>(S);
+    if (batch.rows.size() < rowsUsed * kSampleRowStride) batch.rows.resize(rowsUsed * kSampleRowStride);
+    double* rows = batch.rows.data() + r.firstRow * kSampleRowStride;
+    BlockToMillivoltRows(rec.block.data(), S, inCh, n, h.ChannelGain, filter.adcSpanMv, rows);
+    LowPassRows(work.filter, rows, S, mask, filter.corner);
+    ++batch.count;
+    bytes += r.inBytes;
+  }
+}
+
+// The writing side: encodes each record of batch back to counts and writes
+// its header and block; stops at the first write that fails.
+void WriteBatch(const FilteredBatch& batch, double span, OutputFile& out, FilteredBatch& result) {
+  result.written = 0;
+  result.writeFailed = false;
+  for (int i = 0; i < batch.count; ++i) {
+    const FilteredBatch::Record& r = batch.records[static_cast<size_t>(i)];
+    if (!out.Write(r.header, kHeaderBytes)) {
+      result.writeFailed = result.headerFailed = true;
+      result.err = out.error();
+      return;
+    }
+    const size_t outBytes = static_cast<size_t>(r.m) * static_cast<size_t>(r.samps) * 3;
+    if (result.outBlock.size() < outBytes) result.outBlock.resize(outBytes);
+    MillivoltRowsToBlock(batch.rows.data() + r.firstRow * kSampleRowStride, r.samps, r.cols, r.m, span,
+                         result.outBlock.data());
+    if (!out.Write(result.outBlock.data(), outBytes)) {
+      result.writeFailed = true;
+      result.headerFailed = false;
+      result.err = out.error();
+      return;
+    }
+    ++result.written;
+  }
+}
+
+// SaveData with the filter on: batches of records go through two stages,
+// reading and filtering one batch while the one before is encoded and
+// written (on two threads when there are two). The filter sees the records
+// in file order, so the bytes are those of one thread.
+int SaveFiltered(WriterEvents& events, WriterInput& in, OutputFile& out, RecorderHeader* outHeader,
+                 const SampleFilter& filter, Progress& progress, int& recordsWritten, PipelineWork& work,
+                 WriteReport* report) {
+  InputRecord rec;
+  FilteredBatch batches[2];
+  FillBatch(in, outHeader, filter, work, rec, batches[0]);
+  for (int t = 0;; ++t) {
+    FilteredBatch& cur = batches[t & 1];
+    FilteredBatch& next = batches[(t + 1) & 1];
+    const bool more = cur.stop == NextRecord::Record;
+    if (more)
+      ParallelFor(2, [&](int i) {
+        if (i == 0)
+          FillBatch(in, outHeader, filter, work, rec, next);
+        else
+          WriteBatch(cur, filter.adcSpanMv, out, cur);
+      });
+    else
+      WriteBatch(cur, filter.adcSpanMv, out, cur);
+    for (int i = 0; i < cur.written; ++i) {
+      ++recordsWritten;
+      progress.Add(cur.records[static_cast<size_t>(i)].inBytes);
+    }
+    if (cur.writeFailed) {
+      NoteWriteError(cur.headerFailed, cur.err, report);
+      return 0;
+    }
+    if (more) continue;
+    for (const auto& [text, kind] : cur.told.held) events.Tell(text, kind);
+    if (cur.stop == NextRecord::Error) {
+      NoteReadError(in.path, in.err, report);
+      return 0;
+    }
+    if (cur.noChannels) TellNoChannels(events, in);
+    return 1;
+  }
+}
+
+}  // namespace
+
 int SaveData(WriterEvents& events, WriterInput& in, OutputFile& out, RecorderHeader* outHeader,
              const SampleFilter& filter, Progress& progress, int& recordsWritten, PipelineWork& work,
              WriteReport* report) {
+  if (filter.on) return SaveFiltered(events, in, out, outHeader, filter, progress, recordsWritten, work, report);
   InputRecord rec;
   RecorderHeader own{};
   for (;;) {
