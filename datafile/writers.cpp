@@ -403,7 +403,7 @@ struct FilteredBatch {
   };
   std::vector<Record> records;
   int count = 0;
-  std::vector<double> rows;  // every record's samples in mV, filtered, kLowPassRowStride per row
+  std::vector<double> rows;              // every record's samples in mV, filtered, kLowPassRowStride per row
   NextRecord stop = NextRecord::Record;  // Record: the batch is full; else why reading ended
   bool noChannels = false;               // reading ended at a record without enabled channels
   HeldEvents told;                       // what reading told
@@ -457,8 +457,7 @@ void FillBatch(WriterInput& in, RecorderHeader* outHeader, const SampleFilter& f
     int outCh[kChannels];
     r.m = OutputChannels(*o, outCh);
     for (int j = 0; j < r.m; ++j)
-      r.cols[j] = {outCh[j], h.ChannelGain[outCh[j]], h.ChannelEnabled[outCh[j]] != 0,
-                   o->ChannelInvert[outCh[j]] != 0};
+      r.cols[j] = {outCh[j], h.ChannelGain[outCh[j]], h.ChannelEnabled[outCh[j]] != 0, o->ChannelInvert[outCh[j]] != 0};
     int inCh[kChannels];
     const int n = OutputChannels(h, inCh);
     unsigned mask = 0;
