@@ -23,56 +23,75 @@ void FilterRow(LowPassState& s, const LowPassDesign& d, double* rows, int n, uns
         xh[i][l] = s.xv[l][i];
         yh[i][l] = s.yv[l][i];
       }
-  __m512d x[Order + 1], y[Order + 1];
-  for (int i = 0; i <= Order; ++i) {
-    x[i] = _mm512_load_pd(xh[i]);
-    y[i] = _mm512_load_pd(yh[i]);
-  }
+  // The histories in named registers: held in arrays, they were kept in
+  // memory and stored back on every row.
+  __m512d x0 = _mm512_load_pd(xh[0]), x1 = _mm512_load_pd(xh[1]), x2 = _mm512_load_pd(xh[2]),
+          x3 = _mm512_load_pd(xh[3]), x4 = _mm512_load_pd(xh[4]), x5 = _mm512_load_pd(xh[5]),
+          x6 = _mm512_load_pd(xh[6]), x7 = _mm512_load_pd(xh[7]), x8 = _mm512_load_pd(xh[8]);
+  __m512d y0 = _mm512_load_pd(yh[0]), y1 = _mm512_load_pd(yh[1]), y2 = _mm512_load_pd(yh[2]),
+          y3 = _mm512_load_pd(yh[3]), y4 = _mm512_load_pd(yh[4]), y5 = _mm512_load_pd(yh[5]),
+          y6 = _mm512_load_pd(yh[6]), y7 = _mm512_load_pd(yh[7]), y8 = _mm512_load_pd(yh[8]);
   const __mmask8 keep = static_cast<__mmask8>(lanes);
-  __m512d c[Order];
-  for (int i = 0; i < Order; ++i) c[i] = _mm512_set1_pd(d.c[i]);
-  const __m256d gain4 = _mm256_set1_pd(d.gain);
-  const __m128d gain2 = _mm_set1_pd(d.gain);
-  const __m512d tiny = _mm512_set1_pd(1e-200), minusTiny = _mm512_set1_pd(-1e-200), zero = _mm512_setzero_pd();
+  const __m512d c0 = _mm512_set1_pd(d.c[0]), c1 = _mm512_set1_pd(d.c[1]), c2 = _mm512_set1_pd(d.c[2]),
+                c3 = _mm512_set1_pd(d.c[3]), c4 = _mm512_set1_pd(Order == 8 ? d.c[4] : 0.0),
+                c5 = _mm512_set1_pd(Order == 8 ? d.c[5] : 0.0), c6 = _mm512_set1_pd(Order == 8 ? d.c[6] : 0.0),
+                c7 = _mm512_set1_pd(Order == 8 ? d.c[7] : 0.0);
+  const __m512d gain = _mm512_set1_pd(d.gain);
+  const __m512d tiny = _mm512_set1_pd(1e-200), zero = _mm512_setzero_pd();
+  const __m512d c7zero = _mm512_mul_pd(c7, zero);
+  __m512d raw7 = y8;  // the last output before its flush (the history holds it flushed already)
+  __mmask8 small7 = 0;
+  auto add = [](__m512d a, __m512d b) { return _mm512_add_pd(a, b); };
+  auto mul = [](__m512d a, __m512d b) { return _mm512_mul_pd(a, b); };
+  auto k = [](double w) { return _mm512_set1_pd(w); };
   double* p = rows;
   for (int r = 0; r < n; ++r, p += kLowPassRowStride) {
     // The lanes of other channels read zero, so that they never hold slow values.
-    const __m512d in = _mm512_maskz_loadu_pd(keep, p);
-#pragma GCC unroll 8
-    for (int i = 0; i < Order; ++i) {
-      x[i] = x[i + 1];
-      y[i] = y[i + 1];
-    }
-    x[Order] = in;
+    const __m512d row = _mm512_loadu_pd(p);
+    const __m512d in = _mm512_maskz_mov_pd(keep, row);
     __m512d v;
     if constexpr (Order == 8) {
-      v = _mm512_add_pd(x[0], x[8]);
-      v = _mm512_add_pd(v, _mm512_mul_pd(_mm512_set1_pd(8), _mm512_add_pd(x[1], x[7])));
-      v = _mm512_add_pd(v, _mm512_mul_pd(_mm512_set1_pd(28), _mm512_add_pd(x[2], x[6])));
-      v = _mm512_add_pd(v, _mm512_mul_pd(_mm512_set1_pd(56), _mm512_add_pd(x[3], x[5])));
-      v = _mm512_add_pd(v, _mm512_mul_pd(_mm512_set1_pd(70), x[4]));
-    } else {
-      v = _mm512_add_pd(x[0], x[4]);
-      v = _mm512_add_pd(v, _mm512_mul_pd(_mm512_set1_pd(4), _mm512_add_pd(x[1], x[3])));
-      v = _mm512_add_pd(v, _mm512_mul_pd(_mm512_set1_pd(6), x[2]));
-    }
-#pragma GCC unroll 8
-    for (int i = 0; i < Order; ++i) v = _mm512_add_pd(v, _mm512_mul_pd(c[i], y[i]));
-    if constexpr (Order == 8) {
+      x0 = x1, x1 = x2, x2 = x3, x3 = x4, x4 = x5, x5 = x6, x6 = x7, x7 = x8, x8 = in;
+      y0 = y1, y1 = y2, y2 = y3, y3 = y4, y4 = y5, y5 = y6, y6 = y7, y7 = y8;
+      v = add(x0, x8);
+      v = add(v, mul(k(8), add(x1, x7)));
+      v = add(v, mul(k(28), add(x2, x6)));
+      v = add(v, mul(k(56), add(x3, x5)));
+      v = add(v, mul(k(70), x4));
+      v = add(v, mul(c0, y0));
+      v = add(v, mul(c1, y1));
+      v = add(v, mul(c2, y2));
+      v = add(v, mul(c3, y3));
+      v = add(v, mul(c4, y4));
+      v = add(v, mul(c5, y5));
+      v = add(v, mul(c6, y6));
+      // c7 · y7 from the previous row's unflushed output and its flush mask,
+      // which are ready before the flushed output: the same product, bit for
+      // bit, with the comparison off the path from one row to the next.
+      v = add(v, _mm512_mask_mov_pd(mul(c7, raw7), small7, c7zero));
       // Outputs strictly between −1e−200 and 1e−200 become +0 (NaN compares false and stays).
-      const __mmask8 small = _mm512_cmp_pd_mask(v, tiny, _CMP_LT_OQ) & _mm512_cmp_pd_mask(v, minusTiny, _CMP_GT_OQ);
-      v = _mm512_mask_mov_pd(v, small, zero);
+      raw7 = v;
+      small7 = _mm512_cmp_pd_mask(_mm512_abs_pd(v), tiny, _CMP_LT_OQ);
+      v = _mm512_mask_mov_pd(v, small7, zero);
+      y8 = v;
+    } else {
+      x0 = x1, x1 = x2, x2 = x3, x3 = x4, x4 = in;
+      y0 = y1, y1 = y2, y2 = y3, y3 = y4;
+      v = add(x0, x4);
+      v = add(v, mul(k(4), add(x1, x3)));
+      v = add(v, mul(k(6), x2));
+      v = add(v, mul(c0, y0));
+      v = add(v, mul(c1, y1));
+      v = add(v, mul(c2, y2));
+      v = add(v, mul(c3, y3));
+      y4 = v;
     }
-    y[Order] = v;
-    // Channels 0 … 3 and 4, 5 divided apart: the divider takes a full-width
-    // register no faster than its two halves, and the top two lanes are spare.
-    const __m256d low = _mm256_div_pd(_mm512_castpd512_pd256(v), gain4);
-    const __m128d high = _mm_div_pd(_mm256_castpd256_pd128(_mm512_extractf64x4_pd(v, 1)), gain2);
-    _mm512_mask_storeu_pd(p, keep, _mm512_insertf64x4(_mm512_castpd256_pd512(low), _mm256_castpd128_pd256(high), 1));
+    _mm512_storeu_pd(p, _mm512_mask_blend_pd(keep, row, _mm512_div_pd(v, gain)));
   }
+  const __m512d xs[] = {x0, x1, x2, x3, x4, x5, x6, x7, x8}, ys[] = {y0, y1, y2, y3, y4, y5, y6, y7, y8};
   for (int i = 0; i <= Order; ++i) {
-    _mm512_store_pd(xh[i], x[i]);
-    _mm512_store_pd(yh[i], y[i]);
+    _mm512_store_pd(xh[i], xs[i]);
+    _mm512_store_pd(yh[i], ys[i]);
   }
   for (int l = 0; l < kLowPassChannels; ++l)
     if (lanes >> l & 1u)
