@@ -4,8 +4,12 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <new>
+#include <thread>
 
 #include "datafile/record_io.h"
 #include "datafile/sample_rows.h"
@@ -498,46 +502,149 @@ void WriteBatch(const FilteredBatch& batch, double span, OutputFile& out, Filter
   }
 }
 
-// SaveData with the filter on: batches of records go through two stages,
-// reading and filtering one batch while the one before is encoded and
-// written (on two threads when there are two). The filter sees the records
-// in file order, so the bytes are those of one thread.
+// Batches in flight between the reading and the writing side: enough that
+// either side can run on for a while when the other is held up.
+constexpr int kBatchesInFlight = 4;
+
+// The writing side on a thread of its own: writes the batches the reading
+// side fills, in order, and stops at the first that fails.
+class BatchWriter {
+ public:
+  BatchWriter(FilteredBatch* batches, double span, OutputFile& out)
+      : batches_(batches), span_(span), out_(out), thread_([this] { Loop(); }) {}
+  ~BatchWriter() { Finish(); }
+
+  // A free batch to fill (waits for one); its earlier contents have been
+  // written and accounted.
+  FilteredBatch& Free() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return filled_ - written_ < kBatchesInFlight || failed_; });
+    return batches_[filled_ % kBatchesInFlight];
+  }
+  // Hands on the batch Free gave.
+  void Filled() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++filled_;
+    }
+    changed_.notify_all();
+  }
+  // Batches written since the last call, in order (without waiting).
+  int Written(int accounted) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return written_ - accounted;
+  }
+  // Waits until every batch handed on is written (or one failed) and the thread has ended.
+  void Finish() {
+    if (!thread_.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+  bool Failed() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return failed_;
+  }
+
+ private:
+  void Loop() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return written_ < filled_ || done_; });
+      if (written_ == filled_) return;
+      FilteredBatch& batch = batches_[written_ % kBatchesInFlight];
+      lock.unlock();
+      try {
+        WriteBatch(batch, span_, out_, batch);
+      } catch (const std::bad_alloc&) {
+        batch.writeFailed = true;  // no room for the encoded block
+        batch.headerFailed = false;
+        batch.err = ENOMEM;
+      }
+      lock.lock();
+      // A failed batch counts as written: the reading side accounts its records up to the failure.
+      ++written_;
+      if (batch.writeFailed) failed_ = true;
+      changed_.notify_all();
+      if (failed_) return;
+    }
+  }
+
+  FilteredBatch* batches_;
+  double span_;
+  OutputFile& out_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int filled_ = 0, written_ = 0;
+  bool done_ = false, failed_ = false;
+  std::thread thread_;
+};
+
+// SaveData with the filter on: batches of records are read, decoded and
+// filtered on the calling thread (which alone tells the caller anything)
+// and encoded and written on a second one when there are two cores. The
+// filter sees the records in file order, so the bytes are those of one thread.
 int SaveFiltered(WriterEvents& events, WriterInput& in, OutputFile& out, RecorderHeader* outHeader,
                  const SampleFilter& filter, Progress& progress, int& recordsWritten, PipelineWork& work,
                  WriteReport* report) {
   InputRecord rec;
-  FilteredBatch batches[2];
-  FillBatch(in, outHeader, filter, work, rec, batches[0]);
-  for (int t = 0;; ++t) {
-    FilteredBatch& cur = batches[t & 1];
-    FilteredBatch& next = batches[(t + 1) & 1];
-    const bool more = cur.stop == NextRecord::Record;
-    if (more)
-      ParallelFor(2, [&](int i) {
-        if (i == 0)
-          FillBatch(in, outHeader, filter, work, rec, next);
-        else
-          WriteBatch(cur, filter.adcSpanMv, out, cur);
-      });
-    else
-      WriteBatch(cur, filter.adcSpanMv, out, cur);
-    for (int i = 0; i < cur.written; ++i) {
-      ++recordsWritten;
-      progress.Add(cur.records[static_cast<size_t>(i)].inBytes);
+  FilteredBatch batches[kBatchesInFlight];
+  std::unique_ptr<BatchWriter> writer;
+  if (WorkerThreads() >= 2) writer = std::make_unique<BatchWriter>(batches, filter.adcSpanMv, out);
+  int filled = 0, accounted = 0;
+  // Tells the caller of the batches written since the last time; the failed one when one failed.
+  auto account = [&](int upTo) -> FilteredBatch* {
+    for (; accounted < upTo; ++accounted) {
+      FilteredBatch& b = batches[accounted % kBatchesInFlight];
+      for (int i = 0; i < b.written; ++i) {
+        ++recordsWritten;
+        progress.Add(b.records[static_cast<size_t>(i)].inBytes);
+      }
+      if (b.writeFailed) return &b;
     }
-    if (cur.writeFailed) {
-      NoteWriteError(cur.headerFailed, cur.err, report);
-      return 0;
+    return nullptr;
+  };
+  FilteredBatch* last = nullptr;
+  FilteredBatch* failed = nullptr;
+  for (;;) {
+    FilteredBatch& batch = writer ? writer->Free() : batches[filled % kBatchesInFlight];
+    if (writer) {
+      // The free batch was written: its records are told before it is filled again.
+      failed = account(accounted + writer->Written(accounted));
+      if (failed || writer->Failed()) break;
     }
-    if (more) continue;
-    for (const auto& [text, kind] : cur.told.held) events.Tell(text, kind);
-    if (cur.stop == NextRecord::Error) {
-      NoteReadError(in.path, in.err, report);
-      return 0;
+    FillBatch(in, outHeader, filter, work, rec, batch);
+    ++filled;
+    if (writer) {
+      writer->Filled();
+    } else {
+      WriteBatch(batch, filter.adcSpanMv, out, batch);
+      failed = account(filled);
     }
-    if (cur.noChannels) TellNoChannels(events, in);
-    return 1;
+    if (failed) break;
+    if (batch.stop != NextRecord::Record) {
+      last = &batch;
+      break;
+    }
   }
+  if (writer) {
+    writer->Finish();
+    if (!failed) failed = account(accounted + writer->Written(accounted));
+  }
+  if (failed) {
+    NoteWriteError(failed->headerFailed, failed->err, report);
+    return 0;
+  }
+  for (const auto& [text, kind] : last->told.held) events.Tell(text, kind);
+  if (last->stop == NextRecord::Error) {
+    NoteReadError(in.path, in.err, report);
+    return 0;
+  }
+  if (last->noChannels) TellNoChannels(events, in);
+  return 1;
 }
 
 }  // namespace
