@@ -419,7 +419,7 @@ struct FilteredBatch {
 
 // Input bytes a batch gathers before it is handed on: large enough that
 // the hand-over costs little, small enough that its rows stay in cache.
-constexpr uint64_t kBatchInputBytes = 1u << 20;
+constexpr uint64_t kBatchInputBytes = 1u << 18;
 
 // The reading side: reads, decodes and filters records into batch, the
 // filter's histories carried on in work.filter.
