@@ -514,8 +514,8 @@ class BatchWriter {
       : batches_(batches), span_(span), out_(out), thread_([this] { Loop(); }) {}
   ~BatchWriter() { Finish(); }
 
-  // A free batch to fill (waits for one); its earlier contents have been
-  // written and accounted.
+  // A free batch to fill (waits for one); the batch it held before has been
+  // written, and the caller accounts for it before filling it again.
   FilteredBatch& Free() {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [this] { return filled_ - written_ < kBatchesInFlight || failed_; });
@@ -529,7 +529,7 @@ class BatchWriter {
     }
     changed_.notify_all();
   }
-  // Batches written since the last call, in order (without waiting).
+  // Batches written beyond the first `accounted` (without waiting).
   int Written(int accounted) {
     std::lock_guard<std::mutex> lock(mutex_);
     return written_ - accounted;
