@@ -1,6 +1,7 @@
 // Numerical kernels: four1 (ns per N·log2 N), the start-up tapers (goal: well
 // under 50 ms), LowPassStep, LowPassBlock and LowPassRows (samples per second,
-// orders 8 and 4) and the
+// orders 8 and 4; each kernel of LowPassRows side by side), the row
+// conversions of the filtered save (rows per second) and the
 // Slepian window of a 5120-sample record on first use.
 
 #include <benchmark/benchmark.h>
@@ -10,8 +11,10 @@
 #include <vector>
 
 #include "app/state.h"
+#include "datafile/sample_rows.h"
 #include "spectral/fft.h"
 #include "spectral/lowpass.h"
+#include "spectral/lowpass_kernels.h"
 #include "spectral/polyfit.h"
 #include "spectral/slepian.h"
 #include "spectral/window.h"
@@ -110,6 +113,86 @@ void BM_LowPassRowsSix(benchmark::State& state) {
   state.SetLabel(corner <= 3 ? "order 8" : "order 4");
 }
 BENCHMARK(BM_LowPassRowsSix)->Arg(1)->Arg(4);
+
+// Each LowPassRows kernel on a record of six channels (5120 rows), side by
+// side: portable (0), AVX2 (1), AVX-512 (2); skipped where the processor
+// lacks the kernel's instructions.
+void BM_LowPassRowsKernel(benchmark::State& state) {
+  const int corner = static_cast<int>(state.range(0));
+  const int which = static_cast<int>(state.range(1));
+  LowPassRowsKernel kernel = nullptr;
+  if (which == 1 && __builtin_cpu_supports("avx2")) kernel = Avx2LowPassRows();
+  if (which == 2 && __builtin_cpu_supports("avx512f")) kernel = Avx512LowPassRows();
+  if (which != 0 && !kernel) {
+    state.SkipWithError("kernel not available");
+    return;
+  }
+  const LowPassDesign& design = *LowPassDesignOf(corner);
+  LowPassState s;
+  std::mt19937_64 rng(2);
+  std::normal_distribution<double> g(0.0, 100.0);
+  const int rows = 5120;
+  std::vector<double> work(static_cast<size_t>(rows) * kLowPassRowStride);
+  for (double& x : work) x = g(rng);
+  for (auto _ : state) {
+    if (kernel)
+      kernel(s, design, work.data(), rows, 0x3F);
+    else
+      LowPassRowsPortable(s, work.data(), rows, 0x3F, corner);
+    benchmark::DoNotOptimize(work.data());
+  }
+  state.SetItemsProcessed(state.iterations() * rows);  // rows of six samples
+  state.SetLabel(which == 0 ? "portable" : which == 1 ? "avx2" : "avx512");
+}
+BENCHMARK(BM_LowPassRowsKernel)->ArgsProduct({{1, 4}, {0, 1, 2}})->ArgNames({"corner", "kernel"});
+
+// A record's block of six channels (5120 rows) to millivolt rows and back, the
+// portable loops (0) beside the vector ones (1); gains of 1 (powers of two) or 40.
+void BM_SampleRowsToMillivolts(benchmark::State& state) {
+  using namespace sample_rows_detail;
+  const bool vector = state.range(0) != 0;
+  if (vector && !Avx2Available()) {
+    state.SkipWithError("no AVX2");
+    return;
+  }
+  const int rows = 5120;
+  std::mt19937 rng(3);
+  std::vector<uint8_t> block(static_cast<size_t>(rows) * 18);
+  for (uint8_t& b : block) b = static_cast<uint8_t>(rng());
+  const int slots[6] = {0, 1, 2, 3, 4, 5};
+  const int32_t g = static_cast<int32_t>(state.range(1));
+  const int32_t gains[6] = {g, g, g, g, g, g};
+  std::vector<double> out(static_cast<size_t>(rows) * kSampleRowStride);
+  for (auto _ : state) {
+    (vector ? ToRowsAvx2 : ToRowsPortable)(block.data(), rows, slots, 6, gains, 10000.0, out.data());
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetItemsProcessed(state.iterations() * rows);
+}
+BENCHMARK(BM_SampleRowsToMillivolts)->ArgsProduct({{0, 1}, {1, 40}})->ArgNames({"vector", "gain"});
+
+void BM_SampleRowsToBlock(benchmark::State& state) {
+  using namespace sample_rows_detail;
+  const bool vector = state.range(0) != 0;
+  if (vector && !Avx2Available()) {
+    state.SkipWithError("no AVX2");
+    return;
+  }
+  const int rows = 5120;
+  std::mt19937_64 rng(4);
+  std::normal_distribution<double> g(0.0, 300.0);
+  std::vector<double> in(static_cast<size_t>(rows) * kSampleRowStride);
+  for (double& x : in) x = g(rng);
+  OutputColumn cols[6];
+  for (int j = 0; j < 6; ++j) cols[j] = {j, 40, true, j == 1};
+  std::vector<uint8_t> block(static_cast<size_t>(rows) * 18);
+  for (auto _ : state) {
+    (vector ? ToBlockAvx2 : ToBlockPortable)(in.data(), rows, cols, 6, 10000.0, block.data());
+    benchmark::DoNotOptimize(block.data());
+  }
+  state.SetItemsProcessed(state.iterations() * rows);
+}
+BENCHMARK(BM_SampleRowsToBlock)->Arg(0)->Arg(1)->ArgNames({"vector"});
 
 void BM_PolyFitOrder3(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));

@@ -25,37 +25,95 @@ namespace sample_rows_detail {
 
 bool Avx2Built() { return true; }
 
+namespace {
+
+// Byte s of the 16 read at a row, or zero: a pshufb index.
+constexpr int8_t kNone = -128;
+
+// The last two channel columns (4 and 5) go through the divider as one
+// 128-bit register, the spare columns 6 and 7 not at all: the divider is the
+// slowest unit these loops use.
+
+// millivolts = count · span / 2^24 / gain for the columns 0 … 3 (c0) and 4, 5
+// (the low half of c1), stored where keep is set.
+struct ToMillivolts {
+  __m256d g0, inv0, k0, s, scale;
+  __m128d g1, inv1, k1, s1, scale1;
+  bool multiply;  // every gain is a power of two: its reciprocal is exact, and
+                  // multiplying by it gives the quotient's very bits
+
+  void Store(__m128i c0, __m128i c1, double* row) const {
+    __m256d v0 = _mm256_mul_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(c0), s), scale);
+    __m128d v1 = _mm_mul_pd(_mm_mul_pd(_mm_cvtepi32_pd(c1), s1), scale1);
+    if (multiply) {
+      v0 = _mm256_mul_pd(v0, inv0);
+      v1 = _mm_mul_pd(v1, inv1);
+    } else {
+      v0 = _mm256_div_pd(v0, g0);
+      v1 = _mm_div_pd(v1, g1);
+    }
+    _mm256_storeu_pd(row, _mm256_blendv_pd(_mm256_loadu_pd(row), v0, k0));
+    _mm_storeu_pd(row + 4, _mm_blendv_pd(_mm_loadu_pd(row + 4), v1, k1));
+  }
+};
+
+}  // namespace
+
 void ToRowsAvx2(const uint8_t* block, int samps, const int* slots, int n, const int32_t* gains, double span,
                 double* rows) {
-  alignas(32) double gain[kSampleRowStride], keep[kSampleRowStride];
-  for (int k = 0; k < kSampleRowStride; ++k) gain[k] = 1.0, keep[k] = 0.0;
+  alignas(32) double gain[kSampleRowStride], inv[kSampleRowStride], keep[kSampleRowStride];
+  for (int k = 0; k < kSampleRowStride; ++k) gain[k] = inv[k] = 1.0, keep[k] = 0.0;
+  bool powers = true;
   for (int j = 0; j < n; ++j) {
-    gain[slots[j]] = gains[slots[j]];
+    const int32_t g = gains[slots[j]];
+    gain[slots[j]] = g;
+    inv[slots[j]] = 1.0 / g;
+    if (g <= 0 || (g & (g - 1)) != 0) powers = false;
     keep[slots[j]] = -1.0;  // the sign bit selects the new value
   }
-  const __m256d g0 = _mm256_load_pd(gain), g1 = _mm256_load_pd(gain + 4);
-  const __m256d k0 = _mm256_load_pd(keep), k1 = _mm256_load_pd(keep + 4);
-  const __m256d s = _mm256_set1_pd(span);
+  ToMillivolts to;
+  to.g0 = _mm256_load_pd(gain), to.inv0 = _mm256_load_pd(inv), to.k0 = _mm256_load_pd(keep);
+  to.g1 = _mm_load_pd(gain + 4), to.inv1 = _mm_load_pd(inv + 4), to.k1 = _mm_load_pd(keep + 4);
+  to.s = _mm256_set1_pd(span), to.s1 = _mm_set1_pd(span);
   // Dividing by 2^24 and multiplying by 2^-24 round the same real number: the same bits.
-  const __m256d scale = _mm256_set1_pd(1.0 / 16777216.0);
-  // Decoded a chunk of rows ahead of their conversion: a vector load straight
-  // after the scalar stores of its lanes would wait for them to retire.
-  constexpr int kChunk = 256;
-  alignas(32) int32_t counts[kChunk][kSampleRowStride] = {};
+  to.scale = _mm256_set1_pd(1.0 / 16777216.0), to.scale1 = _mm_set1_pd(1.0 / 16777216.0);
+  to.multiply = powers;
+
+  // A row's 3n bytes are read as 16 from its start (columns of slots 0 … 3)
+  // and 16 ending at its end, or from its start when it is shorter (the
+  // others); each count's three bytes land big end first in the top three
+  // bytes of its lane, and an arithmetic shift by 8 sign-extends them.
+  const int rowBytes = 3 * n;
+  const int highFrom = rowBytes > 16 ? rowBytes - 16 : 0;
+  alignas(16) int8_t low[16], high[16];
+  for (int i = 0; i < 16; ++i) low[i] = high[i] = kNone;
+  for (int j = 0; j < n; ++j) {
+    const int k = slots[j];
+    int8_t* mask = k < 4 ? low : high;
+    const int at = 4 * (k & 3), from = 3 * j - (k < 4 ? 0 : highFrom);
+    mask[at + 3] = static_cast<int8_t>(from);
+    mask[at + 2] = static_cast<int8_t>(from + 1);
+    mask[at + 1] = static_cast<int8_t>(from + 2);
+  }
+  const __m128i lowMask = _mm_load_si128(reinterpret_cast<const __m128i*>(low));
+  const __m128i highMask = _mm_load_si128(reinterpret_cast<const __m128i*>(high));
+  const std::size_t total = static_cast<std::size_t>(samps) * static_cast<std::size_t>(rowBytes);
+  const std::size_t reach = rowBytes > 16 ? static_cast<std::size_t>(rowBytes) : 16;
   const uint8_t* p = block;
-  for (int first = 0; first < samps; first += kChunk) {
-    const int rowsHere = samps - first < kChunk ? samps - first : kChunk;
-    for (int r = 0; r < rowsHere; ++r)
-      for (int j = 0; j < n; ++j, p += 3) counts[r][slots[j]] = Decode(p);
-    for (int r = 0; r < rowsHere; ++r) {
-      double* row = rows + static_cast<std::size_t>(first + r) * kSampleRowStride;
-      const __m256d c0 = _mm256_cvtepi32_pd(_mm_load_si128(reinterpret_cast<const __m128i*>(counts[r])));
-      const __m256d c1 = _mm256_cvtepi32_pd(_mm_load_si128(reinterpret_cast<const __m128i*>(counts[r] + 4)));
-      const __m256d v0 = _mm256_div_pd(_mm256_mul_pd(_mm256_mul_pd(c0, s), scale), g0);
-      const __m256d v1 = _mm256_div_pd(_mm256_mul_pd(_mm256_mul_pd(c1, s), scale), g1);
-      _mm256_storeu_pd(row, _mm256_blendv_pd(_mm256_loadu_pd(row), v0, k0));
-      _mm256_storeu_pd(row + 4, _mm256_blendv_pd(_mm256_loadu_pd(row + 4), v1, k1));
-    }
+  int r = 0;
+  for (; r < samps && static_cast<std::size_t>(p - block) + reach <= total; ++r, p += rowBytes) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + highFrom));
+    to.Store(_mm_srai_epi32(_mm_shuffle_epi8(a, lowMask), 8), _mm_srai_epi32(_mm_shuffle_epi8(b, highMask), 8),
+             rows + static_cast<std::size_t>(r) * kSampleRowStride);
+  }
+  // The last rows, whose reads would pass the block's end, a count at a time.
+  for (; r < samps; ++r) {
+    alignas(16) int32_t counts[kSampleRowStride] = {};
+    for (int j = 0; j < n; ++j, p += 3) counts[slots[j]] = Decode(p);
+    to.Store(_mm_load_si128(reinterpret_cast<const __m128i*>(counts)),
+             _mm_load_si128(reinterpret_cast<const __m128i*>(counts + 4)),
+             rows + static_cast<std::size_t>(r) * kSampleRowStride);
   }
 }
 
@@ -70,38 +128,77 @@ inline __m128i Counts(__m256d x) {
   return _mm256_cvttpd_epi32(f);
 }
 
+// The same for two values, in the low half.
+inline __m128i Counts(__m128d x) {
+  __m128d f = _mm_round_pd(x, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+  f = _mm_and_pd(f, _mm_cmp_pd(x, x, _CMP_ORD_Q));
+  f = _mm_max_pd(f, _mm_set1_pd(-8388608.0));
+  f = _mm_min_pd(f, _mm_set1_pd(8388607.0));
+  return _mm_cvttpd_epi32(f);
+}
+
 }  // namespace
 
 void ToBlockAvx2(const double* rows, int samps, const OutputColumn* cols, int m, double span, uint8_t* out) {
   alignas(32) double gain[kSampleRowStride], sign[kSampleRowStride];
   for (int k = 0; k < kSampleRowStride; ++k) gain[k] = 1.0, sign[k] = 0.0;
-  int slot[kSampleRowStride] = {};
   for (int j = 0; j < m; ++j) {
-    // A column not carried reads a spare lane, which is zero.
-    slot[j] = cols[j].carried ? cols[j].slot : kSampleRowStride - 1;
     if (!cols[j].carried) continue;
     gain[cols[j].slot] = cols[j].gain;
     sign[cols[j].slot] = cols[j].negate ? -0.0 : 0.0;
   }
-  const __m256d g0 = _mm256_load_pd(gain), g1 = _mm256_load_pd(gain + 4);
-  const __m256d n0 = _mm256_load_pd(sign), n1 = _mm256_load_pd(sign + 4);
+  const __m256d g0 = _mm256_load_pd(gain), n0 = _mm256_load_pd(sign);
+  const __m128d g1 = _mm_load_pd(gain + 4), n1 = _mm_load_pd(sign + 4);
   const __m256d s = _mm256_set1_pd(span), full = _mm256_set1_pd(16777216.0);
-  alignas(32) int32_t counts[kSampleRowStride + 4];
+  const __m128d s1 = _mm_set1_pd(span), full1 = _mm_set1_pd(16777216.0);
+
+  // Output byte o of a row is byte 2 − o % 3 of the count of column o / 3
+  // (big end first), picked from the counts of slots 0 … 3 or 4, 5; a column
+  // the record does not carry picks nothing and is zero. The first 16 bytes
+  // of a row are stored at once, and a longer row's last 16 after them.
+  const int rowBytes = 3 * m;
+  const int tailFrom = rowBytes > 16 ? rowBytes - 16 : 0;
+  alignas(16) int8_t headLow[16], headHigh[16], tailLow[16], tailHigh[16];
+  auto fill = [&](int8_t* lowMask, int8_t* highMask, int first) {
+    for (int i = 0; i < 16; ++i) {
+      lowMask[i] = highMask[i] = kNone;
+      const int o = first + i;
+      if (o >= rowBytes || !cols[o / 3].carried) continue;
+      const int k = cols[o / 3].slot;
+      (k < 4 ? lowMask : highMask)[i] = static_cast<int8_t>(4 * (k & 3) + 2 - o % 3);
+    }
+  };
+  fill(headLow, headHigh, 0);
+  fill(tailLow, tailHigh, tailFrom);
+  auto load = [](const int8_t* mask) { return _mm_load_si128(reinterpret_cast<const __m128i*>(mask)); };
+  const __m128i hl = load(headLow), hh = load(headHigh), tl = load(tailLow), th = load(tailHigh);
+
+  const std::size_t total = static_cast<std::size_t>(samps) * static_cast<std::size_t>(rowBytes);
+  const std::size_t reach = rowBytes > 16 ? static_cast<std::size_t>(rowBytes) : 16;
   uint8_t* q = out;
-  for (int r = 0; r < samps; ++r) {
+  for (int r = 0; r < samps; ++r, q += rowBytes) {
     const double* row = rows + static_cast<std::size_t>(r) * kSampleRowStride;
     const __m256d y0 = _mm256_xor_pd(_mm256_loadu_pd(row), n0);
-    const __m256d y1 = _mm256_xor_pd(_mm256_loadu_pd(row + 4), n1);
-    _mm_store_si128(reinterpret_cast<__m128i*>(counts),
-                    Counts(_mm256_div_pd(_mm256_mul_pd(_mm256_mul_pd(y0, full), g0), s)));
-    _mm_store_si128(reinterpret_cast<__m128i*>(counts + 4),
-                    Counts(_mm256_div_pd(_mm256_mul_pd(_mm256_mul_pd(y1, full), g1), s)));
-    counts[kSampleRowStride - 1] = 0;
-    for (int j = 0; j < m; ++j, q += 3) {
-      const uint32_t u = static_cast<uint32_t>(counts[slot[j]]) & 0xFFFFFFu;
-      q[0] = static_cast<uint8_t>(u >> 16);
-      q[1] = static_cast<uint8_t>(u >> 8);
-      q[2] = static_cast<uint8_t>(u);
+    const __m128d y1 = _mm_xor_pd(_mm_loadu_pd(row + 4), n1);
+    const __m128i c0 = Counts(_mm256_div_pd(_mm256_mul_pd(_mm256_mul_pd(y0, full), g0), s));
+    const __m128i c1 = Counts(_mm_div_pd(_mm_mul_pd(_mm_mul_pd(y1, full1), g1), s1));
+    if (static_cast<std::size_t>(q - out) + reach <= total) {
+      // The bytes a short row's store writes past its end belong to the next row, which is written after it.
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(q), _mm_or_si128(_mm_shuffle_epi8(c0, hl), _mm_shuffle_epi8(c1, hh)));
+      if (tailFrom)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(q + tailFrom),
+                         _mm_or_si128(_mm_shuffle_epi8(c0, tl), _mm_shuffle_epi8(c1, th)));
+      continue;
+    }
+    // The last rows, whose stores would pass the block's end, a count at a time.
+    alignas(16) int32_t counts[kSampleRowStride] = {};
+    _mm_store_si128(reinterpret_cast<__m128i*>(counts), c0);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(counts + 4), c1);
+    for (int j = 0; j < m; ++j) {
+      const uint32_t u = cols[j].carried ? static_cast<uint32_t>(counts[cols[j].slot]) & 0xFFFFFFu : 0u;
+      q[3 * j] = static_cast<uint8_t>(u >> 16);
+      q[3 * j + 1] = static_cast<uint8_t>(u >> 8);
+      q[3 * j + 2] = static_cast<uint8_t>(u);
     }
   }
 }

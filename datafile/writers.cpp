@@ -4,12 +4,17 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <new>
+#include <thread>
 
 #include "datafile/record_io.h"
 #include "datafile/sample_rows.h"
 #include "spectral/lowpass.h"
+#include "util/parallel.h"
 #include "util/paths.h"
 #include "util/text.h"
 
@@ -378,9 +383,276 @@ PipelineResult WriteThroughPipeline(InputRecord& rec, RecorderHeader& o, const S
   return PipelineResult::Written;
 }
 
+namespace {
+
+// Tells held back by the reading side of the filtered copy, told once every
+// record read before them has been written: the caller hears warnings and
+// progress in the order of a copy that goes one record at a time.
+class HeldEvents : public WriterEvents {
+ public:
+  std::vector<std::pair<std::string, Kind>> held;
+  void Tell(const std::string& text, Kind kind) override { held.emplace_back(text, kind); }
+};
+
+// Records read, decoded and filtered together, then encoded and written
+// together while the next batch is read and filtered.
+struct FilteredBatch {
+  struct Record {
+    uint8_t header[kHeaderBytes];  // the output header, encoded
+    uint64_t inBytes = 0;          // header and block bytes read, for the progress
+    size_t firstRow = 0;           // its rows in FilteredBatch::rows
+    int samps = 0;
+    int m = 0;  // output columns
+    OutputColumn cols[kChannels];
+  };
+  std::vector<Record> records;
+  int count = 0;
+  std::vector<double> rows;              // every record's samples in mV, filtered, kLowPassRowStride per row
+  NextRecord stop = NextRecord::Record;  // Record: the batch is full; else why reading ended
+  bool noChannels = false;               // reading ended at a record without enabled channels
+  HeldEvents told;                       // what reading told
+  std::vector<uint8_t> outBlock;         // the writing side's encoded block
+  int written = 0;                       // records written
+  bool writeFailed = false, headerFailed = false;
+  int err = 0;
+};
+
+// Input bytes a batch gathers before it is handed on: large enough that
+// the hand-over costs little, small enough that its rows stay in cache.
+constexpr uint64_t kBatchInputBytes = 1u << 18;
+
+// The reading side: reads, decodes and filters records into batch, the
+// filter's histories carried on in work.filter.
+void FillBatch(WriterInput& in, RecorderHeader* outHeader, const SampleFilter& filter, PipelineWork& work,
+               InputRecord& rec, FilteredBatch& batch) {
+  static_assert(kSampleRowStride == kLowPassRowStride);
+  batch.count = 0;
+  batch.stop = NextRecord::Record;
+  batch.noChannels = false;
+  batch.told.held.clear();
+  size_t rowsUsed = 0;
+  uint64_t bytes = 0;
+  while (bytes < kBatchInputBytes) {
+    const NextRecord next = ReadNextRecord(batch.told, in, rec);
+    if (next != NextRecord::Record) {
+      batch.stop = next;
+      return;
+    }
+    const RecorderHeader& h = rec.h;
+    if (CountEnabled(h) == 0) {
+      batch.stop = NextRecord::End;
+      batch.noChannels = true;
+      return;
+    }
+    RecorderHeader own{};
+    RecorderHeader* o = outHeader;
+    if (!o) {
+      own = h;  // its invert flags are clear: nothing in the file sets them
+      o = &own;
+    }
+    if (batch.records.size() <= static_cast<size_t>(batch.count)) batch.records.emplace_back();
+    FilteredBatch::Record& r = batch.records[static_cast<size_t>(batch.count)];
+    std::memcpy(r.header, rec.raw, kHeaderBytes);
+    EncodeHeader(r.header, h, *o);
+    r.inBytes = kHeaderBytes + rec.blockBytes;
+    const int S = SampsPerBlockOf(h);
+    r.samps = S;
+    r.firstRow = rowsUsed;
+    int outCh[kChannels];
+    r.m = OutputChannels(*o, outCh);
+    for (int j = 0; j < r.m; ++j)
+      r.cols[j] = {outCh[j], h.ChannelGain[outCh[j]], h.ChannelEnabled[outCh[j]] != 0, o->ChannelInvert[outCh[j]] != 0};
+    int inCh[kChannels];
+    const int n = OutputChannels(h, inCh);
+    unsigned mask = 0;
+    for (int j = 0; j < n; ++j) mask |= 1u << inCh[j];
+    rowsUsed += static_cast<size_t>(S);
+    if (batch.rows.size() < rowsUsed * kSampleRowStride) batch.rows.resize(rowsUsed * kSampleRowStride);
+    double* rows = batch.rows.data() + r.firstRow * kSampleRowStride;
+    BlockToMillivoltRows(rec.block.data(), S, inCh, n, h.ChannelGain, filter.adcSpanMv, rows);
+    LowPassRows(work.filter, rows, S, mask, filter.corner);
+    ++batch.count;
+    bytes += r.inBytes;
+  }
+}
+
+// The writing side: encodes each record of batch back to counts and writes
+// its header and block; stops at the first write that fails.
+void WriteBatch(const FilteredBatch& batch, double span, OutputFile& out, FilteredBatch& result) {
+  result.written = 0;
+  result.writeFailed = false;
+  for (int i = 0; i < batch.count; ++i) {
+    const FilteredBatch::Record& r = batch.records[static_cast<size_t>(i)];
+    if (!out.Write(r.header, kHeaderBytes)) {
+      result.writeFailed = result.headerFailed = true;
+      result.err = out.error();
+      return;
+    }
+    const size_t outBytes = static_cast<size_t>(r.m) * static_cast<size_t>(r.samps) * 3;
+    if (result.outBlock.size() < outBytes) result.outBlock.resize(outBytes);
+    MillivoltRowsToBlock(batch.rows.data() + r.firstRow * kSampleRowStride, r.samps, r.cols, r.m, span,
+                         result.outBlock.data());
+    if (!out.Write(result.outBlock.data(), outBytes)) {
+      result.writeFailed = true;
+      result.headerFailed = false;
+      result.err = out.error();
+      return;
+    }
+    ++result.written;
+  }
+}
+
+// Batches in flight between the reading and the writing side: enough that
+// either side can run on for a while when the other is held up.
+constexpr int kBatchesInFlight = 4;
+
+// The writing side on a thread of its own: writes the batches the reading
+// side fills, in order, and stops at the first that fails.
+class BatchWriter {
+ public:
+  BatchWriter(FilteredBatch* batches, double span, OutputFile& out)
+      : batches_(batches), span_(span), out_(out), thread_([this] { Loop(); }) {}
+  ~BatchWriter() { Finish(); }
+
+  // A free batch to fill (waits for one); the batch it held before has been
+  // written, and the caller accounts for it before filling it again.
+  FilteredBatch& Free() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return filled_ - written_ < kBatchesInFlight || failed_; });
+    return batches_[filled_ % kBatchesInFlight];
+  }
+  // Hands on the batch Free gave.
+  void Filled() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++filled_;
+    }
+    changed_.notify_all();
+  }
+  // Batches written beyond the first `accounted` (without waiting).
+  int Written(int accounted) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return written_ - accounted;
+  }
+  // Waits until every batch handed on is written (or one failed) and the thread has ended.
+  void Finish() {
+    if (!thread_.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+  bool Failed() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return failed_;
+  }
+
+ private:
+  void Loop() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return written_ < filled_ || done_; });
+      if (written_ == filled_) return;
+      FilteredBatch& batch = batches_[written_ % kBatchesInFlight];
+      lock.unlock();
+      try {
+        WriteBatch(batch, span_, out_, batch);
+      } catch (const std::bad_alloc&) {
+        batch.writeFailed = true;  // no room for the encoded block
+        batch.headerFailed = false;
+        batch.err = ENOMEM;
+      }
+      lock.lock();
+      // A failed batch counts as written: the reading side accounts its records up to the failure.
+      ++written_;
+      if (batch.writeFailed) failed_ = true;
+      changed_.notify_all();
+      if (failed_) return;
+    }
+  }
+
+  FilteredBatch* batches_;
+  double span_;
+  OutputFile& out_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int filled_ = 0, written_ = 0;
+  bool done_ = false, failed_ = false;
+  std::thread thread_;
+};
+
+// SaveData with the filter on: batches of records are read, decoded and
+// filtered on the calling thread (which alone tells the caller anything)
+// and encoded and written on a second one when there are two cores. The
+// filter sees the records in file order, so the bytes are those of one thread.
+int SaveFiltered(WriterEvents& events, WriterInput& in, OutputFile& out, RecorderHeader* outHeader,
+                 const SampleFilter& filter, Progress& progress, int& recordsWritten, PipelineWork& work,
+                 WriteReport* report) {
+  InputRecord rec;
+  FilteredBatch batches[kBatchesInFlight];
+  std::unique_ptr<BatchWriter> writer;
+  if (WorkerThreads() >= 2) writer = std::make_unique<BatchWriter>(batches, filter.adcSpanMv, out);
+  int filled = 0, accounted = 0;
+  // Tells the caller of the batches written since the last time; the failed one when one failed.
+  auto account = [&](int upTo) -> FilteredBatch* {
+    for (; accounted < upTo; ++accounted) {
+      FilteredBatch& b = batches[accounted % kBatchesInFlight];
+      for (int i = 0; i < b.written; ++i) {
+        ++recordsWritten;
+        progress.Add(b.records[static_cast<size_t>(i)].inBytes);
+      }
+      if (b.writeFailed) return &b;
+    }
+    return nullptr;
+  };
+  FilteredBatch* last = nullptr;
+  FilteredBatch* failed = nullptr;
+  for (;;) {
+    FilteredBatch& batch = writer ? writer->Free() : batches[filled % kBatchesInFlight];
+    if (writer) {
+      // The free batch was written: its records are told before it is filled again.
+      failed = account(accounted + writer->Written(accounted));
+      if (failed || writer->Failed()) break;
+    }
+    FillBatch(in, outHeader, filter, work, rec, batch);
+    ++filled;
+    if (writer) {
+      writer->Filled();
+    } else {
+      WriteBatch(batch, filter.adcSpanMv, out, batch);
+      failed = account(filled);
+    }
+    if (failed) break;
+    if (batch.stop != NextRecord::Record) {
+      last = &batch;
+      break;
+    }
+  }
+  if (writer) {
+    writer->Finish();
+    if (!failed) failed = account(accounted + writer->Written(accounted));
+  }
+  if (failed) {
+    NoteWriteError(failed->headerFailed, failed->err, report);
+    return 0;
+  }
+  for (const auto& [text, kind] : last->told.held) events.Tell(text, kind);
+  if (last->stop == NextRecord::Error) {
+    NoteReadError(in.path, in.err, report);
+    return 0;
+  }
+  if (last->noChannels) TellNoChannels(events, in);
+  return 1;
+}
+
+}  // namespace
+
 int SaveData(WriterEvents& events, WriterInput& in, OutputFile& out, RecorderHeader* outHeader,
              const SampleFilter& filter, Progress& progress, int& recordsWritten, PipelineWork& work,
              WriteReport* report) {
+  if (filter.on) return SaveFiltered(events, in, out, outHeader, filter, progress, recordsWritten, work, report);
   InputRecord rec;
   RecorderHeader own{};
   for (;;) {

@@ -148,11 +148,13 @@ void LowPassRowsPortable(LowPassState& s, double* rows, int n, unsigned channelM
 namespace {
 
 LowPassRowsKernel ChooseRowsKernel() {
-  LowPassRowsKernel vector = Avx2LowPassRows();
+  LowPassRowsKernel wide = Avx512LowPassRows(), vector = Avx2LowPassRows();
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
   __builtin_cpu_init();
+  if (wide && __builtin_cpu_supports("avx512f")) return wide;
   if (vector && __builtin_cpu_supports("avx2")) return vector;
 #endif
+  (void)wide;
   (void)vector;
   return nullptr;
 }

@@ -33,30 +33,34 @@ std::vector<Impl> Impls() {
 
 TEST(SampleRows, BlockToMillivoltsGivesTheSampleRuleForEveryChannelSet) {
   std::mt19937 rng(5);
-  const int samps = 600;  // more than one chunk of rows
-  const int32_t gains[6] = {1, 40, 160, 2560, 8, 64};
   const double span = 10000.0;
-  for (const int slotsSet : {0x3F, 0x01, 0x2A, 0x30}) {
-    int slots[6], n = 0;
-    for (int k = 0; k < 6; ++k)
-      if (slotsSet >> k & 1) slots[n++] = k;
-    std::vector<uint8_t> block(static_cast<size_t>(samps) * n * 3);
-    for (uint8_t& b : block) b = static_cast<uint8_t>(rng());
-    block[0] = 0x80, block[1] = 0, block[2] = 0;  // the most negative count
-    for (const Impl& impl : Impls()) {
-      std::vector<double> rows(static_cast<size_t>(samps) * kSampleRowStride, 7.5);
-      impl.toRows(block.data(), samps, slots, n, gains, span, rows.data());
-      for (int r = 0; r < samps; ++r)
-        for (int k = 0; k < kSampleRowStride; ++k) {
-          double want = 7.5;  // columns of no channel keep what they held
-          for (int j = 0; j < n; ++j)
-            if (slots[j] == k)
-              want = DecodeSample(&block[(static_cast<size_t>(r) * n + j) * 3]) * span / 16777216.0 / gains[k];
-          const double got = rows[static_cast<size_t>(r) * kSampleRowStride + k];
-          ASSERT_EQ(std::memcmp(&want, &got, sizeof want), 0) << impl.name << " row " << r << " column " << k;
+  // Gains of any kind, and powers of two only (whose reciprocals are exact);
+  // blocks long and short, down to rows that all lie at the block's end.
+  const int32_t mixed[6] = {1, 40, 160, 2560, 8, 64}, powers[6] = {1, 4, 16, 64, 256, 8};
+  for (const int32_t* gains : {mixed, powers})
+    for (const int samps : {600, 5, 1})
+      for (const int slotsSet : {0x3F, 0x01, 0x2A, 0x30, 0x1F, 0x3E}) {
+        int slots[6], n = 0;
+        for (int k = 0; k < 6; ++k)
+          if (slotsSet >> k & 1) slots[n++] = k;
+        std::vector<uint8_t> block(static_cast<size_t>(samps) * n * 3);
+        for (uint8_t& b : block) b = static_cast<uint8_t>(rng());
+        block[0] = 0x80, block[1] = 0, block[2] = 0;  // the most negative count
+        for (const Impl& impl : Impls()) {
+          std::vector<double> rows(static_cast<size_t>(samps) * kSampleRowStride, 7.5);
+          impl.toRows(block.data(), samps, slots, n, gains, span, rows.data());
+          for (int r = 0; r < samps; ++r)
+            for (int k = 0; k < kSampleRowStride; ++k) {
+              double want = 7.5;  // columns of no channel keep what they held
+              for (int j = 0; j < n; ++j)
+                if (slots[j] == k)
+                  want = DecodeSample(&block[(static_cast<size_t>(r) * n + j) * 3]) * span / 16777216.0 / gains[k];
+              const double got = rows[static_cast<size_t>(r) * kSampleRowStride + k];
+              ASSERT_EQ(std::memcmp(&want, &got, sizeof want), 0)
+                  << impl.name << " row " << r << " of " << samps << " column " << k << " set " << slotsSet;
+            }
         }
-    }
-  }
+      }
 }
 
 TEST(SampleRows, MillivoltsToBlockGivesEncodeSamplesBytes) {
@@ -65,31 +69,37 @@ TEST(SampleRows, MillivoltsToBlockGivesEncodeSamplesBytes) {
   const double span = 10000.0;
   const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
   const double edges[] = {nan, inf, -inf, -0.0, 0.0, 5000.0, -5000.0, 1e300, -1e-300, 4999.9997, -4999.9997};
-  const int samps = 300;
-  std::vector<double> rows(static_cast<size_t>(samps) * kSampleRowStride);
+  std::vector<double> rows(static_cast<size_t>(300) * kSampleRowStride);
   for (size_t i = 0; i < rows.size(); ++i)
     rows[i] = i < std::size(edges) * kSampleRowStride ? edges[i / kSampleRowStride] : normal(rng);
   // Slots in output order: an inverted one, a channel the record lacks, a dropped
   // slot between (4 is not written), a gain of 2560.
-  const OutputColumn cols[] = {
+  const OutputColumn five[] = {
       {0, 1, true, false}, {1, 40, true, true}, {2, 1, false, false}, {3, 2560, true, false}, {5, 160, true, true}};
-  const int m = 5;
-  for (const Impl& impl : Impls()) {
-    std::vector<uint8_t> out(static_cast<size_t>(samps) * m * 3, 0xAA);
-    impl.toBlock(rows.data(), samps, cols, m, span, out.data());
-    for (int r = 0; r < samps; ++r)
-      for (int j = 0; j < m; ++j) {
-        double x = 0.0;
-        if (cols[j].carried) {
-          const double y = rows[static_cast<size_t>(r) * kSampleRowStride + cols[j].slot];
-          x = (cols[j].negate ? -y : y) * 16777216.0 * cols[j].gain / span;
-        }
-        uint8_t want[3];
-        EncodeSample(x, want);
-        ASSERT_EQ(std::memcmp(want, &out[(static_cast<size_t>(r) * m + j) * 3], 3), 0)
-            << impl.name << " row " << r << " column " << j;
+  // Six columns (rows longer than one vector), one column, and a lone column
+  // of the last slot, over blocks long and short.
+  const OutputColumn six[] = {{0, 1, true, true},  {1, 4, true, false}, {2, 40, true, false},
+                              {3, 8, true, false}, {4, 64, true, true}, {5, 2560, true, false}};
+  const OutputColumn one[] = {{2, 16, true, true}}, last[] = {{5, 1, true, false}};
+  const std::pair<const OutputColumn*, int> sets[] = {{five, 5}, {six, 6}, {one, 1}, {last, 1}};
+  for (const auto& [cols, m] : sets)
+    for (const int samps : {300, 3, 1})
+      for (const Impl& impl : Impls()) {
+        std::vector<uint8_t> out(static_cast<size_t>(samps) * m * 3, 0xAA);
+        impl.toBlock(rows.data(), samps, cols, m, span, out.data());
+        for (int r = 0; r < samps; ++r)
+          for (int j = 0; j < m; ++j) {
+            double x = 0.0;
+            if (cols[j].carried) {
+              const double y = rows[static_cast<size_t>(r) * kSampleRowStride + cols[j].slot];
+              x = (cols[j].negate ? -y : y) * 16777216.0 * cols[j].gain / span;
+            }
+            uint8_t want[3];
+            EncodeSample(x, want);
+            ASSERT_EQ(std::memcmp(want, &out[(static_cast<size_t>(r) * m + j) * 3], 3), 0)
+                << impl.name << " row " << r << " of " << samps << " column " << j << " of " << m;
+          }
       }
-  }
 }
 
 TEST(SampleCoding, EncodesTheFloorAtTheEdgesOfTheRangeAndNaNAsZero) {

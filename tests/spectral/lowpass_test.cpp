@@ -191,6 +191,7 @@ TEST(LowPassRows, EveryKernelGivesLowPassStepsResultsAndStatesBitForBit) {
        }}};
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
   if (Avx2LowPassRows() && __builtin_cpu_supports("avx2")) kernels.push_back({"avx2", Avx2LowPassRows()});
+  if (Avx512LowPassRows() && __builtin_cpu_supports("avx512f")) kernels.push_back({"avx512", Avx512LowPassRows()});
 #endif
   const int n = 3000;
   const int cuts[] = {0, 1, 9, 10, 1337, n};  // blocks of 1, 8, 1 and uneven lengths
