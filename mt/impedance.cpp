@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <vector>
 
 #include "mt/remote.h"
 #include "spectral/spectrum.h"
+#include "util/number_text.h"
 #include "util/parallel.h"
 #include "util/paths.h"
 
@@ -110,11 +112,19 @@ std::string ImpedanceTableBase(const std::string& fileName) {
 
 std::string ImpedanceTableRow(double f, double z, double zStd, double phase, double phaseStd) {
   // A value that was not estimated reads "nan", whatever the sign its NaN got.
-  auto value = [](double v) { return std::isnan(v) ? kNaN : v; };
-  char line[256];
-  const int len = std::snprintf(line, sizeof line, "%10.4e %10.4e %10.4e %10.4e %10.4e\n", value(f), value(z),
-                                value(zStd), value(phase), value(phaseStd));
-  return std::string(line, static_cast<size_t>(std::clamp(len, 0, static_cast<int>(sizeof line) - 1)));
+  // "%10.4e" five times, spaced, and a line break.
+  char line[5 * (kMaxNumberText + 1) + 1];
+  char* p = line;
+  for (double v : {f, z, zStd, phase, phaseStd}) {
+    char number[kMaxNumberText];
+    const int length = static_cast<int>(WriteScientific4(number, std::isnan(v) ? kNaN : v) - number);
+    for (int pad = length; pad < 10; ++pad) *p++ = ' ';
+    std::memcpy(p, number, static_cast<size_t>(length));
+    p += length;
+    *p++ = ' ';
+  }
+  p[-1] = '\n';
+  return std::string(line, p);
 }
 
 std::string ImpedanceTablePath(const std::string& dataPath, int p) {

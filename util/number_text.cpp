@@ -85,24 +85,40 @@ inline char* PutExponent(char* p, int exponent) {
 
 }  // namespace
 
-char* WriteScientific6(char* p, double v) {
-  if (!std::isfinite(v)) return std::to_chars(p, p + kMaxNumberText, v, std::chars_format::scientific, 6).ptr;
+namespace {
+
+// printf("%.<kDigits − 1>e", v) for 5 or 7 significant digits.
+template <int kDigits>
+char* WriteScientific(char* p, double v) {
+  constexpr int kPrecision = kDigits - 1;
+  if (!std::isfinite(v)) return std::to_chars(p, p + kMaxNumberText, v, std::chars_format::scientific, kPrecision).ptr;
   if (std::signbit(v)) *p++ = '-';
   const double a = std::fabs(v);
   if (a == 0) {
-    std::memcpy(p, "0.000000e+00", 12);
-    return p + 12;
+    std::memcpy(p, "0.000000", kDigits + 1);
+    return PutExponent(p + kDigits + 1, 0);
   }
-  const Rounded r = RoundSignificant<7>(a);
-  if (!r.ok) return std::to_chars(p, p + kMaxNumberText, a, std::chars_format::scientific, 6).ptr;
-  const uint32_t first = r.n / 1000000, rest = r.n - 1000000 * first;
-  const uint32_t high = rest / 10000;
+  const Rounded r = RoundSignificant<kDigits>(a);
+  if (!r.ok) return std::to_chars(p, p + kMaxNumberText, a, std::chars_format::scientific, kPrecision).ptr;
+  constexpr uint32_t kFirst = kDigits == 7 ? 1000000 : 10000;
+  const uint32_t first = r.n / kFirst, rest = r.n - kFirst * first;
   p[0] = static_cast<char>('0' + first);
   p[1] = '.';
-  std::memcpy(p + 2, kDigitPairs + 2 * high, 2);
-  PutFour(p + 4, rest - 10000 * high);
-  return PutExponent(p + 8, r.exponent);
+  if constexpr (kDigits == 7) {
+    const uint32_t high = rest / 10000;
+    std::memcpy(p + 2, kDigitPairs + 2 * high, 2);
+    PutFour(p + 4, rest - 10000 * high);
+  } else {
+    PutFour(p + 2, rest);
+  }
+  return PutExponent(p + kDigits + 1, r.exponent);
 }
+
+}  // namespace
+
+char* WriteScientific4(char* p, double v) { return WriteScientific<5>(p, v); }
+
+char* WriteScientific6(char* p, double v) { return WriteScientific<7>(p, v); }
 
 char* WriteGeneral9(char* p, double v) {
   if (!std::isfinite(v)) return std::to_chars(p, p + kMaxNumberText, v, std::chars_format::general, 9).ptr;

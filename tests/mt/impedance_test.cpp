@@ -9,8 +9,10 @@
 
 #include <cmath>
 #include <complex>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <random>
 #include <sstream>
 #include <vector>
@@ -427,3 +429,21 @@ TEST_F(Tables, TableThatCannotBeWrittenIsNamedInTheStatusBarAndTheRestGoesOn) {
 }
 
 }  // namespace
+
+// A table row is "%10.4e" five times: right-aligned in ten places, longer
+// where the number needs it, "nan" for a value not estimated whatever its sign.
+TEST(ImpedanceTableRow, IsThePrintfRowForAnyValues) {
+  std::mt19937_64 rng(11);
+  std::uniform_real_distribution<double> exponent(-320, 310);
+  const double inf = std::numeric_limits<double>::infinity();
+  std::vector<double> values = {0.0, -0.0, 1.0, 123455.0, 9.99995, -9.99995e-5, inf, -inf, 1e-310, 1e300, -1e-300};
+  for (int i = 0; i < 3000; ++i) values.push_back((i % 2 ? -1 : 1) * std::pow(10.0, exponent(rng)));
+  for (size_t i = 0; i + 5 <= values.size(); i += 3) {
+    const double* v = &values[i];
+    char want[256];
+    std::snprintf(want, sizeof want, "%10.4e %10.4e %10.4e %10.4e %10.4e\n", v[0], v[1], v[2], v[3], v[4]);
+    ASSERT_EQ(ImpedanceTableRow(v[0], v[1], v[2], v[3], v[4]), want) << i;
+  }
+  EXPECT_EQ(ImpedanceTableRow(-std::nan(""), std::nan(""), 1, 2, 3),
+            "       nan        nan 1.0000e+00 2.0000e+00 3.0000e+00\n");
+}

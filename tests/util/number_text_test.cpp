@@ -61,10 +61,11 @@ std::vector<double> Cases() {
                            inf,
                            std::numeric_limits<double>::quiet_NaN()};
   for (int e = -323; e <= 308; ++e) v.push_back(std::strtod(("1e" + std::to_string(e)).c_str(), nullptr));
-  // Exact midpoints of both precisions: integers of 8 and 10 digits ending
+  // Exact midpoints of the precisions: integers of 6, 8 and 10 digits ending
   // in 5, and dyadic fractions with 8 or 10 significant digits.
   std::mt19937_64 random(20261209);
   for (int i = 0; i < 2000; ++i) {
+    v.push_back(static_cast<double>(10 * std::uniform_int_distribution<int64_t>(10000, 99999)(random) + 5));
     v.push_back(static_cast<double>(10 * std::uniform_int_distribution<int64_t>(1000000, 9999999)(random) + 5));
     v.push_back(static_cast<double>(10 * std::uniform_int_distribution<int64_t>(100000000, 999999999)(random) + 5));
     v.push_back(std::ldexp(static_cast<double>(2 * (random() % 1000000) + 1), -static_cast<int>(random() % 40)));
@@ -83,6 +84,16 @@ std::vector<double> Cases() {
     v.push_back(d);
   }
   return WithNeighbours(v);
+}
+
+TEST(NumberText, Scientific4IsPrintfsText) {
+  int wrong = 0;
+  for (double v : Cases()) {
+    std::string want = Printf("%.4e", v), got = Ours(WriteScientific4, v);
+    if (got != want && ++wrong <= 20)
+      ADD_FAILURE() << "%.4e of " << Printf("%.17g", v) << ": " << got << " not " << want;
+  }
+  EXPECT_EQ(wrong, 0);
 }
 
 TEST(NumberText, Scientific6IsPrintfsText) {
@@ -109,6 +120,9 @@ TEST(NumberText, MidpointsRoundToEven) {
   EXPECT_EQ(Ours(WriteScientific6, 12345675.0), "1.234568e+07");
   EXPECT_EQ(Ours(WriteScientific6, 12345665.0), "1.234566e+07");
   EXPECT_EQ(Ours(WriteScientific6, 99999995.0), "1.000000e+08");
+  EXPECT_EQ(Ours(WriteScientific4, 123455.0), "1.2346e+05");
+  EXPECT_EQ(Ours(WriteScientific4, 123445.0), "1.2344e+05");
+  EXPECT_EQ(Ours(WriteScientific4, 0.0), "0.0000e+00");
   EXPECT_EQ(Ours(WriteGeneral9, 1234567885.0), "1.23456788e+09");
   EXPECT_EQ(Ours(WriteGeneral9, 1234567895.0), "1.2345679e+09");
   EXPECT_EQ(Ours(WriteGeneral9, -0.0), "-0");
