@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "datafile/file_io.h"
+#include "util/parallel.h"
 
 const char* const kTruncatedPlotMessage = "Plot points exceed %d, plot truncated";
 
@@ -131,6 +132,10 @@ long long PagePointsBound(std::FILE* f, int perPlot) {
 
 namespace {
 
+// Bytes of records read before they are decoded together: a few megabytes, so
+// the batch is still in the cache when it is decoded.
+constexpr size_t kBatchBytes = size_t{4} << 20;
+
 // A 24-bit big-endian two's-complement sample.
 inline int32_t Sample24(const uint8_t* b) {
   return static_cast<int32_t>(static_cast<uint32_t>(b[0]) << 24 | static_cast<uint32_t>(b[1]) << 16 |
@@ -145,14 +150,23 @@ void DecodeRows(const uint8_t* b, int rows, double* const* to) {
     for (int j = 0; j < N; ++j, b += 3) to[j][i] = Sample24(b);
 }
 
+// A record read whole into the batch buffer, waiting to be decoded.
+struct ReadRecordAt {
+  size_t offset = 0;  // of its block in the buffer
+  long long point = 0;
+  int samples = 0;
+  double rate = 1;
+  uint8_t channels = 0;  // enabled slots, bit k for slot k
+};
+
 // The block of one record into the arrays of its enabled slots from point p;
 // slots that are not enabled get 0.
-void DecodeBlock(const uint8_t* block, const RecorderHeader& h, int rows, const PageBuffers& out, size_t p) {
+void DecodeBlock(const uint8_t* block, uint8_t channels, int rows, const PageBuffers& out, size_t p) {
   double* to[kChannels];
   int n = 0;
   for (int k = 0; k < kChannels; ++k) {
     double* row = out.counts[static_cast<size_t>(k)] + p;
-    if (h.ChannelEnabled[k])
+    if (channels & (1u << k))
       to[n++] = row;
     else
       std::fill_n(row, rows, 0.0);
@@ -166,6 +180,27 @@ void DecodeBlock(const uint8_t* block, const RecorderHeader& h, int rows, const 
     case 6: DecodeRows<6>(block, rows, to); break;
     default: break;
   }
+}
+
+// The samples and times of the records read into bytes. Every record writes
+// its own points only, so the records are split over the cores in contiguous
+// runs; which thread decodes a record does not change a value. The first
+// writes into fresh arrays (their page faults) are split the same way.
+void DecodeRecords(const std::vector<ReadRecordAt>& records, const uint8_t* bytes, double startTime,
+                   const PageBuffers& out) {
+  const int count = static_cast<int>(records.size());
+  const int parts = std::min(count, 8);
+  ParallelFor(parts, [&](int part) {
+    const int from = static_cast<int>(static_cast<long long>(count) * part / parts);
+    const int to = static_cast<int>(static_cast<long long>(count) * (part + 1) / parts);
+    for (int r = from; r < to; ++r) {
+      const ReadRecordAt& rec = records[static_cast<size_t>(r)];
+      const size_t p = static_cast<size_t>(rec.point);
+      DecodeBlock(bytes + rec.offset, rec.channels, rec.samples, out, p);
+      double* times = out.times + p;
+      for (int i = 0; i < rec.samples; ++i) times[i] = startTime + static_cast<int>(rec.point + i) / rec.rate;
+    }
+  });
 }
 
 bool AtFileEnd(std::FILE* f) {
@@ -185,6 +220,15 @@ PageRead ReadPage(std::FILE* f, const PageRequest& request, const PageBuffers& o
   RecordTime fileStart = request.fileStart;
   RecordShape shape;
   long long p = 0;
+  // Records are read one by one (each checked before the next is read) into a
+  // batch, which is decoded once it holds kBatchBytes.
+  std::vector<ReadRecordAt> batch;
+  size_t used = 0;  // bytes of the batch in the buffer
+  auto decodeBatch = [&] {
+    if (!batch.empty()) DecodeRecords(batch, bytes.data(), request.startTime, out);
+    batch.clear();
+    used = 0;
+  };
   // Stops before the record read last: the file goes back to its start.
   auto stopBefore = [&](PageStop why, size_t got) {
     result.stop = why;
@@ -193,10 +237,12 @@ PageRead ReadPage(std::FILE* f, const PageRequest& request, const PageBuffers& o
   for (int r = 0; r < request.maxRecords && p < MaxPlotPoints; ++r) {
     // Records after the first are read whole in one read, sized as the page's records.
     const size_t want = kHeaderBytes + (r > 0 ? shape.blockBytes : 0);
-    if (bytes.size() < want) bytes.resize(want);
+    if (used > 0 && used + want > kBatchBytes) decodeBatch();
+    if (bytes.size() < used + want) bytes.resize(used + want);
+    uint8_t* record = bytes.data() + used;
     int err = 0;
     errno = 0;
-    size_t got = ReadFully(f, bytes.data(), want, &err);
+    size_t got = ReadFully(f, record, want, &err);
     if (err) {
       result.err = err;
       stopBefore(PageStop::ReadError, got);
@@ -210,11 +256,11 @@ PageRead ReadPage(std::FILE* f, const PageRequest& request, const PageBuffers& o
       stopBefore(PageStop::Incomplete, got);
       break;
     }
-    DecodeHeader(bytes.data(), h);
+    DecodeHeader(record, h);
     if (r == 0) {
       result.haveFirst = true;
       result.first = h;
-      std::memcpy(result.firstRaw.data(), bytes.data(), kHeaderBytes);
+      std::memcpy(result.firstRaw.data(), record, kHeaderBytes);
       if (request.fileStartIsFirst) fileStart = h.StartTime;
     }
     if (CountEnabled(h) == 0) {
@@ -237,9 +283,10 @@ PageRead ReadPage(std::FILE* f, const PageRequest& request, const PageBuffers& o
     }
     const size_t whole = kHeaderBytes + shape.blockBytes;
     if (got < whole) {  // the first record: its block follows
-      if (bytes.size() < whole) bytes.resize(whole);
+      if (bytes.size() < used + whole) bytes.resize(used + whole);
+      record = bytes.data() + used;
       errno = 0;
-      got += ReadFully(f, bytes.data() + got, whole - got, &err);
+      got += ReadFully(f, record + got, whole - got, &err);
     }
     if (err || got < whole) {
       result.err = err;
@@ -250,13 +297,13 @@ PageRead ReadPage(std::FILE* f, const PageRequest& request, const PageBuffers& o
       stopBefore(PageStop::NoSpace, got);
       break;
     }
-    DecodeBlock(bytes.data() + kHeaderBytes, h, shape.samples, out, static_cast<size_t>(p));
-    for (int i = 0; i < shape.samples; ++i)
-      out.times[static_cast<size_t>(p + i)] = request.startTime + static_cast<int>(p + i) / shape.rate;
+    batch.push_back({used + kHeaderBytes, p, shape.samples, shape.rate, shape.channels});
+    used += whole;
     p += shape.samples;
     result.last = h;
     ++result.records;
   }
+  decodeBatch();
   result.points = static_cast<int>(p);
   result.nothingAfter = result.stop == PageStop::FileEnd || AtFileEnd(f);
   return result;
