@@ -5,6 +5,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "datafile/file_io.h"
 #include "util/parallel.h"
 
@@ -143,11 +147,32 @@ inline int32_t Sample24(const uint8_t* b) {
          8;
 }
 
-// Rows of N interleaved samples into N arrays; N fixed so the inner loop unrolls.
+// Rows of N interleaved samples into N arrays, one array at a time: the record
+// stays in the cache while each array is written as one sequential stream.
 template <int N>
 void DecodeRows(const uint8_t* b, int rows, double* const* to) {
-  for (int i = 0; i < rows; ++i)
-    for (int j = 0; j < N; ++j, b += 3) to[j][i] = Sample24(b);
+  for (int j = 0; j < N; ++j) {
+    double* row = to[j];
+    const uint8_t* from = b + 3 * j;
+    for (int i = 0; i < rows; ++i, from += 3 * N) row[i] = Sample24(from);
+  }
+}
+
+// times[i] = start + (first + i) / rate for i < n, two at a time where SSE2
+// is there: the same conversion, division and sum as one at a time, so the
+// same bits.
+void FillTimes(double* times, int n, int first, double start, double rate) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128d start2 = _mm_set1_pd(start), rate2 = _mm_set1_pd(rate);
+  const __m128i two = _mm_set1_epi32(2);
+  __m128i index = _mm_setr_epi32(first, first + 1, 0, 0);
+  for (; i + 2 <= n; i += 2) {
+    _mm_storeu_pd(times + i, _mm_add_pd(start2, _mm_div_pd(_mm_cvtepi32_pd(index), rate2)));
+    index = _mm_add_epi32(index, two);
+  }
+#endif
+  for (; i < n; ++i) times[i] = start + (first + i) / rate;
 }
 
 // A record read whole into the batch buffer, waiting to be decoded.
@@ -182,26 +207,136 @@ void DecodeBlock(const uint8_t* block, uint8_t channels, int rows, const PageBuf
   }
 }
 
-// The samples and times of the records read into bytes. Every record writes
-// its own points only, so the records are split over the cores in contiguous
-// runs; which thread decodes a record does not change a value. The first
-// writes into fresh arrays (their page faults) are split the same way.
-void DecodeRecords(const std::vector<ReadRecordAt>& records, const uint8_t* bytes, double startTime,
-                   const PageBuffers& out) {
-  const int count = static_cast<int>(records.size());
-  const int parts = std::min(count, 8);
-  ParallelFor(parts, [&](int part) {
-    const int from = static_cast<int>(static_cast<long long>(count) * part / parts);
-    const int to = static_cast<int>(static_cast<long long>(count) * (part + 1) / parts);
-    for (int r = from; r < to; ++r) {
-      const ReadRecordAt& rec = records[static_cast<size_t>(r)];
-      const size_t p = static_cast<size_t>(rec.point);
-      DecodeBlock(bytes + rec.offset, rec.channels, rec.samples, out, p);
-      double* times = out.times + p;
-      for (int i = 0; i < rec.samples; ++i) times[i] = startTime + static_cast<int>(rec.point + i) / rec.rate;
-    }
-  });
+// Part part of parts of the records read into bytes: their samples and times.
+// Every record writes its own points only, so the records are split into
+// contiguous runs decoded on either core; which thread decodes a record does
+// not change a value. The first writes into fresh arrays (their page faults)
+// are split the same way.
+void DecodeRecords(const std::vector<ReadRecordAt>& records, const uint8_t* bytes, int part, int parts,
+                   double startTime, const PageBuffers& out) {
+  const long long count = static_cast<long long>(records.size());
+  const auto from = static_cast<size_t>(count * part / parts);
+  const auto to = static_cast<size_t>(count * (part + 1) / parts);
+  for (size_t r = from; r < to; ++r) {
+    const ReadRecordAt& rec = records[r];
+    const size_t p = static_cast<size_t>(rec.point);
+    DecodeBlock(bytes + rec.offset, rec.channels, rec.samples, out, p);
+    FillTimes(out.times + p, rec.samples, static_cast<int>(rec.point), startTime, rec.rate);
+  }
 }
+
+// Reads a page's records one by one, each checked before the next is read,
+// into batches of about kBatchBytes; the records of a batch are decoded later.
+class PageReader {
+ public:
+  PageReader(std::FILE* f, const PageRequest& request, const PageBuffers& out, PageRead& result)
+      : f_(f), request_(request), out_(out), result_(result), h_(request.header), fileStart_(request.fileStart) {}
+
+  bool done() const { return done_; }
+  long long points() const { return p_; }
+
+  // The next batch into bytes and records (both emptied first).
+  void ReadBatch(std::vector<uint8_t>& bytes, std::vector<ReadRecordAt>& records) {
+    records.clear();
+    size_t used = 0;
+    while (!done_ && !(used > 0 && used + NextWant() > kBatchBytes)) used += ReadRecord(bytes, used, records);
+  }
+
+ private:
+  // Records after the first are read whole in one read, sized as the page's records.
+  size_t NextWant() const { return kHeaderBytes + (r_ > 0 ? shape_.blockBytes : 0); }
+
+  // Stops before the record read last: the file goes back to its start.
+  void StopBefore(PageStop why, size_t got) {
+    result_.stop = why;
+    if (got > 0) std::fseek(f_, -static_cast<long>(got), SEEK_CUR);
+    done_ = true;
+  }
+
+  // One record at bytes[used]; returns the bytes it takes there (0 when the page stops before it).
+  size_t ReadRecord(std::vector<uint8_t>& bytes, size_t used, std::vector<ReadRecordAt>& records) {
+    if (r_ >= request_.maxRecords || p_ >= MaxPlotPoints) {
+      done_ = true;
+      return 0;
+    }
+    const size_t want = NextWant();
+    if (bytes.size() < used + want) bytes.resize(used + want);
+    int err = 0;
+    errno = 0;
+    size_t got = ReadFully(f_, bytes.data() + used, want, &err);
+    if (err) {
+      result_.err = err;
+      StopBefore(PageStop::ReadError, got);
+      return 0;
+    }
+    if (got == 0) {
+      result_.stop = PageStop::FileEnd;
+      done_ = true;
+      return 0;
+    }
+    if (got < kHeaderBytes) {
+      StopBefore(PageStop::Incomplete, got);
+      return 0;
+    }
+    DecodeHeader(bytes.data() + used, h_);
+    if (r_ == 0) {
+      result_.haveFirst = true;
+      result_.first = h_;
+      std::memcpy(result_.firstRaw.data(), bytes.data() + used, kHeaderBytes);
+      if (request_.fileStartIsFirst) fileStart_ = h_.StartTime;
+    }
+    if (CountEnabled(h_) == 0) {
+      StopBefore(PageStop::NoChannel, got);
+      return 0;
+    }
+    const RecordShape cur = ShapeOf(h_, fileStart_);
+    if (r_ > 0) {
+      const PageEnd::Kind b = PageBreakBetween(shape_, cur, &result_.gap);
+      if (b != PageEnd::Full) {
+        // Another layout would misalign every later sample; a gap would make the clock axis lie.
+        StopBefore(b == PageEnd::Layout ? PageStop::Layout : PageStop::TimeGap, got);
+        return 0;
+      }
+    }
+    shape_ = cur;
+    if (p_ + shape_.samples > MaxPlotPoints) {
+      StopBefore(PageStop::PointCap, got);
+      return 0;
+    }
+    const size_t whole = kHeaderBytes + shape_.blockBytes;
+    if (got < whole) {  // the first record: its block follows
+      if (bytes.size() < used + whole) bytes.resize(used + whole);
+      errno = 0;
+      got += ReadFully(f_, bytes.data() + used + got, whole - got, &err);
+    }
+    if (err || got < whole) {
+      result_.err = err;
+      StopBefore(err ? PageStop::ReadError : PageStop::Incomplete, got);
+      return 0;
+    }
+    if (static_cast<size_t>(p_ + shape_.samples) > out_.capacity) {
+      StopBefore(PageStop::NoSpace, got);
+      return 0;
+    }
+    records.push_back({used + kHeaderBytes, p_, shape_.samples, shape_.rate, shape_.channels});
+    p_ += shape_.samples;
+    result_.last = h_;
+    ++result_.records;
+    ++r_;
+    return whole;
+  }
+
+  std::FILE* f_;
+  const PageRequest& request_;
+  const PageBuffers& out_;
+  PageRead& result_;
+  RecorderHeader h_;
+  RecordTime fileStart_;
+  RecordShape shape_;
+  long long p_ = 0;
+  int r_ = 0;
+  bool done_ = false;
+};
 
 bool AtFileEnd(std::FILE* f) {
   if (std::feof(f)) return true;
@@ -215,96 +350,26 @@ bool AtFileEnd(std::FILE* f) {
 
 PageRead ReadPage(std::FILE* f, const PageRequest& request, const PageBuffers& out) {
   PageRead result;
-  std::vector<uint8_t>& bytes = *out.scratch;
-  RecorderHeader h = request.header;
-  RecordTime fileStart = request.fileStart;
-  RecordShape shape;
-  long long p = 0;
-  // Records are read one by one (each checked before the next is read) into a
-  // batch, which is decoded once it holds kBatchBytes.
-  std::vector<ReadRecordAt> batch;
-  size_t used = 0;  // bytes of the batch in the buffer
-  auto decodeBatch = [&] {
-    if (!batch.empty()) DecodeRecords(batch, bytes.data(), request.startTime, out);
-    batch.clear();
-    used = 0;
-  };
-  // Stops before the record read last: the file goes back to its start.
-  auto stopBefore = [&](PageStop why, size_t got) {
-    result.stop = why;
-    if (got > 0) std::fseek(f, -static_cast<long>(got), SEEK_CUR);
-  };
-  for (int r = 0; r < request.maxRecords && p < MaxPlotPoints; ++r) {
-    // Records after the first are read whole in one read, sized as the page's records.
-    const size_t want = kHeaderBytes + (r > 0 ? shape.blockBytes : 0);
-    if (used > 0 && used + want > kBatchBytes) decodeBatch();
-    if (bytes.size() < used + want) bytes.resize(used + want);
-    uint8_t* record = bytes.data() + used;
-    int err = 0;
-    errno = 0;
-    size_t got = ReadFully(f, record, want, &err);
-    if (err) {
-      result.err = err;
-      stopBefore(PageStop::ReadError, got);
-      break;
-    }
-    if (got == 0) {
-      result.stop = PageStop::FileEnd;
-      break;
-    }
-    if (got < kHeaderBytes) {
-      stopBefore(PageStop::Incomplete, got);
-      break;
-    }
-    DecodeHeader(record, h);
-    if (r == 0) {
-      result.haveFirst = true;
-      result.first = h;
-      std::memcpy(result.firstRaw.data(), record, kHeaderBytes);
-      if (request.fileStartIsFirst) fileStart = h.StartTime;
-    }
-    if (CountEnabled(h) == 0) {
-      stopBefore(PageStop::NoChannel, got);
-      break;
-    }
-    const RecordShape cur = ShapeOf(h, fileStart);
-    if (r > 0) {
-      const PageEnd::Kind b = PageBreakBetween(shape, cur, &result.gap);
-      if (b != PageEnd::Full) {
-        // Another layout would misalign every later sample; a gap would make the clock axis lie.
-        stopBefore(b == PageEnd::Layout ? PageStop::Layout : PageStop::TimeGap, got);
-        break;
-      }
-    }
-    shape = cur;
-    if (p + shape.samples > MaxPlotPoints) {
-      stopBefore(PageStop::PointCap, got);
-      break;
-    }
-    const size_t whole = kHeaderBytes + shape.blockBytes;
-    if (got < whole) {  // the first record: its block follows
-      if (bytes.size() < used + whole) bytes.resize(used + whole);
-      record = bytes.data() + used;
-      errno = 0;
-      got += ReadFully(f, record + got, whole - got, &err);
-    }
-    if (err || got < whole) {
-      result.err = err;
-      stopBefore(err ? PageStop::ReadError : PageStop::Incomplete, got);
-      break;
-    }
-    if (static_cast<size_t>(p + shape.samples) > out.capacity) {
-      stopBefore(PageStop::NoSpace, got);
-      break;
-    }
-    batch.push_back({used + kHeaderBytes, p, shape.samples, shape.rate, shape.channels});
-    used += whole;
-    p += shape.samples;
-    result.last = h;
-    ++result.records;
+  PageReader reader(f, request, out, result);
+  // Two batches: while one is decoded (on both cores), the next is read into the other.
+  std::vector<uint8_t> spare;
+  std::vector<uint8_t>* bytes[2] = {out.scratch, &spare};
+  std::vector<ReadRecordAt> records[2];
+  reader.ReadBatch(*bytes[0], records[0]);
+  for (int cur = 0; !records[cur].empty(); cur = 1 - cur) {
+    const int next = 1 - cur;
+    const bool more = !reader.done();
+    if (!more) records[next].clear();
+    const int parts = static_cast<int>(std::min<size_t>(records[cur].size(), 8));
+    const uint8_t* batch = bytes[cur]->data();
+    ParallelFor(parts + (more ? 1 : 0), [&](int i) {
+      if (more && i == 0)
+        reader.ReadBatch(*bytes[next], records[next]);
+      else
+        DecodeRecords(records[cur], batch, more ? i - 1 : i, parts, request.startTime, out);
+    });
   }
-  decodeBatch();
-  result.points = static_cast<int>(p);
+  result.points = static_cast<int>(reader.points());
   result.nothingAfter = result.stop == PageStop::FileEnd || AtFileEnd(f);
   return result;
 }
