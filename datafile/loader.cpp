@@ -1,6 +1,7 @@
 #include "datafile/loader.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -147,6 +148,16 @@ inline int32_t Sample24(const uint8_t* b) {
          8;
 }
 
+// The same sample read as one 4-byte word whose last byte is the next
+// sample's: one load and a byte swap instead of three loads. Only for samples
+// that have a byte after them in the block.
+inline int32_t Sample24InWord(const uint8_t* b) {
+  uint32_t w;
+  std::memcpy(&w, b, 4);
+  if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap32(w);
+  return static_cast<int32_t>(w) >> 8;
+}
+
 // Rows of N interleaved samples into N arrays, one array at a time: the record
 // stays in the cache while each array is written as one sequential stream.
 template <int N>
@@ -154,7 +165,9 @@ void DecodeRows(const uint8_t* b, int rows, double* const* to) {
   for (int j = 0; j < N; ++j) {
     double* row = to[j];
     const uint8_t* from = b + 3 * j;
-    for (int i = 0; i < rows; ++i, from += 3 * N) row[i] = Sample24(from);
+    int i = 0;
+    for (; i < rows - 1; ++i, from += 3 * N) row[i] = Sample24InWord(from);
+    for (; i < rows; ++i, from += 3 * N) row[i] = Sample24(from);  // the block's last row
   }
 }
 
