@@ -248,7 +248,7 @@ class PageReader {
   bool done() const { return done_; }
   long long points() const { return p_; }
 
-  // The next batch into bytes and records (both emptied first).
+  // The next batch: its bytes from the start of bytes, its records in records (emptied first).
   void ReadBatch(std::vector<uint8_t>& bytes, std::vector<ReadRecordAt>& records) {
     records.clear();
     size_t used = 0;
