@@ -34,8 +34,8 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-template <typename T>
-void GrowTo(std::vector<T>& v, size_t n) {
+template <typename T, typename A>
+void GrowTo(std::vector<T, A>& v, size_t n) {
   if (v.size() < n) v.resize(n);
 }
 
@@ -279,7 +279,7 @@ int RunSpectrumPipeline(AppState& s) {
   ResponseTable coil[kChannels];
   bool magnetic[kChannels] = {};
   for (int ch : chans) {
-    std::vector<double>& y = s.yplotdata[ch];
+    PageRow& y = s.yplotdata[ch];
     GrowTo(y, std::max<size_t>(static_cast<size_t>(n), N / 2));
     GrowTo(s.yplotdata2[ch], N + 3);
     if (s.SineTestOn)

@@ -131,13 +131,13 @@ int PanelOfChannel(const AppState& s, int ch) {
   return std::min(panel, kChannels - 1);
 }
 
-const std::vector<double>* PanelSeries(const AppState& s, int ch) {
-  if (ch < 0 || ch >= kChannels) return nullptr;
+std::span<const double> PanelSeries(const AppState& s, int ch) {
+  if (ch < 0 || ch >= kChannels) return {};
   if (s.AppResOn) {
-    if (ch >= 4) return nullptr;
-    return s.AmplPhaseOn ? &s.ZZPhase[ch] : &s.ZZ[ch];
+    if (ch >= 4) return {};
+    return s.AmplPhaseOn ? s.ZZPhase[ch] : s.ZZ[ch];
   }
-  return &s.yplotdata[ch];
+  return s.yplotdata[ch];
 }
 
 bool HitPanel(AppState& s, int x, int y) {
@@ -185,8 +185,8 @@ void CursorReadout(AppState& s, Surface& window, int x, int y, ReadoutKind kind,
     index = s.CursorIndex = ClampIndex(s, SnapIndex(s, X));
     sampleX = SpectralMode(s);
   }
-  const std::vector<double>* series = PanelSeries(s, c);
-  const double Y = series && static_cast<size_t>(index) < series->size() ? (*series)[static_cast<size_t>(index)] : 0.0;
+  const std::span<const double> series = PanelSeries(s, c);
+  const double Y = static_cast<size_t>(index) < series.size() ? series[static_cast<size_t>(index)] : 0.0;
   const double Xs = sampleX ? s.PlotX[static_cast<size_t>(index)] : X;
 
   const int px = PixelOfX(s, s.PlotX[static_cast<size_t>(index)]);
@@ -219,12 +219,12 @@ void DrawMarkers(AppState& s, Surface& window) {
   int first = 0;
   while (first < kChannels && !ChannelShown(s, first)) ++first;
   if (first == kChannels) return;
-  const std::vector<double>* series = PanelSeries(s, first);
+  const std::span<const double> series = PanelSeries(s, first);
   const int count = std::min(s.MarkerCount, kMaxMarkers);
   for (int k = 0; k < count; ++k) {
     const int m = s.Markers[k];
     if (m < 0 || m >= s.PlotCount) continue;  // a marker of a longer page or another file
-    const double ym = series && static_cast<size_t>(m) < series->size() ? (*series)[static_cast<size_t>(m)] : 0.0;
+    const double ym = static_cast<size_t>(m) < series.size() ? series[static_cast<size_t>(m)] : 0.0;
     const int x = PixelOfX(s, s.PlotX[static_cast<size_t>(m)]);
     const int y = PixelOfY(s, first, s.PlotTop, ym);
     s.LastClick[0] = x;

@@ -5,6 +5,8 @@
 // a Control-click adds a marker. The cross and the markers are drawn over the
 // window's copy of the off-screen image after every paint.
 
+#include <span>
+
 #include "app/state.h"
 
 class Surface;
@@ -39,5 +41,5 @@ bool HitPanel(AppState& s, int x, int y);
 int PanelOfChannel(const AppState& s, int ch);
 
 /// The series drawn in the panel of channel ch: its plotted values, or the MT
-/// estimate of that panel in apparent-resistivity mode. Null when none.
-const std::vector<double>* PanelSeries(const AppState& s, int ch);
+/// estimate of that panel in apparent-resistivity mode. Empty when none.
+std::span<const double> PanelSeries(const AppState& s, int ch);

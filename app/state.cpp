@@ -81,10 +81,12 @@ int InitAppState(AppState& s, Platform& host, const StartupOptions& options) {
 void ShutdownAppState(AppState& s) {
   if (s.DataFile) std::fclose(s.DataFile);
   s.DataFile = nullptr;
-  for (ChannelRows* rows : {&s.yplotdata, &s.yplotdata_orig, &s.yplotdataFFT, &s.yplotdata2, &s.yplotdata_prev,
-                            &s.ypoly, &s.ZZ, &s.ZZPhase, &s.ZZStd, &s.ZZPhaseStd})
+  for (PageRows* rows : {&s.yplotdata, &s.yplotdata_orig})
+    for (auto& row : *rows) PageRow().swap(row);
+  for (ChannelRows* rows :
+       {&s.yplotdataFFT, &s.yplotdata2, &s.yplotdata_prev, &s.ypoly, &s.ZZ, &s.ZZPhase, &s.ZZStd, &s.ZZPhaseStd})
     for (auto& row : *rows) std::vector<double>().swap(row);
-  std::vector<double>().swap(s.xplotdata);
+  PageRow().swap(s.xplotdata);
   std::vector<double>().swap(s.PlotX);
   std::vector<double>().swap(s.eigv);
   s.SlepianWindows.clear();
@@ -102,7 +104,7 @@ int EnsurePagePoints(AppState& s, int n) {
     }
   };
   size_t have = s.xplotdata.size();
-  rows([&have](std::vector<double>& v, const char*) { have = std::min(have, v.size()); });
+  rows([&have](PageRow& v, const char*) { have = std::min(have, v.size()); });
   if (have >= need) return 1;
   // Grown once to the page (the loader knows its size before reading), keeping
   // only the points shown, which the page about to be read replaces.
@@ -111,10 +113,10 @@ int EnsurePagePoints(AppState& s, int n) {
   for (size_t size = need;; size /= 2) {
     const char* array = "xplotdata";
     try {
-      rows([&](std::vector<double>& v, const char* name) {
+      rows([&](PageRow& v, const char* name) {
         array = name;
         if (v.size() >= size) return;
-        std::vector<double> grown;
+        PageRow grown;
         grown.reserve(size);
         grown.assign(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(std::min({keep, v.size(), size})));
         grown.resize(size);
@@ -125,7 +127,7 @@ int EnsurePagePoints(AppState& s, int n) {
       // Memory ran out part way: every array is released and a page half as
       // long is tried, so all keep one length and the reader gets what fits.
       if (!failed) failed = array;
-      rows([](std::vector<double>& v, const char*) { std::vector<double>().swap(v); });
+      rows([](PageRow& v, const char*) { PageRow().swap(v); });
       s.NumPlotPoints = 0;
       if (size == 0) break;
     }

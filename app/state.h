@@ -15,6 +15,7 @@
 #include "datafile/record_time.h"
 #include "spectral/lowpass.h"
 #include "spectral/response.h"
+#include "util/page_memory.h"
 #include "util/paths.h"
 
 class Platform;
@@ -26,6 +27,7 @@ constexpr int kStatusBarHeight = 20;
 constexpr int kMaxMarkers = 100;
 
 using ChannelRows = std::array<std::vector<double>, kChannels>;
+using PageRows = std::array<PageRow, kChannels>;  // the page arrays: grown without a zero-fill
 
 struct AppState {
   Platform* host = nullptr;
@@ -33,8 +35,8 @@ struct AppState {
 
   // Channel arrays. They grow to what a page needs (EnsurePagePoints), never
   // beyond MaxPlotPoints per channel.
-  ChannelRows yplotdata;       // plotted values
-  ChannelRows yplotdata_orig;  // raw counts as read
+  PageRows yplotdata;       // plotted values
+  PageRows yplotdata_orig;  // raw counts as read
   ChannelRows yplotdataFFT;
   ChannelRows yplotdata2;
   ChannelRows yplotdata_prev;  // filter priming, kHistoryPoints per channel
@@ -43,8 +45,8 @@ struct AppState {
   ChannelRows ZZPhase;
   ChannelRows ZZStd;
   ChannelRows ZZPhaseStd;
-  std::vector<double> xplotdata;  // time of each point, seconds from the file's first record
-  std::vector<double> PlotX;      // X of each plotted point (time or frequency)
+  PageRow xplotdata;          // time of each point, seconds from the file's first record
+  std::vector<double> PlotX;  // X of each plotted point (time or frequency)
   int PlotCount = 0;
   std::vector<double> eigv;  // Slepian tapers
 
@@ -73,7 +75,7 @@ struct AppState {
   std::string CurrentFilePath;
   std::string CurrentFileTitle;
   uint64_t BlockBytes = 0;
-  std::vector<uint8_t> RawBlock;  // bytes of the last record read
+  std::vector<uint8_t> RawBlock;  // bytes of the last records read
   double SensorScale[kChannels] = {1, 1, 1, 1, 1, 1};
   double AdcSpanMilliVolts = 10000.0;
 

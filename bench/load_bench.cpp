@@ -54,7 +54,7 @@ void BM_LoadPage(benchmark::State& state) {
   state.counters["points"] = s.NumPlotPoints;
   ShutdownAppState(s);
 }
-BENCHMARK(BM_LoadPage)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadPage)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 // The first open of a fresh start: the page arrays are made as well.
 void BM_LoadPageFreshState(benchmark::State& state) {
@@ -77,7 +77,7 @@ void BM_LoadPageFreshState(benchmark::State& state) {
   if (points != kPageRecords * 2560) state.SkipWithError("page not loaded");
   state.SetBytesProcessed(state.iterations() * PageBytes());
 }
-BENCHMARK(BM_LoadPageFreshState)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadPageFreshState)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 // Paging: the second page of a file whose first page is shown.
 void BM_LoadLaterPage(benchmark::State& state) {
@@ -95,7 +95,7 @@ void BM_LoadLaterPage(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * PageBytes());
   ShutdownAppState(s);
 }
-BENCHMARK(BM_LoadLaterPage)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadLaterPage)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 std::vector<char> PageInMemory() {
   std::vector<char> bytes(static_cast<size_t>(FileBytes(PageFile())));

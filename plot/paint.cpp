@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 #include <vector>
 
 #include "app/analysis.h"
@@ -291,7 +292,8 @@ void SetupPlotAxes(AppState& s) {
     for (int ch = 0; ch < kChannels; ++ch) {
       if (!(s.AppResOn ? k < 4 : s.OutHeader.ChannelEnabled[ch] != 0)) continue;
       if (s.AutoscaleChan[ch]) {
-        const std::vector<double>& y = s.AppResOn ? (s.AmplPhaseOn ? s.ZZPhase[k] : s.ZZ[k]) : s.yplotdata[ch];
+        const std::span<const double> y =
+            s.AppResOn ? std::span<const double>(s.AmplPhaseOn ? s.ZZPhase[k] : s.ZZ[k]) : s.yplotdata[ch];
         // A logarithmic panel starts at its smallest positive value; one
         // without any is drawn linear around its values.
         double lo = 1e32, hi = -1e32, lowestPositive = 1e32;

@@ -72,7 +72,7 @@ TEST(ScaleChannelForDisplay, ARepaintStartsFromTheStateThePreviousPassLeft) {
   s.FilterOn = 1;
   s.LowPassCorner = 5;
   ScaleChannelForDisplay(s, 2, 1.0);
-  std::vector<double> first = s.yplotdata[2];
+  PageRow first = s.yplotdata[2];
   ScaleChannelForDisplay(s, 2, 1.0);
   EXPECT_NE(first, s.yplotdata[2]);  // the histories carry over between paints
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -112,6 +113,46 @@ TEST(ReadPage, EndsAtATimeGapAndSaysHowLong) {
   EXPECT_EQ(page.stop, PageStop::TimeGap);
   EXPECT_NEAR(page.gap, 3600 - 2 * 2.56, 1e-3);  // tick rounding
   EXPECT_EQ(std::ftell(file.f), 2 * kRecordBytes);
+}
+
+// Pages of megabytes are read in batches while earlier ones are decoded on
+// both cores: every sample and time must land where a record-by-record read
+// puts it, and a page break in a later batch must stop the page exactly there.
+TEST(ReadPage, APageOfManyBatchesHoldsEverySampleAndStopsAtABreakInALaterOne) {
+  TempDir dir;
+  constexpr int kRecords = 320;
+  constexpr long kBytes = 1024 + 3 * 2560 * 3;  // slots 0, 2 and 3 enabled
+  SynthOptions later = SmallRecording(1, "Hx,,Ey,Ex");
+  later.start.hour += 1;
+  auto bytes = ReadBytes(WriteRecording(dir, "a.bin", SmallRecording(kRecords, "Hx,,Ey,Ex")));
+  const auto tail = ReadBytes(WriteRecording(dir, "b.bin", later));
+  bytes.insert(bytes.begin() + 300 * kBytes, tail.begin(), tail.end());  // a gap before record 301
+  WriteBytes(dir / "gap.bin", bytes);
+
+  for (int limit : {200, kRecords + 1}) {
+    File file(dir / "gap.bin");
+    Arrays a(static_cast<size_t>(kRecords + 1) * 2560);
+    const PageRead page = ReadPage(file.f, FromStart(limit), a.out);
+    const int records = std::min(limit, 300);
+    ASSERT_EQ(page.records, records);
+    EXPECT_EQ(page.points, records * 2560);
+    EXPECT_EQ(page.stop, limit == 200 ? PageStop::Limit : PageStop::TimeGap);
+    EXPECT_EQ(std::ftell(file.f), records * kBytes);
+    const int slot[3] = {0, 2, 3};
+    bool same = true;
+    for (int r = 0; r < records; ++r)
+      for (int i = 0; i < 2560; ++i) {
+        const size_t p = static_cast<size_t>(r) * 2560 + static_cast<size_t>(i);
+        const uint8_t* row = &bytes[static_cast<size_t>(r * kBytes + 1024 + i * 9)];
+        for (int k = 0; k < 3; ++k)
+          same = same && a.counts[static_cast<size_t>(slot[k])][p] == DecodeSample(row + 3 * k);
+        same = same && a.counts[1][p] == 0.0 && a.counts[4][p] == 0.0 && a.counts[5][p] == 0.0;
+        same = same && a.times[p] == static_cast<int>(p) / 1000.0;
+      }
+    EXPECT_TRUE(same) << limit;
+    EXPECT_EQ(a.counts[0][static_cast<size_t>(records) * 2560], -7.0);  // nothing beyond the page
+    EXPECT_EQ(a.times[static_cast<size_t>(records) * 2560], -7.0);
+  }
 }
 
 TEST(PagePointsBound, RecordsThePageAndTheFileCanHold) {
