@@ -81,12 +81,12 @@ int InitAppState(AppState& s, Platform& host, const StartupOptions& options) {
 void ShutdownAppState(AppState& s) {
   if (s.DataFile) std::fclose(s.DataFile);
   s.DataFile = nullptr;
-  for (PageRows* rows : {&s.yplotdata, &s.yplotdata_orig})
+  for (PageRows* rows : {&s.yplotdata, &s.yplotdata_orig, &s.yplotdata2, &s.ypoly})
     for (auto& row : *rows) PageRow().swap(row);
-  for (ChannelRows* rows :
-       {&s.yplotdataFFT, &s.yplotdata2, &s.yplotdata_prev, &s.ypoly, &s.ZZ, &s.ZZPhase, &s.ZZStd, &s.ZZPhaseStd})
+  for (ChannelRows* rows : {&s.yplotdataFFT, &s.yplotdata_prev, &s.ZZ, &s.ZZPhase, &s.ZZStd, &s.ZZPhaseStd})
     for (auto& row : *rows) std::vector<double>().swap(row);
   PageRow().swap(s.xplotdata);
+  PageRow().swap(s.FitX);
   std::vector<double>().swap(s.PlotX);
   std::vector<double>().swap(s.eigv);
   s.SlepianWindows.clear();

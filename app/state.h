@@ -38,9 +38,9 @@ struct AppState {
   PageRows yplotdata;       // plotted values
   PageRows yplotdata_orig;  // raw counts as read
   ChannelRows yplotdataFFT;
-  ChannelRows yplotdata2;
+  PageRows yplotdata2;  // spectra, N + 3 per channel
   ChannelRows yplotdata_prev;  // filter priming, kHistoryPoints per channel
-  ChannelRows ypoly;
+  PageRows ypoly;
   ChannelRows ZZ;
   ChannelRows ZZPhase;
   ChannelRows ZZStd;
@@ -132,7 +132,7 @@ struct AppState {
   int FitValid = 0;
   double FitCoeffs[22] = {};  // [1 … FitOrder+1]
   double FitRms = 0;
-  std::vector<double> FitX;
+  PageRow FitX;
   int CaptureLimits = 0;  // copy the next autoscaled limits into YMinManual/YMaxManual
   int ZoomHitWidth = 0;
   int ZoomRect[4] = {};  // x1, y1, x2, y2
