@@ -288,24 +288,40 @@ void SetupPlotAxes(AppState& s) {
     s.XMin = lo;
   }
   if (!s.PanDragging && !s.PanDone) {
-    int k = 0;
-    for (int ch = 0; ch < kChannels; ++ch) {
+    // The panels' channels in order; the autoscaled ones' extents found on both cores.
+    struct Extent {
+      int ch = 0;
+      std::span<const double> y;
+      double lo = 1e32, hi = -1e32, lowestPositive = 1e32;
+    };
+    std::vector<Extent> panels;
+    for (int ch = 0, k = 0; ch < kChannels; ++ch) {
       if (!(s.AppResOn ? k < 4 : s.OutHeader.ChannelEnabled[ch] != 0)) continue;
+      Extent e;
+      e.ch = ch;
+      if (s.AutoscaleChan[ch])
+        e.y = s.AppResOn ? std::span<const double>(s.AmplPhaseOn ? s.ZZPhase[k] : s.ZZ[k]) : s.yplotdata[ch];
+      panels.push_back(e);
+      ++k;
+    }
+    ParallelFor(static_cast<int>(panels.size()), [&](int p) {
+      Extent& e = panels[static_cast<size_t>(p)];
+      for (int i = first; i < end && static_cast<size_t>(i) < e.y.size(); ++i) {
+        double v = e.y[static_cast<size_t>(i)];
+        if (!std::isfinite(v)) continue;
+        e.lo = std::min(e.lo, v);
+        e.hi = std::max(e.hi, v);
+        if (v > 0) e.lowestPositive = std::min(e.lowestPositive, v);
+      }
+    });
+    for (Extent& e : panels) {
+      const int ch = e.ch;
       if (s.AutoscaleChan[ch]) {
-        const std::span<const double> y =
-            s.AppResOn ? std::span<const double>(s.AmplPhaseOn ? s.ZZPhase[k] : s.ZZ[k]) : s.yplotdata[ch];
         // A logarithmic panel starts at its smallest positive value; one
         // without any is drawn linear around its values.
-        double lo = 1e32, hi = -1e32, lowestPositive = 1e32;
-        for (int i = first; i < end && static_cast<size_t>(i) < y.size(); ++i) {
-          double v = y[static_cast<size_t>(i)];
-          if (!std::isfinite(v)) continue;
-          lo = std::min(lo, v);
-          hi = std::max(hi, v);
-          if (v > 0) lowestPositive = std::min(lowestPositive, v);
-        }
+        double lo = e.lo, hi = e.hi;
         if (lo > hi) lo = hi = 0;
-        if (WantsLogY(s) && hi > 0) lo = lowestPositive;
+        if (WantsLogY(s) && hi > 0) lo = e.lowestPositive;
         if (s.AppResOn && s.CoherOn) {
           lo = 0;
           hi = 1.0;
@@ -317,7 +333,6 @@ void SetupPlotAxes(AppState& s) {
         s.YMaxChan[ch] = s.YMaxManual[ch];
       }
       OpenUpRange(s.YMinChan[ch], s.YMaxChan[ch], WantsLogY(s));
-      ++k;
     }
     if (s.CaptureLimits && s.NumEnabledChans >= 1) {
       for (int ch = 0; ch < kChannels; ++ch) {
