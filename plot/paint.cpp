@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -70,6 +71,41 @@ void DrawPeaks(AppState& s, Surface& surface, int ch, int top, PenId pen) {
     surface.LineTo(x, y - 5);
   }
   surface.SelectPen(old);
+}
+
+// The least and greatest finite value of y[first … end − 1], and the least
+// positive one, taken into lo, hi and lowestPositive as a scan in order with
+// std::min and std::max would: four interleaved scans keep the processor busy,
+// and a zero extreme is the first zero in order, so its sign is the scan's.
+void FiniteExtent(const double* y, int first, int end, double& lo, double& hi, double& lowestPositive) {
+  constexpr double kMax = std::numeric_limits<double>::max();
+  double l[4] = {lo, lo, lo, lo}, h[4] = {hi, hi, hi, hi},
+         p[4] = {lowestPositive, lowestPositive, lowestPositive, lowestPositive};
+  int i = first;
+  for (; i + 4 <= end; i += 4)
+    for (int j = 0; j < 4; ++j) {
+      const double v = y[i + j];
+      const bool finite = std::fabs(v) <= kMax;
+      l[j] = finite && v < l[j] ? v : l[j];
+      h[j] = finite && h[j] < v ? v : h[j];
+      p[j] = finite && v > 0 && v < p[j] ? v : p[j];
+    }
+  for (; i < end; ++i) {
+    const double v = y[i];
+    const bool finite = std::fabs(v) <= kMax;
+    l[0] = finite && v < l[0] ? v : l[0];
+    h[0] = finite && h[0] < v ? v : h[0];
+    p[0] = finite && v > 0 && v < p[0] ? v : p[0];
+  }
+  const double least = std::min({l[0], l[1], l[2], l[3]}), greatest = std::max({h[0], h[1], h[2], h[3]});
+  lowestPositive = std::min({p[0], p[1], p[2], p[3]});
+  auto firstZero = [&] {
+    for (int k = first; k < end; ++k)
+      if (y[k] == 0) return y[k];
+    return 0.0;
+  };
+  if (least < lo) lo = least == 0 ? firstZero() : least;
+  if (hi < greatest) hi = greatest == 0 ? firstZero() : greatest;
 }
 
 // The series axes of channel ch's panel at top. Without positive limits a
@@ -306,13 +342,8 @@ void SetupPlotAxes(AppState& s) {
     }
     ParallelFor(static_cast<int>(panels.size()), [&](int p) {
       Extent& e = panels[static_cast<size_t>(p)];
-      for (int i = first; i < end && static_cast<size_t>(i) < e.y.size(); ++i) {
-        double v = e.y[static_cast<size_t>(i)];
-        if (!std::isfinite(v)) continue;
-        e.lo = std::min(e.lo, v);
-        e.hi = std::max(e.hi, v);
-        if (v > 0) e.lowestPositive = std::min(e.lowestPositive, v);
-      }
+      const int stop = static_cast<int>(std::min<size_t>(static_cast<size_t>(std::max(end, 0)), e.y.size()));
+      FiniteExtent(e.y.data(), first, stop, e.lo, e.hi, e.lowestPositive);
     });
     for (Extent& e : panels) {
       const int ch = e.ch;

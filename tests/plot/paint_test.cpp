@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <vector>
 
 #include "app/commands.h"
 #include "app/open_file.h"
@@ -233,3 +235,39 @@ TEST(PanelLabels, ByLabelCodeAndMtPanel) {
 }
 
 }  // namespace
+
+// Autoscaling takes the finite values only, and a zero limit keeps the sign of
+// the first zero of the page, however long the page.
+TEST(PanelLimits, FiniteExtremesAndTheFirstZerosSign) {
+  const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
+  struct Case {
+    std::vector<double> y;
+    double lo, hi;
+  } cases[] = {
+      {{nan, 7, inf, 3, -2, 8, -2.5, 1e300, -inf, 4, 6}, -2.5, 1e300},
+      {{5, 0.0, -0.0, 3, 2, 0.0, 11, 4, 9}, 0.0, 11},
+      {{5, -0.0, 0.0, 3, 2, 0.0, 11, 4, 9}, -0.0, 11},
+      {{-5, -1, -0.0, -3, 0.0, -2, -7, -4, -9}, -9, -0.0},
+      {{-5, -1, 0.0, -3, -0.0, -2, -7, -4, -9}, -9, 0.0},
+      {{nan, 2}, 2, 2},
+  };
+  for (const Case& c : cases) {
+    AppState s;
+    s.NumPlotPoints = static_cast<int>(c.y.size());
+    s.xplotdata.assign(c.y.size(), 0.0);
+    for (size_t i = 0; i < c.y.size(); ++i) s.xplotdata[i] = static_cast<double>(i);
+    for (int ch = 0; ch < kChannels; ++ch) s.OutHeader.ChannelEnabled[ch] = ch == 0;
+    s.AutoscaleChan[0] = 1;
+    s.yplotdata[0].assign(c.y.begin(), c.y.end());
+    SetupPlotAxes(s);
+    if (c.lo == c.hi) {  // a flat panel is opened up around its value
+      EXPECT_EQ(s.YMinChan[0], 1.0) << c.y.size();
+      EXPECT_EQ(s.YMaxChan[0], 3.0) << c.y.size();
+      continue;
+    }
+    EXPECT_EQ(s.YMinChan[0], c.lo);
+    EXPECT_EQ(s.YMaxChan[0], c.hi);
+    EXPECT_EQ(std::signbit(s.YMinChan[0]), std::signbit(c.lo)) << c.y[1];
+    EXPECT_EQ(std::signbit(s.YMaxChan[0]), std::signbit(c.hi)) << c.y[2];
+  }
+}
