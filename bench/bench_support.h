@@ -53,12 +53,18 @@ inline void WriteRepeatedRecord(const std::string& path, long count) {
 
 constexpr int kBenchPageRecords = 3906;  // 9,999,360 points per channel
 
-/// A file in /tmp of this process's own (benchmark runs may overlap), removed at exit.
+/// A file in /tmp of this process's own (benchmark runs may overlap), removed
+/// at exit with the impedance tables an MT paint of it writes beside it.
 struct BenchTempFile {
   std::string path;
   explicit BenchTempFile(const std::string& name)
       : path("/tmp/zorvan-bench-" + std::to_string(getpid()) + "-" + name) {}
-  ~BenchTempFile() { std::remove(path.c_str()); }
+  ~BenchTempFile() {
+    std::remove(path.c_str());
+    if (path.size() > 4 && path.compare(path.size() - 4, 4, ".bin") == 0)
+      for (const char* table : {"_ZXX.dat", "_ZXY.dat", "_ZYX.dat", "_ZYY.dat"})
+        std::remove((path.substr(0, path.size() - 4) + table).c_str());
+  }
 };
 
 /// A recording of records copies of the bench record, made once per run.

@@ -86,34 +86,21 @@ std::vector<double> Cases() {
   return WithNeighbours(v);
 }
 
-TEST(NumberText, Scientific4IsPrintfsText) {
-  int wrong = 0;
-  for (double v : Cases()) {
-    std::string want = Printf("%.4e", v), got = Ours(WriteScientific4, v);
-    if (got != want && ++wrong <= 20)
-      ADD_FAILURE() << "%.4e of " << Printf("%.17g", v) << ": " << got << " not " << want;
+TEST(NumberText, EveryFormatIsPrintfsText) {
+  const std::vector<double> cases = Cases();
+  const struct {
+    const char* format;
+    char* (*write)(char*, double);
+  } formats[] = {{"%.4e", WriteScientific4}, {"%.6e", WriteScientific6}, {"%.9g", WriteGeneral9}};
+  for (const auto& f : formats) {
+    int wrong = 0;
+    for (double v : cases) {
+      std::string want = Printf(f.format, v), got = Ours(f.write, v);
+      if (got != want && ++wrong <= 20)
+        ADD_FAILURE() << f.format << " of " << Printf("%.17g", v) << ": " << got << " not " << want;
+    }
+    EXPECT_EQ(wrong, 0) << f.format;
   }
-  EXPECT_EQ(wrong, 0);
-}
-
-TEST(NumberText, Scientific6IsPrintfsText) {
-  int wrong = 0;
-  for (double v : Cases()) {
-    std::string want = Printf("%.6e", v), got = Ours(WriteScientific6, v);
-    if (got != want && ++wrong <= 20)
-      ADD_FAILURE() << "%.6e of " << Printf("%.17g", v) << ": " << got << " not " << want;
-  }
-  EXPECT_EQ(wrong, 0);
-}
-
-TEST(NumberText, General9IsPrintfsText) {
-  int wrong = 0;
-  for (double v : Cases()) {
-    std::string want = Printf("%.9g", v), got = Ours(WriteGeneral9, v);
-    if (got != want && ++wrong <= 20)
-      ADD_FAILURE() << "%.9g of " << Printf("%.17g", v) << ": " << got << " not " << want;
-  }
-  EXPECT_EQ(wrong, 0);
 }
 
 TEST(NumberText, MidpointsRoundToEven) {
