@@ -38,7 +38,7 @@ struct AppState {
   PageRows yplotdata;       // plotted values
   PageRows yplotdata_orig;  // raw counts as read
   ChannelRows yplotdataFFT;
-  PageRows yplotdata2;  // spectra, N + 3 per channel
+  PageRows yplotdata2;         // spectra, N + 3 per channel
   ChannelRows yplotdata_prev;  // filter priming, kHistoryPoints per channel
   PageRows ypoly;
   ChannelRows ZZ;
