@@ -146,15 +146,23 @@ void BM_LowPassRowsKernel(benchmark::State& state) {
 }
 BENCHMARK(BM_LowPassRowsKernel)->ArgsProduct({{1, 4}, {0, 1, 2}})->ArgNames({"corner", "kernel"});
 
+// Whether the benchmark asks for the vector kernel (argument 0 non-zero);
+// false, with the benchmark skipped, when this processor has none.
+bool WantVectorKernel(benchmark::State& state, bool& vector) {
+  vector = state.range(0) != 0;
+  if (vector && !sample_rows_detail::Avx2Available()) {
+    state.SkipWithError("no AVX2");
+    return false;
+  }
+  return true;
+}
+
 // A record's block of six channels (5120 rows) to millivolt rows and back, the
 // portable loops (0) beside the vector ones (1); gains of 1 (powers of two) or 40.
 void BM_SampleRowsToMillivolts(benchmark::State& state) {
   using namespace sample_rows_detail;
-  const bool vector = state.range(0) != 0;
-  if (vector && !Avx2Available()) {
-    state.SkipWithError("no AVX2");
-    return;
-  }
+  bool vector;
+  if (!WantVectorKernel(state, vector)) return;
   const int rows = 5120;
   std::mt19937 rng(3);
   std::vector<uint8_t> block(static_cast<size_t>(rows) * 18);
@@ -173,11 +181,8 @@ BENCHMARK(BM_SampleRowsToMillivolts)->ArgsProduct({{0, 1}, {1, 40}})->ArgNames({
 
 void BM_SampleRowsToBlock(benchmark::State& state) {
   using namespace sample_rows_detail;
-  const bool vector = state.range(0) != 0;
-  if (vector && !Avx2Available()) {
-    state.SkipWithError("no AVX2");
-    return;
-  }
+  bool vector;
+  if (!WantVectorKernel(state, vector)) return;
   const int rows = 5120;
   std::mt19937_64 rng(4);
   std::normal_distribution<double> g(0.0, 300.0);
