@@ -261,17 +261,8 @@ void PortableLastAndReverse(double* data, int lg, int radix, int sign) {
 
 void PortableRealSplit(double* X, unsigned long M, unsigned long k0, unsigned long count, const double* roots,
                        int sign) {
-  for (unsigned long k = k0; k < k0 + count; ++k) {
-    const double wr = roots[2 * (k - k0)], wi = sign * roots[2 * (k - k0) + 1];
-    const unsigned long i = 2 * k + 1, j = 2 * (M - k) + 1;
-    const double ar = 0.5 * (X[i] + X[j]), ai = 0.5 * (X[i + 1] - X[j + 1]);
-    const double br = 0.5 * (X[i + 1] + X[j + 1]), bi = -(0.5 * (X[i] - X[j]));
-    const double tr = wr * br - wi * bi, ti = wr * bi + wi * br;
-    X[i] = ar + tr;
-    X[i + 1] = ai + ti;
-    X[j] = ar - tr;
-    X[j + 1] = -(ai - ti);
-  }
+  for (unsigned long k = k0; k < k0 + count; ++k)
+    SplitBinPair(X, M, k, roots[2 * (k - k0)], sign * roots[2 * (k - k0) + 1]);
 }
 
 const FftKernels kPortable{PortableRadix4,   PortableRadix4Last,     PortableRadix2Last,

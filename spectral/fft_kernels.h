@@ -7,6 +7,21 @@
 
 #include <cstddef>
 
+/// One step of RealSpectrum's split: bin k of a transform of M complex points
+/// in X (1-based) with its partner M − k, turned by w = wr + i·wi (the partner
+/// left alone when k = M/2, which pairs with itself).
+inline void SplitBinPair(double* X, unsigned long M, unsigned long k, double wr, double wi) {
+  const unsigned long i = 2 * k + 1, j = 2 * (M - k) + 1;
+  const double ar = 0.5 * (X[i] + X[j]), ai = 0.5 * (X[i + 1] - X[j + 1]);
+  const double br = 0.5 * (X[i + 1] + X[j + 1]), bi = -(0.5 * (X[i] - X[j]));
+  const double tr = wr * br - wi * bi, ti = wr * bi + wi * br;
+  X[i] = ar + tr;
+  X[i + 1] = ai + ti;
+  if (i == j) return;
+  X[j] = ar - tr;
+  X[j + 1] = -(ai - ti);
+}
+
 struct FftKernels {
   /// For each of blocks blocks of 4q points (4q apart) and j < count: the
   /// points j, j+q, j+2q, j+3q become y0 = a0+b0, y1 = (a0−b0)·w2[j],

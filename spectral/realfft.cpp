@@ -49,14 +49,6 @@ void RealSpectrum(double X[], unsigned long N, int isign) {
       wr = 0.0;
       wi = sign;
     }
-    const unsigned long i = 2 * k + 1, j = 2 * (M - k) + 1;
-    const double ar = 0.5 * (X[i] + X[j]), ai = 0.5 * (X[i + 1] - X[j + 1]);
-    const double br = 0.5 * (X[i + 1] + X[j + 1]), bi = -(0.5 * (X[i] - X[j]));
-    const double tr = wr * br - wi * bi, ti = wr * bi + wi * br;
-    X[i] = ar + tr;
-    X[i + 1] = ai + ti;
-    if (i == j) break;  // k = M/2 pairs with itself
-    X[j] = ar - tr;
-    X[j + 1] = -(ai - ti);
+    SplitBinPair(X, M, k, wr, wi);
   }
 }
