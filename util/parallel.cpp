@@ -24,7 +24,10 @@ class Helper {
     thread_.join();
   }
 
-  // Start hands the helper a job; Wait blocks until it has finished it.
+  // Start hands the helper a job; Wait takes it back when the helper has not
+  // begun it (the calling thread has done the work by then), else blocks
+  // until the helper has finished it. Taking it back also keeps a forked
+  // child, which has no helper thread, from waiting for ever.
   void Start(std::function<void()> job) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -35,6 +38,11 @@ class Helper {
   }
   void Wait() {
     std::unique_lock<std::mutex> lock(mutex_);
+    if (job_) {
+      job_ = nullptr;
+      busy_ = false;
+      return;
+    }
     done_.wait(lock, [this] { return !busy_; });
   }
 

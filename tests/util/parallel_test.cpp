@@ -1,8 +1,10 @@
 // The channel loop split over two threads: every index once, the same result
-// as a plain loop, exceptions carried back, nested loops safe.
+// as a plain loop, exceptions carried back, nested loops and forked children safe.
 #include "util/parallel.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -67,4 +69,22 @@ TEST(ParallelForBlocks, CoversEveryIndexOnceInPiecesOfTheGrain) {
       EXPECT_EQ(tooLong.load(), 0) << count << " " << grain;
       for (auto& r : runs) EXPECT_EQ(r.load(), 1) << count << " " << grain;
     }
+}
+
+// A child forked after the helper thread started has no helper: its loops
+// must still finish (the test that reads a page under a memory limit forks).
+TEST(ParallelFor, FinishesInAForkedChild) {
+  ParallelFor(4, [](int) {});  // the helper is running now
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    alarm(20);  // a hang ends the child with SIGALRM
+    std::atomic<int> sum{0};
+    for (int repeat = 0; repeat < 3; ++repeat) ParallelFor(6, [&](int i) { sum += i; });
+    _exit(sum == 45 ? 0 : 3);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "the child died of signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
