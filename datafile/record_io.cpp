@@ -1,5 +1,7 @@
 #include "datafile/record_io.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 
 size_t ReadFully(std::FILE* f, void* buf, size_t n, int* err) {
@@ -77,6 +79,37 @@ RecordShape ShapeOf(const RecorderHeader& h, const RecordTime& fileStart) {
   return r;
 }
 
+namespace {
+
+// ReadHeader at offset of the file descriptor fd, with positioned reads: the
+// stream's seeks would throw away and refill its large buffer for every record.
+RecordReadResult ReadHeaderAt(int fd, uint64_t offset, uint8_t* raw, RecorderHeader& h) {
+  RecordReadResult r;
+  while (r.bytesRead < kHeaderBytes) {
+    const ssize_t got =
+        ::pread(fd, raw + r.bytesRead, kHeaderBytes - r.bytesRead, static_cast<off_t>(offset + r.bytesRead));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      r.err = errno ? errno : EIO;
+      r.status = ReadStatus::Error;
+      return r;
+    }
+    if (got == 0) break;
+    r.bytesRead += static_cast<size_t>(got);
+  }
+  if (r.bytesRead == 0) {
+    r.status = ReadStatus::End;
+  } else if (r.bytesRead < kHeaderBytes) {
+    r.status = ReadStatus::Truncated;
+  } else {
+    DecodeHeader(raw, h);
+    r.status = ReadStatus::Ok;
+  }
+  return r;
+}
+
+}  // namespace
+
 RecordIndex ScanRecords(std::FILE* f) {
   RecordIndex index;
   uint8_t raw[kHeaderBytes];
@@ -87,9 +120,10 @@ RecordIndex ScanRecords(std::FILE* f) {
     if (size > 0) index.fileBytes = static_cast<uint64_t>(size);
   }
   std::rewind(f);
+  const int fd = ::fileno(f);  // -1 for a stream without a file: read through the stream then
   uint64_t offset = 0;
   for (;;) {
-    RecordReadResult r = ReadHeader(f, raw, h);
+    RecordReadResult r = fd >= 0 ? ReadHeaderAt(fd, offset, raw, h) : ReadHeader(f, raw, h);
     if (r.status == ReadStatus::End) break;
     if (r.status == ReadStatus::Error) {
       index.err = r.err;
@@ -113,7 +147,7 @@ RecordIndex ScanRecords(std::FILE* f) {
     index.shapes.push_back(ShapeOf(h, fileStart));
     if (CountEnabled(h) > 0) index.totalSamples += static_cast<uint64_t>(SampsPerBlockOf(h));
     offset = end;
-    if (std::fseek(f, static_cast<long>(offset), SEEK_SET) != 0) {
+    if (fd < 0 && std::fseek(f, static_cast<long>(offset), SEEK_SET) != 0) {
       index.err = errno ? errno : EIO;
       break;
     }
