@@ -1,5 +1,6 @@
 #include "datafile/sample_rows.h"
 
+#include <algorithm>
 #include <cstddef>
 
 #include "datafile/header.h"
@@ -57,4 +58,40 @@ void MillivoltRowsToBlock(const double* rows, int samps, const OutputColumn* col
     sample_rows_detail::ToBlockAvx2(rows, samps, cols, m, span, out);
   else
     sample_rows_detail::ToBlockPortable(rows, samps, cols, m, span, out);
+}
+
+namespace sample_rows_detail {
+
+void FilterInPieces(const uint8_t* block, int samps, const int* slots, int n, const int32_t* gains,
+                    const OutputColumn* cols, int m, double span, int corner, LowPassState& filter, uint8_t* out) {
+  constexpr int kRows = 256;  // 16 KiB of rows
+  alignas(64) double rows[kRows * kSampleRowStride];
+  unsigned mask = 0;
+  for (int j = 0; j < n; ++j) mask |= 1u << slots[j];
+  const size_t inRow = static_cast<size_t>(n) * 3, outRow = static_cast<size_t>(m) * 3;
+  for (int r = 0; r < samps; r += kRows) {
+    const int count = std::min(kRows, samps - r);
+    BlockToMillivoltRows(block + static_cast<size_t>(r) * inRow, count, slots, n, gains, span, rows);
+    LowPassRows(filter, rows, count, mask, corner);
+    MillivoltRowsToBlock(rows, count, cols, m, span, out + static_cast<size_t>(r) * outRow);
+  }
+}
+
+}  // namespace sample_rows_detail
+
+void FilterSampleBlock(const uint8_t* block, int samps, const int* slots, int n, const int32_t* gains,
+                       const OutputColumn* cols, int m, double span, int corner, LowPassState& filter, uint8_t* out) {
+  static const sample_rows_detail::OnePassKernel onePass = [] {
+    sample_rows_detail::OnePassKernel kernel = sample_rows_detail::Avx512OnePass();
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    __builtin_cpu_init();
+    if (kernel && __builtin_cpu_supports("avx512f")) return kernel;
+#endif
+    return static_cast<sample_rows_detail::OnePassKernel>(nullptr);
+  }();
+  const LowPassDesign* design = LowPassDesignOf(corner);
+  if (onePass && design && n >= 1 && n <= kChannels && m >= 1 && m <= kChannels)
+    onePass(block, samps, slots, n, gains, cols, m, span, *design, filter, out);
+  else
+    sample_rows_detail::FilterInPieces(block, samps, slots, n, gains, cols, m, span, corner, filter, out);
 }

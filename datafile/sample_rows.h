@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "spectral/lowpass.h"
+
 constexpr int kSampleRowStride = 8;  // six channel slots and two spare columns
 
 /// For r < samps and j < n: rows[r · kSampleRowStride + slots[j]] =
@@ -29,6 +31,15 @@ struct OutputColumn {
 /// saturated to 24 bits (NaN as 0), or 0 when the column is not carried.
 void MillivoltRowsToBlock(const double* rows, int samps, const OutputColumn* cols, int m, double span, uint8_t* out);
 
+/// The three steps of a filtered copy of a block: BlockToMillivoltRows of the
+/// record's n channels (slots), LowPassRows of those channels through filter
+/// with the design of corner, and MillivoltRowsToBlock into out, with the
+/// bytes and the histories of the steps run over the whole block. With
+/// AVX-512 in one pass over the rows; else a few hundred rows at a time, so
+/// that the rows in between stay in the first-level cache.
+void FilterSampleBlock(const uint8_t* block, int samps, const int* slots, int n, const int32_t* gains,
+                       const OutputColumn* cols, int m, double span, int corner, LowPassState& filter, uint8_t* out);
+
 namespace sample_rows_detail {
 // The two implementations, for the tests.
 void ToRowsPortable(const uint8_t* block, int samps, const int* slots, int n, const int32_t* gains, double span,
@@ -39,4 +50,14 @@ bool Avx2Available();  // ... and the processor runs them
 void ToRowsAvx2(const uint8_t* block, int samps, const int* slots, int n, const int32_t* gains, double span,
                 double* rows);
 void ToBlockAvx2(const double* rows, int samps, const OutputColumn* cols, int m, double span, uint8_t* out);
+/// FilterSampleBlock as the three steps over 256 rows at a time.
+void FilterInPieces(const uint8_t* block, int samps, const int* slots, int n, const int32_t* gains,
+                    const OutputColumn* cols, int m, double span, int corner, LowPassState& filter, uint8_t* out);
+using OnePassKernel = void (*)(const uint8_t* block, int samps, const int* slots, int n, const int32_t* gains,
+                               const OutputColumn* cols, int m, double span, const LowPassDesign& design,
+                               LowPassState& filter, uint8_t* out);
+/// FilterSampleBlock in one pass over the rows, the six slots of a row in one
+/// AVX-512 register (sample_block_avx512.cpp), or nullptr when the program
+/// was built without it; call it only when the processor has AVX-512F.
+OnePassKernel Avx512OnePass();
 }  // namespace sample_rows_detail

@@ -1,7 +1,8 @@
 // The bulk conversions of a record's samples: both implementations give the
 // per-sample rule's bits (DecodeSample, the millivolt scaling, EncodeSample)
 // for random counts and for the edges: saturation, NaN, negative zero,
-// inverted, dropped and missing channels.
+// inverted, dropped and missing channels. The filtered copy of a block, in
+// one pass or in pieces, gives the bytes and histories of the three steps.
 
 #include "datafile/sample_rows.h"
 
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "datafile/header.h"
+#include "spectral/lowpass.h"
 
 namespace {
 
@@ -123,6 +125,57 @@ TEST(SampleCoding, EncodesTheFloorAtTheEdgesOfTheRangeAndNaNAsZero) {
     EncodeSample(c.x, b);
     EXPECT_EQ(DecodeSample(b), c.count) << c.x;
   }
+}
+
+// The three steps over a whole block, the way the filtered copy is defined.
+void ThreeSteps(const std::vector<uint8_t>& block, int samps, const int* slots, int n, const int32_t* gains,
+                const OutputColumn* cols, int m, double span, int corner, LowPassState& s, uint8_t* out) {
+  std::vector<double> rows(static_cast<size_t>(samps) * kSampleRowStride);
+  unsigned mask = 0;
+  for (int j = 0; j < n; ++j) mask |= 1u << slots[j];
+  BlockToMillivoltRows(block.data(), samps, slots, n, gains, span, rows.data());
+  LowPassRows(s, rows.data(), samps, mask, corner);
+  MillivoltRowsToBlock(rows.data(), samps, cols, m, span, out);
+}
+
+TEST(FilterSampleBlock, OnePassAndPiecesGiveTheThreeStepsBytesAndHistories) {
+  using Kernel = void (*)(const uint8_t*, int, const int*, int, const int32_t*, const OutputColumn*, int, double, int,
+                          LowPassState&, uint8_t*);
+  std::vector<std::pair<const char*, Kernel>> ways = {{"chosen", &FilterSampleBlock}, {"pieces", &FilterInPieces}};
+  std::mt19937 rng(11);
+  const int32_t mixed[6] = {1, 40, 160, 2560, 8, 64}, powers[6] = {1, 4, 16, 64, 256, 8};
+  // Records after one another through one filter, as a copy runs them: the
+  // channel set changes between records (a channel's histories wait while it
+  // is missing), and the last block's rows all lie at its end.
+  const int records[][2] = {{0x3F, 2190}, {0x2A, 300}, {0x3F, 17}, {0x01, 9}, {0x1E, 7}, {0x3F, 1}, {0x30, 0}};
+  // Output columns: the record's own, some inverted, one the record lacks.
+  for (const double span :
+       {10000.0, 2500.5, 1e-196, 1e-205})  // the last two: outputs about and below the flush threshold
+    for (const int32_t* gains : {mixed, powers})
+      for (int corner = 1; corner <= 6; ++corner)
+        for (const bool invert : {false, true}) {
+          LowPassState want, got[2];
+          for (const auto& [set, samps] : records) {
+            int slots[6], n = 0;
+            for (int k = 0; k < 6; ++k)
+              if (set >> k & 1) slots[n++] = k;
+            OutputColumn cols[6];
+            int m = 0;
+            for (int k = 0; k < 6; ++k)
+              if ((set | 0x04) >> k & 1) cols[m++] = {k, gains[k], (set >> k & 1) != 0, invert && (k == 1 || k == 4)};
+            std::vector<uint8_t> block(static_cast<size_t>(samps) * n * 3);
+            for (uint8_t& b : block) b = static_cast<uint8_t>(rng());
+            std::vector<uint8_t> expected(static_cast<size_t>(samps) * m * 3 + 1, 0xA5);
+            ThreeSteps(block, samps, slots, n, gains, cols, m, span, corner, want, expected.data());
+            for (int w = 0; w < 2; ++w) {
+              std::vector<uint8_t> out(expected.size(), 0xA5);  // the byte past the block stays
+              ways[w].second(block.data(), samps, slots, n, gains, cols, m, span, corner, got[w], out.data());
+              ASSERT_EQ(out, expected) << ways[w].first << " span " << span << " corner " << corner << " set " << set
+                                       << " rows " << samps;
+              ASSERT_EQ(std::memcmp(&got[w], &want, sizeof want), 0) << ways[w].first << " corner " << corner;
+            }
+          }
+        }
 }
 
 }  // namespace

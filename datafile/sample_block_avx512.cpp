@@ -1,0 +1,311 @@
+// The filtered copy of a block in one pass over its rows, the six channel
+// slots of a row in one AVX-512 register: counts to millivolts, the low-pass
+// step, back to counts, with no rows of doubles in between. Each lane goes
+// through the operations of the portable conversions and of LowPassStep in
+// their order, so the bytes and the histories are theirs. This file alone is
+// compiled with -mavx512f and -ffp-contract=off (AVX-512F has fused
+// multiply-adds of its own, and every product and sum here rounds on its
+// own); it runs only after a run-time check.
+
+#include <algorithm>
+#include <cstddef>
+
+#include "datafile/sample_rows.h"
+
+#if defined(__AVX512F__) && !defined(__FMA__)
+// GCC 12 warns inside its own AVX-512 header, at the undefined first
+// operand of the unmasked conversions, minimum and maximum.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+#include <immintrin.h>
+
+namespace {
+
+constexpr int8_t kNone = -128;  // a pshufb index that picks zero
+
+// DecodeSample, defined here: an inline function of a shared header compiled
+// with -mavx512f could lend its AVX-512 copy to every other caller.
+inline int32_t Decode(const uint8_t* b) {
+  int32_t v = b[0] << 16 | b[1] << 8 | b[2];
+  return v > 0x7FFFFF ? v - 0x1000000 : v;
+}
+
+inline __m128i LoadMask(const int8_t* mask) { return _mm_load_si128(reinterpret_cast<const __m128i*>(mask)); }
+
+// What a block's rows share: where the counts sit in the input and output
+// bytes, the gains and the filter's coefficients.
+struct BlockLayout {
+  // Input: a row's 3n bytes read as 16 from its start (slots 0 … 3) and 16
+  // from inHigh on (slots 4, 5), each count landing in the top three bytes of
+  // its lane; an arithmetic shift by 8 sign-extends it.
+  int inRow = 0, inHigh = 0;
+  __m128i inLowMask, inHighMask;
+  __m512d span, scale, gainIn, invIn;
+  bool multiply = true;  // every input gain is a power of two: multiplying by its exact reciprocal gives the quotient
+  __mmask8 keep = 0;     // the slots of the record's channels: filtered
+  // Output: byte o of a row is byte 2 − o % 3 of the count of column o / 3;
+  // the first 16 bytes are stored at once, a longer row's last 16 after them.
+  int outRow = 0, outTail = 0;
+  __m128i headLow, headHigh, tailLow, tailHigh;
+  __m512d full, gainOut, signOut;
+
+  BlockLayout(const int* slots, int n, const int32_t* gains, const OutputColumn* cols, int m, double spanMv) {
+    alignas(64) double gin[8], inv[8], gout[8], sign[8];
+    for (int k = 0; k < 8; ++k) gin[k] = inv[k] = gout[k] = 1.0, sign[k] = 0.0;
+    for (int j = 0; j < n; ++j) {
+      const int32_t g = gains[slots[j]];
+      gin[slots[j]] = g;
+      inv[slots[j]] = 1.0 / g;
+      if (g <= 0 || (g & (g - 1)) != 0) multiply = false;
+      keep = static_cast<__mmask8>(keep | 1u << slots[j]);
+    }
+    for (int j = 0; j < m; ++j) {
+      if (!cols[j].carried) continue;
+      gout[cols[j].slot] = cols[j].gain;
+      sign[cols[j].slot] = cols[j].negate ? -0.0 : 0.0;
+    }
+    gainIn = _mm512_load_pd(gin), invIn = _mm512_load_pd(inv);
+    gainOut = _mm512_load_pd(gout), signOut = _mm512_load_pd(sign);
+    span = _mm512_set1_pd(spanMv);
+    // Dividing by 2^24 and multiplying by 2^-24 round the same real number: the same bits.
+    scale = _mm512_set1_pd(1.0 / 16777216.0);
+    full = _mm512_set1_pd(16777216.0);
+
+    inRow = 3 * n;
+    inHigh = inRow > 16 ? inRow - 16 : 0;
+    alignas(16) int8_t low[16], high[16];
+    for (int i = 0; i < 16; ++i) low[i] = high[i] = kNone;
+    for (int j = 0; j < n; ++j) {
+      const int k = slots[j];
+      int8_t* mask = k < 4 ? low : high;
+      const int at = 4 * (k & 3), from = 3 * j - (k < 4 ? 0 : inHigh);
+      mask[at + 3] = static_cast<int8_t>(from);
+      mask[at + 2] = static_cast<int8_t>(from + 1);
+      mask[at + 1] = static_cast<int8_t>(from + 2);
+    }
+    inLowMask = LoadMask(low), inHighMask = LoadMask(high);
+
+    outRow = 3 * m;
+    outTail = outRow > 16 ? outRow - 16 : 0;
+    alignas(16) int8_t hl[16], hh[16], tl[16], th[16];
+    auto fill = [&](int8_t* lowMask, int8_t* highMask, int first) {
+      for (int i = 0; i < 16; ++i) {
+        lowMask[i] = highMask[i] = kNone;
+        const int o = first + i;
+        if (o >= outRow || !cols[o / 3].carried) continue;
+        const int k = cols[o / 3].slot;
+        (k < 4 ? lowMask : highMask)[i] = static_cast<int8_t>(4 * (k & 3) + 2 - o % 3);
+      }
+    };
+    fill(hl, hh, 0);
+    fill(tl, th, outTail);
+    headLow = LoadMask(hl), headHigh = LoadMask(hh), tailLow = LoadMask(tl), tailHigh = LoadMask(th);
+  }
+
+  // The counts of a row as millivolts at the input, lane k for slot k.
+  inline __m512d Millivolts(__m256i counts) const {
+    const __m512d v = _mm512_mul_pd(_mm512_mul_pd(_mm512_cvtepi32_pd(counts), span), scale);
+    return multiply ? _mm512_mul_pd(v, invIn) : _mm512_div_pd(v, gainIn);
+  }
+  inline __m256i CountsAt(const uint8_t* p) const {
+    const __m128i a =
+        _mm_srai_epi32(_mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), inLowMask), 8);
+    const __m128i b =
+        _mm_srai_epi32(_mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + inHigh)), inHighMask), 8);
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(a), b, 1);
+  }
+  // The same for a row near the block's end, a count at a time.
+  inline __m256i CountsOneByOne(const uint8_t* p, const int* slots, int n) const {
+    alignas(32) int32_t counts[8] = {};
+    for (int j = 0; j < n; ++j, p += 3) counts[slots[j]] = Decode(p);
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(counts));
+  }
+
+  // y with the sign of the inverted columns' lanes flipped (an exclusive or: AVX-512F has it for integers only).
+  inline __m512d Negated(__m512d y) const {
+    return _mm512_castsi512_pd(_mm512_xor_si512(_mm512_castpd_si512(y), _mm512_castpd_si512(signOut)));
+  }
+  // EncodeSample's counts of a row of millivolts: ±y · 2^24 · gain / span,
+  // floor, NaN as 0, saturated to 24 bits.
+  inline __m256i Counts(__m512d y) const {
+    const __m512d x = _mm512_div_pd(_mm512_mul_pd(_mm512_mul_pd(Negated(y), full), gainOut), span);
+    __m512d f = _mm512_roundscale_pd(x, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+    f = _mm512_maskz_mov_pd(_mm512_cmp_pd_mask(x, x, _CMP_ORD_Q), f);
+    f = _mm512_max_pd(f, _mm512_set1_pd(-8388608.0));
+    f = _mm512_min_pd(f, _mm512_set1_pd(8388607.0));
+    return _mm512_cvttpd_epi32(f);
+  }
+  // Stores a row's bytes at q; the head's bytes past a short row belong to the next row, written after it.
+  inline void Store(__m256i counts, uint8_t* q) const {
+    const __m128i c0 = _mm256_castsi256_si128(counts), c1 = _mm256_extracti128_si256(counts, 1);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(q),
+                     _mm_or_si128(_mm_shuffle_epi8(c0, headLow), _mm_shuffle_epi8(c1, headHigh)));
+    if (outTail)
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(q + outTail),
+                       _mm_or_si128(_mm_shuffle_epi8(c0, tailLow), _mm_shuffle_epi8(c1, tailHigh)));
+  }
+  // The same for a row near the block's end, a count at a time.
+  inline void StoreOneByOne(__m256i counts, uint8_t* q, const OutputColumn* cols, int m) const {
+    alignas(32) int32_t c[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(c), counts);
+    for (int j = 0; j < m; ++j) {
+      const uint32_t u = cols[j].carried ? static_cast<uint32_t>(c[cols[j].slot]) & 0xFFFFFFu : 0u;
+      q[3 * j] = static_cast<uint8_t>(u >> 16);
+      q[3 * j + 1] = static_cast<uint8_t>(u >> 8);
+      q[3 * j + 2] = static_cast<uint8_t>(u);
+    }
+  }
+};
+
+template <int Order>
+void FilterBlock(const uint8_t* block, int samps, const int* slots, int n, const OutputColumn* cols, int m,
+                 const BlockLayout& L, const LowPassDesign& d, LowPassState& s, uint8_t* out) {
+  alignas(64) double xh[kLowPassTaps][8] = {}, yh[kLowPassTaps][8] = {};
+  const unsigned lanes = L.keep;
+  for (int l = 0; l < kLowPassChannels; ++l)
+    if (lanes >> l & 1u)
+      for (int i = 0; i <= Order; ++i) {
+        xh[i][l] = s.xv[l][i];
+        yh[i][l] = s.yv[l][i];
+      }
+  // The histories in named registers: held in arrays, they were kept in
+  // memory and stored back on every row.
+  __m512d x0 = _mm512_load_pd(xh[0]), x1 = _mm512_load_pd(xh[1]), x2 = _mm512_load_pd(xh[2]),
+          x3 = _mm512_load_pd(xh[3]), x4 = _mm512_load_pd(xh[4]), x5 = _mm512_load_pd(xh[5]),
+          x6 = _mm512_load_pd(xh[6]), x7 = _mm512_load_pd(xh[7]), x8 = _mm512_load_pd(xh[8]);
+  __m512d y0 = _mm512_load_pd(yh[0]), y1 = _mm512_load_pd(yh[1]), y2 = _mm512_load_pd(yh[2]),
+          y3 = _mm512_load_pd(yh[3]), y4 = _mm512_load_pd(yh[4]), y5 = _mm512_load_pd(yh[5]),
+          y6 = _mm512_load_pd(yh[6]), y7 = _mm512_load_pd(yh[7]), y8 = _mm512_load_pd(yh[8]);
+  const __mmask8 keep = L.keep;
+  const __m512d c0 = _mm512_set1_pd(d.c[0]), c1 = _mm512_set1_pd(d.c[1]), c2 = _mm512_set1_pd(d.c[2]),
+                c3 = _mm512_set1_pd(d.c[3]), c4 = _mm512_set1_pd(Order == 8 ? d.c[4] : 0.0),
+                c5 = _mm512_set1_pd(Order == 8 ? d.c[5] : 0.0), c6 = _mm512_set1_pd(Order == 8 ? d.c[6] : 0.0),
+                c7 = _mm512_set1_pd(Order == 8 ? d.c[7] : 0.0);
+  const __m512d gain = _mm512_set1_pd(d.gain);
+  const __m512d tiny = _mm512_set1_pd(1e-200), zero = _mm512_setzero_pd();
+  const __m512d c7zero = _mm512_mul_pd(c7, zero);
+  __m512d raw7 = y8;  // the last output before its flush (the history holds it flushed already)
+  __mmask8 small7 = 0;
+  auto add = [](__m512d a, __m512d b) { return _mm512_add_pd(a, b); };
+  auto mul = [](__m512d a, __m512d b) { return _mm512_mul_pd(a, b); };
+  auto k = [](double w) { return _mm512_set1_pd(w); };
+  // One row: its millivolts through the filter (the lanes of other channels
+  // read zero, so that they never hold slow values), as millivolts again.
+  auto step = [&](__m512d mv) {
+    const __m512d in = _mm512_maskz_mov_pd(keep, mv);
+    __m512d v;
+    if constexpr (Order == 8) {
+      x0 = x1, x1 = x2, x2 = x3, x3 = x4, x4 = x5, x5 = x6, x6 = x7, x7 = x8, x8 = in;
+      y0 = y1, y1 = y2, y2 = y3, y3 = y4, y4 = y5, y5 = y6, y6 = y7, y7 = y8;
+      v = add(x0, x8);
+      v = add(v, mul(k(8), add(x1, x7)));
+      v = add(v, mul(k(28), add(x2, x6)));
+      v = add(v, mul(k(56), add(x3, x5)));
+      v = add(v, mul(k(70), x4));
+      v = add(v, mul(c0, y0));
+      v = add(v, mul(c1, y1));
+      v = add(v, mul(c2, y2));
+      v = add(v, mul(c3, y3));
+      v = add(v, mul(c4, y4));
+      v = add(v, mul(c5, y5));
+      v = add(v, mul(c6, y6));
+      // c7 · y7 from the previous row's unflushed output and its flush mask,
+      // which are ready before the flushed output: the same product, bit for
+      // bit, with the comparison off the path from one row to the next.
+      v = add(v, _mm512_mask_mov_pd(mul(c7, raw7), small7, c7zero));
+      // Outputs strictly between −1e−200 and 1e−200 become +0 (NaN compares false and stays).
+      raw7 = v;
+      small7 = _mm512_cmp_pd_mask(_mm512_abs_pd(v), tiny, _CMP_LT_OQ);
+      v = _mm512_mask_mov_pd(v, small7, zero);
+      y8 = v;
+    } else {
+      x0 = x1, x1 = x2, x2 = x3, x3 = x4, x4 = in;
+      y0 = y1, y1 = y2, y2 = y3, y3 = y4;
+      v = add(x0, x4);
+      v = add(v, mul(k(4), add(x1, x3)));
+      v = add(v, mul(k(6), x2));
+      v = add(v, mul(c0, y0));
+      v = add(v, mul(c1, y1));
+      v = add(v, mul(c2, y2));
+      v = add(v, mul(c3, y3));
+      y4 = v;
+    }
+    return _mm512_mask_blend_pd(keep, mv, _mm512_div_pd(v, gain));
+  };
+
+  // Rows whose 16-byte reads and stores stay inside the blocks go through
+  // the vector loads and stores; the last few, a count at a time.
+  const std::size_t rows = static_cast<std::size_t>(samps);
+  auto within = [rows](int rowBytes) {
+    // rows r with r · rowBytes + max(rowBytes, 16) <= rows · rowBytes
+    if (rowBytes >= 16) return rows;
+    const std::size_t extra = static_cast<std::size_t>((16 - rowBytes + rowBytes - 1) / rowBytes);
+    return rows > extra ? rows - extra : 0;
+  };
+  const std::size_t fastIn = within(L.inRow), fastOut = within(L.outRow);
+  // The rows in software pipeline: while row r is filtered, row r + kAhead
+  // is decoded and row r − kAhead encoded. Neither waits for the filter's
+  // chain from one row to the next, so the processor runs them beside it.
+  constexpr std::size_t kAhead = 8, kRing = 16;
+  alignas(64) __m512d decoded[kRing], filtered[kRing];
+  auto decode = [&](std::size_t row) __attribute__((always_inline)) {
+    const uint8_t* p = block + row * static_cast<std::size_t>(L.inRow);
+    decoded[row % kRing] = L.Millivolts(row < fastIn ? L.CountsAt(p) : L.CountsOneByOne(p, slots, n));
+  };
+  auto encode = [&](std::size_t row) __attribute__((always_inline)) {
+    uint8_t* q = out + row * static_cast<std::size_t>(L.outRow);
+    const __m256i counts = L.Counts(filtered[row % kRing]);
+    if (row < fastOut)
+      L.Store(counts, q);
+    else
+      L.StoreOneByOne(counts, q, cols, m);
+  };
+  for (std::size_t r = 0; r < kAhead && r < rows; ++r) decode(r);
+  for (std::size_t r = 0; r < rows; ++r) {
+    if (r + kAhead < rows) decode(r + kAhead);
+    filtered[r % kRing] = step(decoded[r % kRing]);
+    if (r >= kAhead) encode(r - kAhead);
+  }
+  for (std::size_t r = rows > kAhead ? rows - kAhead : 0; r < rows; ++r) encode(r);
+
+  const __m512d xs[] = {x0, x1, x2, x3, x4, x5, x6, x7, x8}, ys[] = {y0, y1, y2, y3, y4, y5, y6, y7, y8};
+  for (int i = 0; i <= Order; ++i) {
+    _mm512_store_pd(xh[i], xs[i]);
+    _mm512_store_pd(yh[i], ys[i]);
+  }
+  for (int l = 0; l < kLowPassChannels; ++l)
+    if (lanes >> l & 1u)
+      for (int i = 0; i <= Order; ++i) {
+        s.xv[l][i] = xh[i][l];
+        s.yv[l][i] = yh[i][l];
+      }
+}
+
+void Kernel(const uint8_t* block, int samps, const int* slots, int n, const int32_t* gains, const OutputColumn* cols,
+            int m, double span, const LowPassDesign& d, LowPassState& s, uint8_t* out) {
+  const BlockLayout layout(slots, n, gains, cols, m, span);
+  if (d.order == 8)
+    FilterBlock<8>(block, samps, slots, n, cols, m, layout, d, s, out);
+  else
+    FilterBlock<4>(block, samps, slots, n, cols, m, layout, d, s, out);
+}
+
+}  // namespace
+
+namespace sample_rows_detail {
+OnePassKernel Avx512OnePass() { return &Kernel; }
+}  // namespace sample_rows_detail
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+
+#else
+
+namespace sample_rows_detail {
+OnePassKernel Avx512OnePass() { return nullptr; }
+}  // namespace sample_rows_detail
+
+#endif
