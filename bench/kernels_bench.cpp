@@ -229,10 +229,10 @@ void BM_ApplyWindowHanning(benchmark::State& state) {
 BENCHMARK(BM_ApplyWindowHanning)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 
 // A filtered copy's block of six channels (2190 rows, gain 40, corner 1):
-// the three steps over the whole block (0) beside FilterSampleBlock, which
-// runs them a few hundred rows at a time (1).
+// the three steps over the whole block (0), FilterInPieces (1) and
+// FilterSampleBlock (2, in one pass where the processor has AVX-512).
 void BM_FilterSampleBlock(benchmark::State& state) {
-  const bool inPieces = state.range(0) != 0;
+  const int way = static_cast<int>(state.range(0));
   const int rows = 2190;
   std::mt19937 rng(5);
   std::vector<uint8_t> block(static_cast<size_t>(rows) * 18), out(block.size());
@@ -244,17 +244,20 @@ void BM_FilterSampleBlock(benchmark::State& state) {
   std::vector<double> work(static_cast<size_t>(rows) * kSampleRowStride);
   LowPassState s;
   for (auto _ : state) {
-    if (inPieces) {
-      FilterSampleBlock(block.data(), rows, slots, 6, gains, cols, 6, 10000.0, 1, s, out.data());
-    } else {
+    if (way == 0) {
       BlockToMillivoltRows(block.data(), rows, slots, 6, gains, 10000.0, work.data());
       LowPassRows(s, work.data(), rows, 0x3F, 1);
       MillivoltRowsToBlock(work.data(), rows, cols, 6, 10000.0, out.data());
+    } else if (way == 1) {
+      sample_rows_detail::FilterInPieces(block.data(), rows, slots, 6, gains, cols, 6, 10000.0, 1, s, out.data());
+    } else {
+      FilterSampleBlock(block.data(), rows, slots, 6, gains, cols, 6, 10000.0, 1, s, out.data());
     }
     benchmark::DoNotOptimize(out.data());
   }
   state.SetItemsProcessed(state.iterations() * rows);
+  state.SetLabel(way == 0 ? "three steps" : way == 1 ? "in pieces" : "chosen");
 }
-BENCHMARK(BM_FilterSampleBlock)->Arg(0)->Arg(1)->ArgNames({"in_pieces"});
+BENCHMARK(BM_FilterSampleBlock)->DenseRange(0, 2)->ArgNames({"way"});
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <mutex>
 #include <new>
+#include <system_error>
 #include <thread>
 
 #include "datafile/record_io.h"
@@ -303,26 +304,19 @@ namespace {
 
 // The filtered samples of a record into work.outBlock, for the m output
 // channels outCh: every sample of the record's channels in mV at the input
-// (no sensor scale), through the low-pass filter of corner one row of all
-// channels at a time, negated where o inverts, back to counts; a channel the
-// record does not carry is written as zeros.
+// (no sensor scale), through the low-pass filter of corner, negated where o
+// inverts, back to counts; a channel the record does not carry is written as
+// zeros.
 void FilterRecord(const InputRecord& rec, const RecorderHeader& o, double span, int corner, const int* outCh, int m,
                   PipelineWork& work) {
-  static_assert(kSampleRowStride == kLowPassRowStride);
   const RecorderHeader& h = rec.h;
-  const int S = SampsPerBlockOf(h);
   int inCh[kChannels];
   const int n = OutputChannels(h, inCh);
-  unsigned mask = 0;
-  for (int j = 0; j < n; ++j) mask |= 1u << inCh[j];
-  const size_t rowDoubles = static_cast<size_t>(S) * kSampleRowStride;
-  if (work.rows.size() < rowDoubles) work.rows.resize(rowDoubles);
-  BlockToMillivoltRows(rec.block.data(), S, inCh, n, h.ChannelGain, span, work.rows.data());
-  LowPassRows(work.filter, work.rows.data(), S, mask, corner);
   OutputColumn cols[kChannels];
   for (int j = 0; j < m; ++j)
     cols[j] = {outCh[j], h.ChannelGain[outCh[j]], h.ChannelEnabled[outCh[j]] != 0, o.ChannelInvert[outCh[j]] != 0};
-  MillivoltRowsToBlock(work.rows.data(), S, cols, m, span, work.outBlock.data());
+  FilterSampleBlock(rec.block.data(), SampsPerBlockOf(h), inCh, n, h.ChannelGain, cols, m, span, corner, work.filter,
+                    work.outBlock.data());
 }
 
 }  // namespace
@@ -394,51 +388,53 @@ class HeldEvents : public WriterEvents {
   void Tell(const std::string& text, Kind kind) override { held.emplace_back(text, kind); }
 };
 
-// Records read, decoded and filtered together, then encoded and written
-// together while the next batch is read and filtered.
+// Records of the filtered copy that go through its three stages together:
+// read, filtered and encoded, written.
 struct FilteredBatch {
   struct Record {
+    InputRecord in;                // as read
     uint8_t header[kHeaderBytes];  // the output header, encoded
-    uint64_t inBytes = 0;          // header and block bytes read, for the progress
-    size_t firstRow = 0;           // its rows in FilteredBatch::rows
-    int samps = 0;
+    size_t firstByte = 0;          // its output block in FilteredBatch::blocks
+    size_t outBytes = 0;
+    int n = 0;  // the record's channels
+    int inCh[kChannels];
     int m = 0;  // output columns
     OutputColumn cols[kChannels];
   };
   std::vector<Record> records;
   int count = 0;
-  std::vector<double> rows;              // every record's samples in mV, filtered, kLowPassRowStride per row
+  std::vector<uint8_t> blocks;           // every record's output block, filtered and encoded
   NextRecord stop = NextRecord::Record;  // Record: the batch is full; else why reading ended
   bool noChannels = false;               // reading ended at a record without enabled channels
   HeldEvents told;                       // what reading told
-  std::vector<uint8_t> outBlock;         // the writing side's encoded block
+  bool noRoom = false;                   // no memory for the output blocks: nothing of it is written
   int written = 0;                       // records written
   bool writeFailed = false, headerFailed = false;
   int err = 0;
 };
 
 // Input bytes a batch gathers before it is handed on: large enough that
-// the hand-over costs little, small enough that its rows stay in cache.
+// the hand-over costs little, small enough that it stays in cache.
 constexpr uint64_t kBatchInputBytes = 1u << 18;
 
-// The reading side: reads, decodes and filters records into batch, the
-// filter's histories carried on in work.filter.
-void FillBatch(WriterInput& in, RecorderHeader* outHeader, const SampleFilter& filter, PipelineWork& work,
-               InputRecord& rec, FilteredBatch& batch) {
-  static_assert(kSampleRowStride == kLowPassRowStride);
+// Reads records into batch with their output headers and columns. No
+// memory for a record ends the input with a read error.
+void ReadRecords(WriterInput& in, RecorderHeader* outHeader, FilteredBatch& batch) {
   batch.count = 0;
   batch.stop = NextRecord::Record;
   batch.noChannels = false;
   batch.told.held.clear();
-  size_t rowsUsed = 0;
-  uint64_t bytes = 0;
-  while (bytes < kBatchInputBytes) {
-    const NextRecord next = ReadNextRecord(batch.told, in, rec);
+  size_t bytesOut = 0;
+  uint64_t bytesIn = 0;
+  while (bytesIn < kBatchInputBytes) {
+    if (batch.records.size() <= static_cast<size_t>(batch.count)) batch.records.emplace_back();
+    FilteredBatch::Record& r = batch.records[static_cast<size_t>(batch.count)];
+    const NextRecord next = ReadNextRecord(batch.told, in, r.in);
     if (next != NextRecord::Record) {
       batch.stop = next;
       return;
     }
-    const RecorderHeader& h = rec.h;
+    const RecorderHeader& h = r.in.h;
     if (CountEnabled(h) == 0) {
       batch.stop = NextRecord::End;
       batch.noChannels = true;
@@ -450,158 +446,157 @@ void FillBatch(WriterInput& in, RecorderHeader* outHeader, const SampleFilter& f
       own = h;  // its invert flags are clear: nothing in the file sets them
       o = &own;
     }
-    if (batch.records.size() <= static_cast<size_t>(batch.count)) batch.records.emplace_back();
-    FilteredBatch::Record& r = batch.records[static_cast<size_t>(batch.count)];
-    std::memcpy(r.header, rec.raw, kHeaderBytes);
+    std::memcpy(r.header, r.in.raw, kHeaderBytes);
     EncodeHeader(r.header, h, *o);
-    r.inBytes = kHeaderBytes + rec.blockBytes;
-    const int S = SampsPerBlockOf(h);
-    r.samps = S;
-    r.firstRow = rowsUsed;
     int outCh[kChannels];
     r.m = OutputChannels(*o, outCh);
     for (int j = 0; j < r.m; ++j)
       r.cols[j] = {outCh[j], h.ChannelGain[outCh[j]], h.ChannelEnabled[outCh[j]] != 0, o->ChannelInvert[outCh[j]] != 0};
-    int inCh[kChannels];
-    const int n = OutputChannels(h, inCh);
-    unsigned mask = 0;
-    for (int j = 0; j < n; ++j) mask |= 1u << inCh[j];
-    rowsUsed += static_cast<size_t>(S);
-    if (batch.rows.size() < rowsUsed * kSampleRowStride) batch.rows.resize(rowsUsed * kSampleRowStride);
-    double* rows = batch.rows.data() + r.firstRow * kSampleRowStride;
-    BlockToMillivoltRows(rec.block.data(), S, inCh, n, h.ChannelGain, filter.adcSpanMv, rows);
-    LowPassRows(work.filter, rows, S, mask, filter.corner);
+    r.n = OutputChannels(h, r.inCh);
+    r.outBytes = static_cast<size_t>(r.m) * static_cast<size_t>(SampsPerBlockOf(h)) * 3;
+    r.firstByte = bytesOut;
+    bytesOut += r.outBytes;
     ++batch.count;
-    bytes += r.inBytes;
+    bytesIn += kHeaderBytes + r.in.blockBytes;
   }
 }
 
-// The writing side: encodes each record of batch back to counts and writes
-// its header and block; stops at the first write that fails.
-void WriteBatch(const FilteredBatch& batch, double span, OutputFile& out, FilteredBatch& result) {
-  result.written = 0;
-  result.writeFailed = false;
+void ReadBatch(WriterInput& in, RecorderHeader* outHeader, FilteredBatch& batch) {
+  try {
+    ReadRecords(in, outHeader, batch);
+  } catch (const std::bad_alloc&) {
+    batch.stop = NextRecord::Error;  // the records counted so far are whole
+    in.err = ENOMEM;
+  }
+}
+
+// Filters and encodes the records of batch, the filter's histories carried on in work.filter.
+void FilterBatch(const SampleFilter& filter, PipelineWork& work, FilteredBatch& batch) {
+  const size_t bytes = batch.count ? batch.records[static_cast<size_t>(batch.count - 1)].firstByte +
+                                         batch.records[static_cast<size_t>(batch.count - 1)].outBytes
+                                   : 0;
+  batch.noRoom = false;
+  try {
+    if (batch.blocks.size() < bytes) batch.blocks.resize(bytes);
+  } catch (const std::bad_alloc&) {
+    batch.noRoom = true;
+    return;
+  }
+  for (int i = 0; i < batch.count; ++i) {
+    const FilteredBatch::Record& r = batch.records[static_cast<size_t>(i)];
+    const RecorderHeader& h = r.in.h;
+    FilterSampleBlock(r.in.block.data(), SampsPerBlockOf(h), r.inCh, r.n, h.ChannelGain, r.cols, r.m, filter.adcSpanMv,
+                      filter.corner, work.filter, batch.blocks.data() + r.firstByte);
+  }
+}
+
+// Writes each record of batch, its header and block; stops at the first write that fails.
+void WriteBatch(OutputFile& out, FilteredBatch& batch) {
+  batch.written = 0;
+  batch.writeFailed = false;
+  if (batch.noRoom) {
+    batch.writeFailed = true;
+    batch.headerFailed = false;
+    batch.err = ENOMEM;
+    return;
+  }
   for (int i = 0; i < batch.count; ++i) {
     const FilteredBatch::Record& r = batch.records[static_cast<size_t>(i)];
     if (!out.Write(r.header, kHeaderBytes)) {
-      result.writeFailed = result.headerFailed = true;
-      result.err = out.error();
+      batch.writeFailed = batch.headerFailed = true;
+      batch.err = out.error();
       return;
     }
-    const size_t outBytes = static_cast<size_t>(r.m) * static_cast<size_t>(r.samps) * 3;
-    if (result.outBlock.size() < outBytes) result.outBlock.resize(outBytes);
-    MillivoltRowsToBlock(batch.rows.data() + r.firstRow * kSampleRowStride, r.samps, r.cols, r.m, span,
-                         result.outBlock.data());
-    if (!out.Write(result.outBlock.data(), outBytes)) {
-      result.writeFailed = true;
-      result.headerFailed = false;
-      result.err = out.error();
+    if (!out.Write(batch.blocks.data() + r.firstByte, r.outBytes)) {
+      batch.writeFailed = true;
+      batch.headerFailed = false;
+      batch.err = out.error();
       return;
     }
-    ++result.written;
+    ++batch.written;
   }
 }
 
-// Batches in flight between the reading and the writing side: enough that
-// either side can run on for a while when the other is held up.
+// Batches in flight: enough that each stage can run on for a while when
+// another is held up.
 constexpr int kBatchesInFlight = 4;
 
-// The writing side on a thread of its own: writes the batches the reading
-// side fills, in order, and stops at the first that fails.
-class BatchWriter {
- public:
-  BatchWriter(FilteredBatch* batches, double span, OutputFile& out)
-      : batches_(batches), span_(span), out_(out), thread_([this] { Loop(); }) {}
-  ~BatchWriter() { Finish(); }
+// The stages of a batch, in order; the last tells the caller what was written.
+enum Stage { kRead, kFiltered, kWritten, kAccounted, kStages };
 
-  // A free batch to fill (waits for one); the batch it held before has been
-  // written, and the caller accounts for it before filling it again.
-  FilteredBatch& Free() {
+// Batch i of the filtered copy lives in slot i % kBatchesInFlight and goes
+// through the stages in order, each stage taking the batches one after
+// another; a slot is read into again once its last batch is accounted.
+class StageRing {
+ public:
+  // Waits until batch i may enter stage: the batch has passed the stage
+  // before, or for reading, the slot's last batch is accounted. False when
+  // the copy was stopped.
+  bool Await(long i, Stage stage) {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return filled_ - written_ < kBatchesInFlight || failed_; });
-    return batches_[filled_ % kBatchesInFlight];
+    changed_.wait(lock, [&] { return stopped_ || Ready(i, stage); });
+    return !stopped_;
   }
-  // Hands on the batch Free gave.
-  void Filled() {
+  enum class Wake { Ready, Written, Stopped };
+  // Waits until batch i may be filtered, or batches beyond the first
+  // `accounted` are written (told first, so that a failed write is
+  // accounted before the stop it brings), or the copy was stopped.
+  Wake AwaitFilterOrAccount(long i, long accounted) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return stopped_ || passed_[kWritten] > accounted || Ready(i, kFiltered); });
+    if (passed_[kWritten] > accounted) return Wake::Written;
+    return stopped_ ? Wake::Stopped : Wake::Ready;
+  }
+  // Batch i has passed stage.
+  void Passed(long i, Stage stage) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      ++filled_;
+      passed_[stage] = i + 1;
     }
     changed_.notify_all();
   }
-  // Batches written beyond the first `accounted` (without waiting).
-  int Written(int accounted) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return written_ - accounted;
-  }
-  // Waits until every batch handed on is written (or one failed) and the thread has ended.
-  void Finish() {
-    if (!thread_.joinable()) return;
+  // Ends the copy early: every wait returns false from now on.
+  void Stop() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      done_ = true;
+      stopped_ = true;
     }
     changed_.notify_all();
-    thread_.join();
   }
-  bool Failed() {
+  long Written() {
     std::lock_guard<std::mutex> lock(mutex_);
-    return failed_;
+    return passed_[kWritten];
   }
 
  private:
-  void Loop() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-      changed_.wait(lock, [this] { return written_ < filled_ || done_; });
-      if (written_ == filled_) return;
-      FilteredBatch& batch = batches_[written_ % kBatchesInFlight];
-      lock.unlock();
-      try {
-        WriteBatch(batch, span_, out_, batch);
-      } catch (const std::bad_alloc&) {
-        batch.writeFailed = true;  // no room for the encoded block
-        batch.headerFailed = false;
-        batch.err = ENOMEM;
-      }
-      lock.lock();
-      // A failed batch counts as written: the reading side accounts its records up to the failure.
-      ++written_;
-      if (batch.writeFailed) failed_ = true;
-      changed_.notify_all();
-      if (failed_) return;
-    }
+  bool Ready(long i, Stage stage) const {
+    return stage == kRead ? passed_[kAccounted] > i - kBatchesInFlight : passed_[stage - 1] > i;
   }
 
-  FilteredBatch* batches_;
-  double span_;
-  OutputFile& out_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  int filled_ = 0, written_ = 0;
-  bool done_ = false, failed_ = false;
-  std::thread thread_;
+  long passed_[kStages] = {};  // batches that have passed each stage
+  bool stopped_ = false;
 };
 
-// SaveData with the filter on: batches of records are read, decoded and
-// filtered on the calling thread (which alone tells the caller anything)
-// and encoded and written on a second one when there are two cores. The
-// filter sees the records in file order, so the bytes are those of one thread.
+// SaveData with the filter on. With two cores, records are read on one
+// thread and written on another while the calling thread (which alone tells
+// the caller anything) filters and encodes them; the filter sees the records
+// in file order, so the bytes are those of one thread.
 int SaveFiltered(WriterEvents& events, WriterInput& in, OutputFile& out, RecorderHeader* outHeader,
                  const SampleFilter& filter, Progress& progress, int& recordsWritten, PipelineWork& work,
                  WriteReport* report) {
-  InputRecord rec;
   FilteredBatch batches[kBatchesInFlight];
-  std::unique_ptr<BatchWriter> writer;
-  if (WorkerThreads() >= 2) writer = std::make_unique<BatchWriter>(batches, filter.adcSpanMv, out);
-  int filled = 0, accounted = 0;
+  auto slot = [&](long i) -> FilteredBatch& { return batches[i % kBatchesInFlight]; };
+  long accounted = 0;
   // Tells the caller of the batches written since the last time; the failed one when one failed.
-  auto account = [&](int upTo) -> FilteredBatch* {
+  auto account = [&](long upTo) -> FilteredBatch* {
     for (; accounted < upTo; ++accounted) {
-      FilteredBatch& b = batches[accounted % kBatchesInFlight];
+      FilteredBatch& b = slot(accounted);
       for (int i = 0; i < b.written; ++i) {
         ++recordsWritten;
-        progress.Add(b.records[static_cast<size_t>(i)].inBytes);
+        const InputRecord& r = b.records[static_cast<size_t>(i)].in;
+        progress.Add(kHeaderBytes + r.blockBytes);
       }
       if (b.writeFailed) return &b;
     }
@@ -609,30 +604,65 @@ int SaveFiltered(WriterEvents& events, WriterInput& in, OutputFile& out, Recorde
   };
   FilteredBatch* last = nullptr;
   FilteredBatch* failed = nullptr;
-  for (;;) {
-    FilteredBatch& batch = writer ? writer->Free() : batches[filled % kBatchesInFlight];
-    if (writer) {
-      // The free batch was written: its records are told before it is filled again.
-      failed = account(accounted + writer->Written(accounted));
-      if (failed || writer->Failed()) break;
+  bool threaded = false;
+  if (WorkerThreads() >= 2) {
+    StageRing ring;
+    std::thread writer, reader;
+    try {
+      // The writer first: until a batch is filtered it only waits, so a
+      // reader that cannot start leaves nothing read or written.
+      writer = std::thread([&] {
+        for (long i = 0; ring.Await(i, kWritten); ++i) {
+          WriteBatch(out, slot(i));
+          // A failed batch counts as written: its records are accounted up to the failure.
+          ring.Passed(i, kWritten);
+          if (slot(i).writeFailed) ring.Stop();
+          if (slot(i).writeFailed || slot(i).stop != NextRecord::Record) return;
+        }
+      });
+      reader = std::thread([&] {
+        for (long i = 0; ring.Await(i, kRead); ++i) {
+          ReadBatch(in, outHeader, slot(i));
+          ring.Passed(i, kRead);
+          if (slot(i).stop != NextRecord::Record) return;
+        }
+      });
+      threaded = true;
+    } catch (const std::system_error&) {
+      ring.Stop();  // no threads to be had: the copy runs on this one
+      if (writer.joinable()) writer.join();
     }
-    FillBatch(in, outHeader, filter, work, rec, batch);
-    ++filled;
-    if (writer) {
-      writer->Filled();
-    } else {
-      WriteBatch(batch, filter.adcSpanMv, out, batch);
-      failed = account(filled);
+    for (long i = 0; threaded;) {
+      const StageRing::Wake wake = ring.AwaitFilterOrAccount(i, accounted);
+      if (wake == StageRing::Wake::Written) {
+        failed = account(ring.Written());
+        ring.Passed(accounted - 1, kAccounted);
+        if (failed) break;
+        continue;
+      }
+      if (wake == StageRing::Wake::Stopped) break;
+      FilterBatch(filter, work, slot(i));
+      ring.Passed(i, kFiltered);
+      if (slot(i).stop != NextRecord::Record) {
+        last = &slot(i);
+        break;
+      }
+      ++i;
     }
-    if (failed) break;
-    if (batch.stop != NextRecord::Record) {
-      last = &batch;
-      break;
+    if (threaded) {
+      if (failed) ring.Stop();  // the reader may be waiting for a slot
+      writer.join();
+      reader.join();
+      if (!failed) failed = account(ring.Written());
     }
   }
-  if (writer) {
-    writer->Finish();
-    if (!failed) failed = account(accounted + writer->Written(accounted));
+  for (long i = 0; !threaded && !last && !failed; ++i) {
+    FilteredBatch& batch = slot(i);
+    ReadBatch(in, outHeader, batch);
+    FilterBatch(filter, work, batch);
+    WriteBatch(out, batch);
+    failed = account(i + 1);
+    if (batch.stop != NextRecord::Record) last = &batch;
   }
   if (failed) {
     NoteWriteError(failed->headerFailed, failed->err, report);

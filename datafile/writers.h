@@ -182,7 +182,6 @@ void AbandonOutput(WriterEvents& events, const std::string& programName, OutputF
 /// and starts at rest, whatever the display filter did before.
 struct PipelineWork {
   std::vector<std::array<int32_t, kChannels>> counts;
-  std::vector<double> rows;  // a record's samples in mV, kLowPassRowStride per row
   std::vector<uint8_t> outBlock;
   LowPassState filter;  // the low-pass histories, carried from record to record
 };
