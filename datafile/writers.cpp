@@ -614,17 +614,21 @@ int SaveFiltered(WriterEvents& events, WriterInput& in, OutputFile& out, Recorde
       writer = std::thread([&] {
         for (long i = 0; ring.Await(i, kWritten); ++i) {
           WriteBatch(out, slot(i));
+          // Once passed on, the slot is the other threads' (the reader may
+          // fill it with a later batch): what is needed of it is read before.
+          const bool failedHere = slot(i).writeFailed, lastHere = slot(i).stop != NextRecord::Record;
           // A failed batch counts as written: its records are accounted up to the failure.
           ring.Passed(i, kWritten);
-          if (slot(i).writeFailed) ring.Stop();
-          if (slot(i).writeFailed || slot(i).stop != NextRecord::Record) return;
+          if (failedHere) ring.Stop();
+          if (failedHere || lastHere) return;
         }
       });
       reader = std::thread([&] {
         for (long i = 0; ring.Await(i, kRead); ++i) {
           ReadBatch(in, outHeader, slot(i));
+          const bool lastHere = slot(i).stop != NextRecord::Record;
           ring.Passed(i, kRead);
-          if (slot(i).stop != NextRecord::Record) return;
+          if (lastHere) return;
         }
       });
       threaded = true;
@@ -642,9 +646,10 @@ int SaveFiltered(WriterEvents& events, WriterInput& in, OutputFile& out, Recorde
       }
       if (wake == StageRing::Wake::Stopped) break;
       FilterBatch(filter, work, slot(i));
+      const bool lastHere = slot(i).stop != NextRecord::Record;
       ring.Passed(i, kFiltered);
-      if (slot(i).stop != NextRecord::Record) {
-        last = &slot(i);
+      if (lastHere) {
+        last = &slot(i);  // read again only once the other threads have ended
         break;
       }
       ++i;

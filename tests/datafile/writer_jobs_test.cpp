@@ -5,7 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
+#include <thread>
+#include <vector>
 
 #include "datafile/split.h"
 #include "datafile/sync.h"
@@ -162,6 +165,38 @@ std::vector<uint8_t> RecordByRecord(const std::string& in, const std::string& ou
 // A filtered copy long enough to be read, filtered and written in several
 // batches writes the bytes of the record-at-a-time pipeline, and fails, warns
 // and reports its progress as that does.
+// The filtered copy's three threads with the cores crowded by two spinning
+// threads, so that any of them can stop at any point: every copy is whole
+// and the same. (A writer that looked at a batch after handing it back once
+// took the reader's next batch there for the last and ended the copy early.)
+TEST(SaveJob, FilteredCopyIsWholeWhenTheCoresAreCrowded) {
+  TempDir dir;
+  const std::string in = WriteRecording(dir, "site.bin", SmallRecording(60));
+  SaveJob reference = CopyJob(in, dir / "ref.bin");
+  reference.samples.on = true;
+  const std::vector<uint8_t> expected = RecordByRecord(in, dir / "ref.bin", reference.outHeader, reference.samples);
+  std::atomic<bool> spin{true};
+  std::vector<std::thread> spinners;
+  for (int t = 0; t < 2; ++t)
+    spinners.emplace_back([&spin] {
+      while (spin.load(std::memory_order_relaxed)) {
+      }
+    });
+  int whole = 0;
+  for (int round = 0; round < 40; ++round) {
+    SaveJob job = CopyJob(in, dir / "f.bin");
+    job.samples.on = true;
+    ToldEvents told;
+    WriteReport report;
+    if (WriteProcessedCopy(job, told, report) == 1 && report.records == std::vector<int>{60} &&
+        ReadBytes(dir / "f.bin") == expected)
+      ++whole;
+  }
+  spin = false;
+  for (std::thread& t : spinners) t.join();
+  EXPECT_EQ(whole, 40);
+}
+
 TEST(SaveJob, FilteredCopyInBatchesIsTheRecordByRecordCopy) {
   TempDir dir;
   const std::string in = WriteRecording(dir, "site.bin", SmallRecording(100));
