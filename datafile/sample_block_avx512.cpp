@@ -21,6 +21,8 @@
 #endif
 #include <immintrin.h>
 
+#include "spectral/lowpass_avx512_rows.h"
+
 namespace {
 
 constexpr int8_t kNone = -128;  // a pshufb index that picks zero
@@ -159,137 +161,75 @@ struct BlockLayout {
   }
 };
 
-template <int Order>
-void FilterBlock(const uint8_t* block, int samps, const int* slots, int n, const OutputColumn* cols, int m,
-                 const BlockLayout& L, const LowPassDesign& d, LowPassState& s, uint8_t* out) {
-  alignas(64) double xh[kLowPassTaps][8] = {}, yh[kLowPassTaps][8] = {};
-  const unsigned lanes = L.keep;
-  for (int l = 0; l < kLowPassChannels; ++l)
-    if (lanes >> l & 1u)
-      for (int i = 0; i <= Order; ++i) {
-        xh[i][l] = s.xv[l][i];
-        yh[i][l] = s.yv[l][i];
-      }
-  // The histories in named registers: held in arrays, they were kept in
-  // memory and stored back on every row.
-  __m512d x0 = _mm512_load_pd(xh[0]), x1 = _mm512_load_pd(xh[1]), x2 = _mm512_load_pd(xh[2]),
-          x3 = _mm512_load_pd(xh[3]), x4 = _mm512_load_pd(xh[4]), x5 = _mm512_load_pd(xh[5]),
-          x6 = _mm512_load_pd(xh[6]), x7 = _mm512_load_pd(xh[7]), x8 = _mm512_load_pd(xh[8]);
-  __m512d y0 = _mm512_load_pd(yh[0]), y1 = _mm512_load_pd(yh[1]), y2 = _mm512_load_pd(yh[2]),
-          y3 = _mm512_load_pd(yh[3]), y4 = _mm512_load_pd(yh[4]), y5 = _mm512_load_pd(yh[5]),
-          y6 = _mm512_load_pd(yh[6]), y7 = _mm512_load_pd(yh[7]), y8 = _mm512_load_pd(yh[8]);
-  const __mmask8 keep = L.keep;
-  const __m512d c0 = _mm512_set1_pd(d.c[0]), c1 = _mm512_set1_pd(d.c[1]), c2 = _mm512_set1_pd(d.c[2]),
-                c3 = _mm512_set1_pd(d.c[3]), c4 = _mm512_set1_pd(Order == 8 ? d.c[4] : 0.0),
-                c5 = _mm512_set1_pd(Order == 8 ? d.c[5] : 0.0), c6 = _mm512_set1_pd(Order == 8 ? d.c[6] : 0.0),
-                c7 = _mm512_set1_pd(Order == 8 ? d.c[7] : 0.0);
-  const __m512d gain = _mm512_set1_pd(d.gain);
-  const __m512d tiny = _mm512_set1_pd(1e-200), zero = _mm512_setzero_pd();
-  const __m512d c7zero = _mm512_mul_pd(c7, zero);
-  __m512d raw7 = y8;  // the last output before its flush (the history holds it flushed already)
-  __mmask8 small7 = 0;
-  auto add = [](__m512d a, __m512d b) { return _mm512_add_pd(a, b); };
-  auto mul = [](__m512d a, __m512d b) { return _mm512_mul_pd(a, b); };
-  auto k = [](double w) { return _mm512_set1_pd(w); };
-  // One row: its millivolts through the filter (the lanes of other channels
-  // read zero, so that they never hold slow values), as millivolts again.
-  auto step = [&](__m512d mv) {
-    const __m512d in = _mm512_maskz_mov_pd(keep, mv);
-    __m512d v;
-    if constexpr (Order == 8) {
-      x0 = x1, x1 = x2, x2 = x3, x3 = x4, x4 = x5, x5 = x6, x6 = x7, x7 = x8, x8 = in;
-      y0 = y1, y1 = y2, y2 = y3, y3 = y4, y4 = y5, y5 = y6, y6 = y7, y7 = y8;
-      v = add(x0, x8);
-      v = add(v, mul(k(8), add(x1, x7)));
-      v = add(v, mul(k(28), add(x2, x6)));
-      v = add(v, mul(k(56), add(x3, x5)));
-      v = add(v, mul(k(70), x4));
-      v = add(v, mul(c0, y0));
-      v = add(v, mul(c1, y1));
-      v = add(v, mul(c2, y2));
-      v = add(v, mul(c3, y3));
-      v = add(v, mul(c4, y4));
-      v = add(v, mul(c5, y5));
-      v = add(v, mul(c6, y6));
-      // c7 · y7 from the previous row's unflushed output and its flush mask,
-      // which are ready before the flushed output: the same product, bit for
-      // bit, with the comparison off the path from one row to the next.
-      v = add(v, _mm512_mask_mov_pd(mul(c7, raw7), small7, c7zero));
-      // Outputs strictly between −1e−200 and 1e−200 become +0 (NaN compares false and stays).
-      raw7 = v;
-      small7 = _mm512_cmp_pd_mask(_mm512_abs_pd(v), tiny, _CMP_LT_OQ);
-      v = _mm512_mask_mov_pd(v, small7, zero);
-      y8 = v;
-    } else {
-      x0 = x1, x1 = x2, x2 = x3, x3 = x4, x4 = in;
-      y0 = y1, y1 = y2, y2 = y3, y3 = y4;
-      v = add(x0, x4);
-      v = add(v, mul(k(4), add(x1, x3)));
-      v = add(v, mul(k(6), x2));
-      v = add(v, mul(c0, y0));
-      v = add(v, mul(c1, y1));
-      v = add(v, mul(c2, y2));
-      v = add(v, mul(c3, y3));
-      y4 = v;
-    }
-    return _mm512_mask_blend_pd(keep, mv, _mm512_div_pd(v, gain));
-  };
+// The rows of a block in software pipeline around the recursion: when the
+// recursion asks for row r, row r + kAhead is decoded, and when it hands row r
+// back, row r − kAhead is encoded. Neither waits for the recursion's chain
+// from one row to the next, so the processor runs them beside it. Rows whose
+// 16-byte reads and stores stay inside the blocks use them; the last few go a
+// count at a time.
+class PipelinedBlock {
+ public:
+  static constexpr std::size_t kAhead = 8, kRing = 16;
 
-  // Rows whose 16-byte reads and stores stay inside the blocks go through
-  // the vector loads and stores; the last few, a count at a time.
-  const std::size_t rows = static_cast<std::size_t>(samps);
-  auto within = [rows](int rowBytes) {
-    // rows r with r · rowBytes + max(rowBytes, 16) <= rows · rowBytes
-    if (rowBytes >= 16) return rows;
+  PipelinedBlock(const uint8_t* block, std::size_t rows, const int* slots, int n, const OutputColumn* cols, int m,
+                 const BlockLayout& layout, uint8_t* out)
+      : block_(block), out_(out), rows_(rows), slots_(slots), cols_(cols), n_(n), m_(m), L_(layout) {
+    fastIn_ = Within(L_.inRow), fastOut_ = Within(L_.outRow);
+    for (std::size_t r = 0; r < kAhead && r < rows_; ++r) Decode(r);
+  }
+  __m512d In(std::size_t r) {
+    if (r + kAhead < rows_) Decode(r + kAhead);
+    return decoded_[r % kRing];
+  }
+  void Out(std::size_t r, __m512d y) {
+    filtered_[r % kRing] = y;
+    if (r >= kAhead) Encode(r - kAhead);
+  }
+  // Encodes the rows the recursion has handed back last.
+  void Finish() {
+    for (std::size_t r = rows_ > kAhead ? rows_ - kAhead : 0; r < rows_; ++r) Encode(r);
+  }
+
+ private:
+  // Rows r with r · rowBytes + max(rowBytes, 16) <= rows · rowBytes.
+  std::size_t Within(int rowBytes) const {
+    if (rowBytes >= 16) return rows_;
     const std::size_t extra = static_cast<std::size_t>((16 - rowBytes + rowBytes - 1) / rowBytes);
-    return rows > extra ? rows - extra : 0;
-  };
-  const std::size_t fastIn = within(L.inRow), fastOut = within(L.outRow);
-  // The rows in software pipeline: while row r is filtered, row r + kAhead
-  // is decoded and row r − kAhead encoded. Neither waits for the filter's
-  // chain from one row to the next, so the processor runs them beside it.
-  constexpr std::size_t kAhead = 8, kRing = 16;
-  alignas(64) __m512d decoded[kRing], filtered[kRing];
-  auto decode = [&](std::size_t row) __attribute__((always_inline)) {
-    const uint8_t* p = block + row * static_cast<std::size_t>(L.inRow);
-    decoded[row % kRing] = L.Millivolts(row < fastIn ? L.CountsAt(p) : L.CountsOneByOne(p, slots, n));
-  };
-  auto encode = [&](std::size_t row) __attribute__((always_inline)) {
-    uint8_t* q = out + row * static_cast<std::size_t>(L.outRow);
-    const __m256i counts = L.Counts(filtered[row % kRing]);
-    if (row < fastOut)
-      L.Store(counts, q);
+    return rows_ > extra ? rows_ - extra : 0;
+  }
+  __attribute__((always_inline)) void Decode(std::size_t row) {
+    const uint8_t* p = block_ + row * static_cast<std::size_t>(L_.inRow);
+    decoded_[row % kRing] = L_.Millivolts(row < fastIn_ ? L_.CountsAt(p) : L_.CountsOneByOne(p, slots_, n_));
+  }
+  __attribute__((always_inline)) void Encode(std::size_t row) {
+    uint8_t* q = out_ + row * static_cast<std::size_t>(L_.outRow);
+    const __m256i counts = L_.Counts(filtered_[row % kRing]);
+    if (row < fastOut_)
+      L_.Store(counts, q);
     else
-      L.StoreOneByOne(counts, q, cols, m);
-  };
-  for (std::size_t r = 0; r < kAhead && r < rows; ++r) decode(r);
-  for (std::size_t r = 0; r < rows; ++r) {
-    if (r + kAhead < rows) decode(r + kAhead);
-    filtered[r % kRing] = step(decoded[r % kRing]);
-    if (r >= kAhead) encode(r - kAhead);
+      L_.StoreOneByOne(counts, q, cols_, m_);
   }
-  for (std::size_t r = rows > kAhead ? rows - kAhead : 0; r < rows; ++r) encode(r);
 
-  const __m512d xs[] = {x0, x1, x2, x3, x4, x5, x6, x7, x8}, ys[] = {y0, y1, y2, y3, y4, y5, y6, y7, y8};
-  for (int i = 0; i <= Order; ++i) {
-    _mm512_store_pd(xh[i], xs[i]);
-    _mm512_store_pd(yh[i], ys[i]);
-  }
-  for (int l = 0; l < kLowPassChannels; ++l)
-    if (lanes >> l & 1u)
-      for (int i = 0; i <= Order; ++i) {
-        s.xv[l][i] = xh[i][l];
-        s.yv[l][i] = yh[i][l];
-      }
-}
+  const uint8_t* block_;
+  uint8_t* out_;
+  std::size_t rows_, fastIn_ = 0, fastOut_ = 0;
+  const int* slots_;
+  const OutputColumn* cols_;
+  int n_, m_;
+  const BlockLayout& L_;
+  alignas(64) __m512d decoded_[kRing], filtered_[kRing];
+};
 
 void Kernel(const uint8_t* block, int samps, const int* slots, int n, const int32_t* gains, const OutputColumn* cols,
             int m, double span, const LowPassDesign& d, LowPassState& s, uint8_t* out) {
   const BlockLayout layout(slots, n, gains, cols, m, span);
+  const std::size_t rows = samps > 0 ? static_cast<std::size_t>(samps) : 0;
+  PipelinedBlock pipeline(block, rows, slots, n, cols, m, layout, out);
   if (d.order == 8)
-    FilterBlock<8>(block, samps, slots, n, cols, m, layout, d, s, out);
+    RunLowPassRows<8>(s, d, layout.keep, rows, pipeline);
   else
-    FilterBlock<4>(block, samps, slots, n, cols, m, layout, d, s, out);
+    RunLowPassRows<4>(s, d, layout.keep, rows, pipeline);
+  pipeline.Finish();
 }
 
 }  // namespace
