@@ -7,7 +7,6 @@
 // multiply-adds of its own, and every product and sum here rounds on its
 // own); it runs only after a run-time check.
 
-#include <algorithm>
 #include <cstddef>
 
 #include "datafile/sample_rows.h"
@@ -37,7 +36,7 @@ inline int32_t Decode(const uint8_t* b) {
 inline __m128i LoadMask(const int8_t* mask) { return _mm_load_si128(reinterpret_cast<const __m128i*>(mask)); }
 
 // What a block's rows share: where the counts sit in the input and output
-// bytes, the gains and the filter's coefficients.
+// bytes, and the gains, span and signs of the conversions.
 struct BlockLayout {
   // Input: a row's 3n bytes read as 16 from its start (slots 0 … 3) and 16
   // from inHigh on (slots 4, 5), each count landing in the top three bytes of
@@ -191,7 +190,9 @@ class PipelinedBlock {
   }
 
  private:
-  // Rows r with r · rowBytes + max(rowBytes, 16) <= rows · rowBytes.
+  // The rows r whose 16-byte access stays inside the block: r · rowBytes +
+  // max(rowBytes, 16) <= rows · rowBytes, all but the last
+  // ceil((16 − rowBytes) / rowBytes) of a row shorter than 16 bytes.
   std::size_t Within(int rowBytes) const {
     if (rowBytes >= 16) return rows_;
     const std::size_t extra = static_cast<std::size_t>((16 - rowBytes + rowBytes - 1) / rowBytes);
