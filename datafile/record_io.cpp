@@ -20,13 +20,12 @@ size_t ReadFully(std::FILE* f, void* buf, size_t n, int* err) {
   return got;
 }
 
-RecordReadResult ReadHeader(std::FILE* f, uint8_t* raw, RecorderHeader& h) {
-  RecordReadResult r;
-  errno = 0;
-  r.bytesRead = ReadFully(f, raw, kHeaderBytes, &r.err);
-  if (r.err) {
-    r.status = ReadStatus::Error;
-  } else if (r.bytesRead == 0) {
+namespace {
+
+// What r.bytesRead header bytes without a read error make: the end of the
+// file, a cut header or a whole one, decoded into h.
+RecordReadResult HeaderRead(RecordReadResult r, const uint8_t* raw, RecorderHeader& h) {
+  if (r.bytesRead == 0) {
     r.status = ReadStatus::End;
   } else if (r.bytesRead < kHeaderBytes) {
     r.status = ReadStatus::Truncated;
@@ -35,6 +34,19 @@ RecordReadResult ReadHeader(std::FILE* f, uint8_t* raw, RecorderHeader& h) {
     r.status = ReadStatus::Ok;
   }
   return r;
+}
+
+}  // namespace
+
+RecordReadResult ReadHeader(std::FILE* f, uint8_t* raw, RecorderHeader& h) {
+  RecordReadResult r;
+  errno = 0;
+  r.bytesRead = ReadFully(f, raw, kHeaderBytes, &r.err);
+  if (r.err) {
+    r.status = ReadStatus::Error;
+    return r;
+  }
+  return HeaderRead(r, raw, h);
 }
 
 RecordReadResult ReadBlock(std::FILE* f, uint64_t blockBytes, std::vector<uint8_t>& block) {
@@ -97,15 +109,7 @@ RecordReadResult ReadHeaderAt(int fd, uint64_t offset, uint8_t* raw, RecorderHea
     if (got == 0) break;
     r.bytesRead += static_cast<size_t>(got);
   }
-  if (r.bytesRead == 0) {
-    r.status = ReadStatus::End;
-  } else if (r.bytesRead < kHeaderBytes) {
-    r.status = ReadStatus::Truncated;
-  } else {
-    DecodeHeader(raw, h);
-    r.status = ReadStatus::Ok;
-  }
-  return r;
+  return HeaderRead(r, raw, h);
 }
 
 }  // namespace

@@ -24,8 +24,6 @@
 
 namespace {
 
-constexpr int8_t kNone = -128;  // a pshufb index that picks zero
-
 // DecodeSample, defined here: an inline function of a shared header compiled
 // with -mavx512f could lend its AVX-512 copy to every other caller.
 inline int32_t Decode(const uint8_t* b) {
@@ -38,16 +36,15 @@ inline __m128i LoadMask(const int8_t* mask) { return _mm_load_si128(reinterpret_
 // What a block's rows share: where the counts sit in the input and output
 // bytes, and the gains, span and signs of the conversions.
 struct BlockLayout {
-  // Input: a row's 3n bytes read as 16 from its start (slots 0 … 3) and 16
-  // from inHigh on (slots 4, 5), each count landing in the top three bytes of
-  // its lane; an arithmetic shift by 8 sign-extends it.
+  // Input: a row's 3n bytes read as 16 from its start and 16 from inHigh on
+  // (sample_rows_detail::DecodeShufflesOf).
   int inRow = 0, inHigh = 0;
   __m128i inLowMask, inHighMask;
   __m512d span, scale, gainIn, invIn;
   bool multiply = true;  // every input gain is a power of two: multiplying by its exact reciprocal gives the quotient
   __mmask8 keep = 0;     // the slots of the record's channels: filtered
-  // Output: byte o of a row is byte 2 − o % 3 of the count of column o / 3;
-  // the first 16 bytes are stored at once, a longer row's last 16 after them.
+  // Output: the first 16 bytes of a row are stored at once, a longer row's
+  // last 16 from outTail on after them (sample_rows_detail::EncodeShufflesOf).
   int outRow = 0, outTail = 0;
   __m128i headLow, headHigh, tailLow, tailHigh;
   __m512d full, gainOut, signOut;
@@ -75,34 +72,15 @@ struct BlockLayout {
     full = _mm512_set1_pd(16777216.0);
 
     inRow = 3 * n;
-    inHigh = inRow > 16 ? inRow - 16 : 0;
-    alignas(16) int8_t low[16], high[16];
-    for (int i = 0; i < 16; ++i) low[i] = high[i] = kNone;
-    for (int j = 0; j < n; ++j) {
-      const int k = slots[j];
-      int8_t* mask = k < 4 ? low : high;
-      const int at = 4 * (k & 3), from = 3 * j - (k < 4 ? 0 : inHigh);
-      mask[at + 3] = static_cast<int8_t>(from);
-      mask[at + 2] = static_cast<int8_t>(from + 1);
-      mask[at + 1] = static_cast<int8_t>(from + 2);
-    }
-    inLowMask = LoadMask(low), inHighMask = LoadMask(high);
+    const sample_rows_detail::DecodeShuffles decode = sample_rows_detail::DecodeShufflesOf(slots, n);
+    inHigh = decode.highFrom;
+    inLowMask = LoadMask(decode.low), inHighMask = LoadMask(decode.high);
 
     outRow = 3 * m;
-    outTail = outRow > 16 ? outRow - 16 : 0;
-    alignas(16) int8_t hl[16], hh[16], tl[16], th[16];
-    auto fill = [&](int8_t* lowMask, int8_t* highMask, int first) {
-      for (int i = 0; i < 16; ++i) {
-        lowMask[i] = highMask[i] = kNone;
-        const int o = first + i;
-        if (o >= outRow || !cols[o / 3].carried) continue;
-        const int k = cols[o / 3].slot;
-        (k < 4 ? lowMask : highMask)[i] = static_cast<int8_t>(4 * (k & 3) + 2 - o % 3);
-      }
-    };
-    fill(hl, hh, 0);
-    fill(tl, th, outTail);
-    headLow = LoadMask(hl), headHigh = LoadMask(hh), tailLow = LoadMask(tl), tailHigh = LoadMask(th);
+    const sample_rows_detail::EncodeShuffles encode = sample_rows_detail::EncodeShufflesOf(cols, m);
+    outTail = encode.tailFrom;
+    headLow = LoadMask(encode.headLow), headHigh = LoadMask(encode.headHigh);
+    tailLow = LoadMask(encode.tailLow), tailHigh = LoadMask(encode.tailHigh);
   }
 
   // The counts of a row as millivolts at the input, lane k for slot k.

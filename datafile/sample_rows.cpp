@@ -31,6 +31,42 @@ void ToBlockPortable(const double* rows, int samps, const OutputColumn* cols, in
   }
 }
 
+DecodeShuffles DecodeShufflesOf(const int* slots, int n) {
+  constexpr int8_t kNone = -128;
+  DecodeShuffles d;
+  const int rowBytes = 3 * n;
+  d.highFrom = rowBytes > 16 ? rowBytes - 16 : 0;
+  for (int i = 0; i < 16; ++i) d.low[i] = d.high[i] = kNone;
+  for (int j = 0; j < n; ++j) {
+    const int k = slots[j];
+    int8_t* mask = k < 4 ? d.low : d.high;
+    const int at = 4 * (k & 3), from = 3 * j - (k < 4 ? 0 : d.highFrom);
+    mask[at + 3] = static_cast<int8_t>(from);
+    mask[at + 2] = static_cast<int8_t>(from + 1);
+    mask[at + 1] = static_cast<int8_t>(from + 2);
+  }
+  return d;
+}
+
+EncodeShuffles EncodeShufflesOf(const OutputColumn* cols, int m) {
+  constexpr int8_t kNone = -128;
+  EncodeShuffles e;
+  const int rowBytes = 3 * m;
+  e.tailFrom = rowBytes > 16 ? rowBytes - 16 : 0;
+  auto fill = [&](int8_t* lowMask, int8_t* highMask, int first) {
+    for (int i = 0; i < 16; ++i) {
+      lowMask[i] = highMask[i] = kNone;
+      const int o = first + i;
+      if (o >= rowBytes || !cols[o / 3].carried) continue;
+      const int k = cols[o / 3].slot;
+      (k < 4 ? lowMask : highMask)[i] = static_cast<int8_t>(4 * (k & 3) + 2 - o % 3);
+    }
+  };
+  fill(e.headLow, e.headHigh, 0);
+  fill(e.tailLow, e.tailHigh, e.tailFrom);
+  return e;
+}
+
 // Checked here, outside the file built for AVX2.
 bool Avx2Available() {
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))

@@ -41,6 +41,27 @@ void FilterSampleBlock(const uint8_t* block, int samps, const int* slots, int n,
                        const OutputColumn* cols, int m, double span, int corner, LowPassState& filter, uint8_t* out);
 
 namespace sample_rows_detail {
+/// The byte shuffles (pshufb indices; -128 picks zero) of the vector kernels.
+/// Decoding: a row's bytes are read as 16 from its start and 16 from
+/// highFrom on (its last 16, or its start again when it is shorter); low
+/// puts each count of slots 0 … 3 big end first into the top three bytes of
+/// lane slot % 4, high those of slots 4 and 5, so that an arithmetic shift by
+/// 8 gives the signed counts.
+struct DecodeShuffles {
+  int highFrom = 0;
+  alignas(16) int8_t low[16], high[16];
+};
+DecodeShuffles DecodeShufflesOf(const int* slots, int n);
+/// Encoding: output byte o of a row is byte 2 − o % 3 of the count of
+/// column o / 3, taken from the counts of slots 0 … 3 (low) or 4, 5 (high),
+/// zero for a column the record does not carry; the head is a row's first 16
+/// bytes, the tail its last 16 from tailFrom on (0: a row of 16 bytes or fewer
+/// has no tail).
+struct EncodeShuffles {
+  int tailFrom = 0;
+  alignas(16) int8_t headLow[16], headHigh[16], tailLow[16], tailHigh[16];
+};
+EncodeShuffles EncodeShufflesOf(const OutputColumn* cols, int m);
 // The two implementations, for the tests.
 void ToRowsPortable(const uint8_t* block, int samps, const int* slots, int n, const int32_t* gains, double span,
                     double* rows);

@@ -27,9 +27,6 @@ bool Avx2Built() { return true; }
 
 namespace {
 
-// Byte s of the 16 read at a row, or zero: a pshufb index.
-constexpr int8_t kNone = -128;
-
 // The last two channel columns (4 and 5) go through the divider as one
 // 128-bit register, the spare columns 6 and 7 not at all: the divider is the
 // slowest unit these loops use.
@@ -79,24 +76,13 @@ void ToRowsAvx2(const uint8_t* block, int samps, const int* slots, int n, const 
   to.scale = _mm256_set1_pd(1.0 / 16777216.0), to.scale1 = _mm_set1_pd(1.0 / 16777216.0);
   to.multiply = powers;
 
-  // A row's 3n bytes are read as 16 from its start (columns of slots 0 … 3)
-  // and 16 ending at its end, or from its start when it is shorter (the
-  // others); each count's three bytes land big end first in the top three
-  // bytes of its lane, and an arithmetic shift by 8 sign-extends them.
+  // A row's 3n bytes are read as 16 from its start and 16 from highFrom on
+  // (DecodeShufflesOf).
   const int rowBytes = 3 * n;
-  const int highFrom = rowBytes > 16 ? rowBytes - 16 : 0;
-  alignas(16) int8_t low[16], high[16];
-  for (int i = 0; i < 16; ++i) low[i] = high[i] = kNone;
-  for (int j = 0; j < n; ++j) {
-    const int k = slots[j];
-    int8_t* mask = k < 4 ? low : high;
-    const int at = 4 * (k & 3), from = 3 * j - (k < 4 ? 0 : highFrom);
-    mask[at + 3] = static_cast<int8_t>(from);
-    mask[at + 2] = static_cast<int8_t>(from + 1);
-    mask[at + 1] = static_cast<int8_t>(from + 2);
-  }
-  const __m128i lowMask = _mm_load_si128(reinterpret_cast<const __m128i*>(low));
-  const __m128i highMask = _mm_load_si128(reinterpret_cast<const __m128i*>(high));
+  const DecodeShuffles shuffles = DecodeShufflesOf(slots, n);
+  const int highFrom = shuffles.highFrom;
+  const __m128i lowMask = _mm_load_si128(reinterpret_cast<const __m128i*>(shuffles.low));
+  const __m128i highMask = _mm_load_si128(reinterpret_cast<const __m128i*>(shuffles.high));
   const std::size_t total = static_cast<std::size_t>(samps) * static_cast<std::size_t>(rowBytes);
   const std::size_t reach = rowBytes > 16 ? static_cast<std::size_t>(rowBytes) : 16;
   const uint8_t* p = block;
@@ -152,26 +138,14 @@ void ToBlockAvx2(const double* rows, int samps, const OutputColumn* cols, int m,
   const __m256d s = _mm256_set1_pd(span), full = _mm256_set1_pd(16777216.0);
   const __m128d s1 = _mm_set1_pd(span), full1 = _mm_set1_pd(16777216.0);
 
-  // Output byte o of a row is byte 2 − o % 3 of the count of column o / 3
-  // (big end first), picked from the counts of slots 0 … 3 or 4, 5; a column
-  // the record does not carry picks nothing and is zero. The first 16 bytes
-  // of a row are stored at once, and a longer row's last 16 after them.
+  // The first 16 bytes of a row are stored at once, and a longer row's last
+  // 16 after them (EncodeShufflesOf).
   const int rowBytes = 3 * m;
-  const int tailFrom = rowBytes > 16 ? rowBytes - 16 : 0;
-  alignas(16) int8_t headLow[16], headHigh[16], tailLow[16], tailHigh[16];
-  auto fill = [&](int8_t* lowMask, int8_t* highMask, int first) {
-    for (int i = 0; i < 16; ++i) {
-      lowMask[i] = highMask[i] = kNone;
-      const int o = first + i;
-      if (o >= rowBytes || !cols[o / 3].carried) continue;
-      const int k = cols[o / 3].slot;
-      (k < 4 ? lowMask : highMask)[i] = static_cast<int8_t>(4 * (k & 3) + 2 - o % 3);
-    }
-  };
-  fill(headLow, headHigh, 0);
-  fill(tailLow, tailHigh, tailFrom);
+  const EncodeShuffles shuffles = EncodeShufflesOf(cols, m);
+  const int tailFrom = shuffles.tailFrom;
   auto load = [](const int8_t* mask) { return _mm_load_si128(reinterpret_cast<const __m128i*>(mask)); };
-  const __m128i hl = load(headLow), hh = load(headHigh), tl = load(tailLow), th = load(tailHigh);
+  const __m128i hl = load(shuffles.headLow), hh = load(shuffles.headHigh), tl = load(shuffles.tailLow),
+                th = load(shuffles.tailHigh);
 
   const std::size_t total = static_cast<std::size_t>(samps) * static_cast<std::size_t>(rowBytes);
   const std::size_t reach = rowBytes > 16 ? static_cast<std::size_t>(rowBytes) : 16;
